@@ -1,0 +1,169 @@
+#include "arith/field.h"
+
+#include <stdexcept>
+#include <vector>
+
+#include "arith/safegcd.h"
+#include "support/bytes.h"
+#include "support/cpu.h"
+#include "support/hex.h"
+
+namespace qorvex {
+
+namespace field_detail {
+const bool g_use_adx = QORVEX_HAVE_ADX_BACKEND && cpu_features().bmi2 && cpu_features().adx;
+}  // namespace field_detail
+
+const char* field_backend_name() {
+#if defined(QORVEX_FIELD_BACKEND_ADX)
+    return "adx";
+#elif defined(QORVEX_FIELD_BACKEND_PORTABLE)
+    return "portable";
+#else
+    return field_detail::g_use_adx ? "adx" : "portable";
+#endif
+}
+
+namespace {
+
+// p in signed 30-bit limbs: 2^256 - 2^32 - 977 = 65536 * 2^240 - 4 * 2^30 - 977.
+constexpr safegcd::Modulus kModP = safegcd::make_modulus({{-977, -4, 0, 0, 0, 0, 0, 0, 65536}});
+static_assert((kModP.m_inv30 * static_cast<uint32_t>(-977) & 0x3FFFFFFFu) == 1);
+
+// Limbs as they stand (any value below 2^256) with one conditional
+// subtraction of p.
+FieldElement reduce_once(const uint64_t in[4]) {
+    FieldElement s, t;
+    for (int i = 0; i < 4; ++i) s.limb[i] = in[i];
+    uint64_t c = add_carry(s.limb[0], FieldElement::kComplement, 0, t.limb[0]);
+    for (int i = 1; i < 4; ++i) c = add_carry(s.limb[i], 0, c, t.limb[i]);
+    return FieldElement::select_ct(ct::mask_from_bit(c), s, t);
+}
+
+void load_limbs(const uint8_t in32[32], uint64_t out[4]) {
+    for (int i = 0; i < 4; ++i) out[3 - i] = load_be64(in32 + 8 * i);
+}
+
+}  // namespace
+
+bool FieldElement::parse_strict(const uint8_t in32[32], FieldElement& out) {
+    uint64_t l[4];
+    load_limbs(in32, l);
+    // value >= p exactly when value + (2^256 - p) carries out.
+    uint64_t t, c = add_carry(l[0], kComplement, 0, t);
+    for (int i = 1; i < 4; ++i) c = add_carry(l[i], 0, c, t);
+    if (c) return false;
+    for (int i = 0; i < 4; ++i) out.limb[i] = l[i];
+    return true;
+}
+
+FieldElement FieldElement::from_bytes_reduce(const uint8_t in32[32]) {
+    uint64_t l[4];
+    load_limbs(in32, l);
+    return reduce_once(l);
+}
+
+FieldElement FieldElement::from_limbs(uint64_t l0, uint64_t l1, uint64_t l2, uint64_t l3) {
+    const uint64_t l[4] = {l0, l1, l2, l3};
+    return reduce_once(l);
+}
+
+FieldElement FieldElement::from_hex(const char* hex64) {
+    uint8_t b[32];
+    if (!hex_to_bytes32(hex64, b)) throw std::invalid_argument("field element hex must be 64 hex digits");
+    return from_bytes_reduce(b);
+}
+
+void FieldElement::to_bytes(uint8_t out32[32]) const {
+    for (int i = 0; i < 4; ++i) store_be64(out32 + 8 * i, limb[3 - i]);
+}
+
+bool FieldElement::equal(const FieldElement& b) const {
+    const FieldElement x = reduce_once(limb), y = reduce_once(b.limb);
+    return x.equal_mask(y) != 0;
+}
+
+bool FieldElement::is_zero() const { return reduce_once(limb).is_zero_mask() != 0; }
+
+FieldElement FieldElement::inverse_var() const {
+    const FieldElement a = reduce_once(limb);
+    if (a.is_zero_mask()) throw std::runtime_error("Inverse of zero not defined");
+    safegcd::Signed30 s = safegcd::from_u64x4(a.limb);
+    safegcd::inverse_var(s, kModP);
+    FieldElement r;
+    safegcd::to_u64x4(s, r.limb);
+    return r;
+}
+
+FieldElement FieldElement::inverse_ct() const {
+    safegcd::Signed30 s = safegcd::from_u64x4(limb);
+    safegcd::inverse_ct(s, kModP);
+    FieldElement r;
+    safegcd::to_u64x4(s, r.limb);
+    // The result is already below p; the subtraction keeps the contract
+    // explicit for callers that pass a value in [p, 2^256).
+    return reduce_once(r.limb);
+}
+
+FieldElement FieldElement::sqrt_candidate() const {
+    // a^((p+1)/4) by the usual chain: x_k = a^(2^k - 1).
+    const FieldElement& a = *this;
+    auto sqr_n = [](FieldElement x, int n) {
+        for (int i = 0; i < n; ++i) x = x.sqr();
+        return x;
+    };
+    const FieldElement x2 = a.sqr() * a;
+    const FieldElement x3 = x2.sqr() * a;
+    const FieldElement x6 = sqr_n(x3, 3) * x3;
+    const FieldElement x9 = sqr_n(x6, 3) * x3;
+    const FieldElement x11 = sqr_n(x9, 2) * x2;
+    const FieldElement x22 = sqr_n(x11, 11) * x11;
+    const FieldElement x44 = sqr_n(x22, 22) * x22;
+    const FieldElement x88 = sqr_n(x44, 44) * x44;
+    const FieldElement x176 = sqr_n(x88, 88) * x88;
+    const FieldElement x220 = sqr_n(x176, 44) * x44;
+    const FieldElement x223 = sqr_n(x220, 3) * x3;
+    FieldElement t = sqr_n(x223, 23) * x22;
+    t = sqr_n(t, 6) * x2;
+    return sqr_n(t, 2);
+}
+
+void FieldElement::batch_inverse(FieldElement* a, size_t m) {
+    if (m == 0) return;
+    if (m == 1) {
+        if (!a[0].is_zero()) a[0] = a[0].inverse_var();
+        return;
+    }
+    // Up to 64 elements on the stack (2048 bytes), beyond that one buffer per
+    // thread that grows and is kept.
+    FieldElement stack_scratch[64];
+    thread_local std::vector<FieldElement> heap_scratch;
+    FieldElement* scratch;
+    if (m <= 64) {
+        for (auto& s : stack_scratch) s = zero();
+        scratch = stack_scratch;
+    } else {
+        heap_scratch.resize(m);
+        scratch = heap_scratch.data();
+    }
+    // Montgomery's trick; zeros are replaced by one so they drop out.
+    scratch[0] = a[0].is_zero() ? one() : a[0];
+    for (size_t i = 1; i < m; ++i) scratch[i] = scratch[i - 1] * (a[i].is_zero() ? one() : a[i]);
+    if (scratch[m - 1].is_zero()) throw std::runtime_error("Inverse of zero not defined");
+    FieldElement inv = scratch[m - 1].inverse_var();
+    for (size_t i = m - 1; i >= 1; --i) {
+        if (a[i].is_zero()) continue;
+        const FieldElement t = a[i];
+        a[i] = inv * scratch[i - 1];
+        inv = inv * t;
+    }
+    if (!a[0].is_zero()) a[0] = inv;
+}
+
+const FieldElement& FieldElement::beta() {
+    static const FieldElement b =
+        from_hex("7AE96A2B657C07106E64479EAC3434E99CF0497512F58995C1396C28719501EE");
+    return b;
+}
+
+}  // namespace qorvex

@@ -1,0 +1,333 @@
+#include "arith/point.h"
+
+#include <cstring>
+
+namespace qorvex {
+
+namespace {
+
+constexpr FieldElement kGx = {{0x59F2815B16F81798ULL, 0x029BFCDB2DCE28D9ULL, 0x55A06295CE870B07ULL, 0x79BE667EF9DCBBACULL}};
+constexpr FieldElement kGy = {{0x9C47D08FFB10D4B8ULL, 0xFD17B448A6855419ULL, 0x5DA4FBFC0E1108A8ULL, 0x483ADA7726A3C465ULL}};
+constexpr FieldElement kB = FieldElement::from_u64(7);
+
+bool fe_eq(const FieldElement& a, const FieldElement& b) { return a.equal_mask(b) != 0; }
+
+}  // namespace
+
+Point Point::generator() { return Point{kGx, kGy, FieldElement::one(), false, true, true}; }
+
+Point Point::from_jacobian(const FieldElement& X, const FieldElement& Y, const FieldElement& Z, bool inf) {
+    if (inf || Z.is_zero()) return infinity_point();
+    return Point{X, Y, Z, false, false, false};
+}
+
+Point Point::add(const Point& q) const {
+    Point r = *this;
+    r.add_assign(q);
+    return r;
+}
+
+void Point::add_assign(const Point& q) {
+    if (q.infinity) {
+        is_generator = false;
+        return;
+    }
+    if (infinity) {
+        *this = q;
+        is_generator = false;
+        return;
+    }
+    // An affine operand takes the cheaper mixed formulas; the result is the
+    // same point.
+    if (q.z_is_one) {
+        add_affine_assign(q.X, q.Y);
+        return;
+    }
+    if (z_is_one) {
+        const FieldElement x = X, y = Y;
+        *this = q;
+        add_affine_assign(x, y);
+        return;
+    }
+    // add-2007-bl.
+    const FieldElement z1z1 = Z.sqr();
+    const FieldElement z2z2 = q.Z.sqr();
+    const FieldElement u1 = X * z2z2;
+    const FieldElement u2 = q.X * z1z1;
+    const FieldElement s1 = Y * q.Z * z2z2;
+    const FieldElement s2 = q.Y * Z * z1z1;
+    is_generator = false;
+    z_is_one = false;
+    if (fe_eq(u1, u2)) {
+        if (fe_eq(s1, s2))
+            dbl_assign();
+        else
+            *this = infinity_point();
+        return;
+    }
+    const FieldElement h = u2 - u1;
+    const FieldElement i = h.dbl().sqr();
+    const FieldElement j = h * i;
+    const FieldElement r = (s2 - s1).dbl();
+    const FieldElement v = u1 * i;
+    const FieldElement x3 = r.sqr() - j - v.dbl();
+    const FieldElement y3 = r * (v - x3) - (s1 * j).dbl();
+    const FieldElement z3 = ((Z + q.Z).sqr() - z1z1 - z2z2) * h;
+    *this = from_jacobian(x3, y3, z3, false);
+}
+
+void Point::add_affine_assign(const FieldElement& x, const FieldElement& y) {
+    if (infinity) {
+        *this = from_affine(x, y);
+        return;
+    }
+    // madd-2007-bl.
+    const FieldElement z1z1 = Z.sqr();
+    const FieldElement u2 = x * z1z1;
+    const FieldElement s2 = y * Z * z1z1;
+    is_generator = false;
+    z_is_one = false;
+    if (fe_eq(X, u2)) {
+        if (fe_eq(Y, s2))
+            dbl_assign();
+        else
+            *this = infinity_point();
+        return;
+    }
+    const FieldElement h = u2 - X;
+    const FieldElement hh = h.sqr();
+    const FieldElement i = hh.dbl().dbl();
+    const FieldElement j = h * i;
+    const FieldElement r = (s2 - Y).dbl();
+    const FieldElement v = X * i;
+    const FieldElement x3 = r.sqr() - j - v.dbl();
+    const FieldElement y3 = r * (v - x3) - (Y * j).dbl();
+    const FieldElement z3 = (Z + h).sqr() - z1z1 - hh;
+    *this = from_jacobian(x3, y3, z3, false);
+}
+
+Point Point::dbl() const {
+    Point r = *this;
+    r.dbl_assign();
+    return r;
+}
+
+void Point::dbl_assign() {
+    if (infinity) {
+        is_generator = false;
+        return;
+    }
+    // dbl-2009-l (a = 0).
+    const FieldElement a = X.sqr();
+    const FieldElement b = Y.sqr();
+    const FieldElement c = b.sqr();
+    const FieldElement d = ((X + b).sqr() - a - c).dbl();
+    const FieldElement e = a.dbl() + a;
+    const FieldElement f = e.sqr();
+    const FieldElement x3 = f - d.dbl();
+    const FieldElement y3 = e * (d - x3) - c.dbl().dbl().dbl();
+    const FieldElement z3 = (Y * Z).dbl();
+    *this = from_jacobian(x3, y3, z3, false);
+}
+
+Point Point::negate() const {
+    Point r = *this;
+    r.negate_assign();
+    return r;
+}
+
+void Point::negate_assign() {
+    is_generator = false;
+    if (infinity) return;
+    Y = Y.negate();
+}
+
+void Point::to_affine_assign() {
+    if (infinity || z_is_one) return;
+    const FieldElement zinv = Z.inverse_var();
+    const FieldElement zinv2 = zinv.sqr();
+    X = X * zinv2;
+    Y = Y * zinv2 * zinv;
+    Z = FieldElement::one();
+    z_is_one = true;
+}
+
+void Point::to_affine_ct_assign() {
+    if (infinity || z_is_one) return;
+    const FieldElement zinv = Z.inverse_ct();
+    const FieldElement zinv2 = zinv.sqr();
+    X = X * zinv2;
+    Y = Y * zinv2 * zinv;
+    Z = FieldElement::one();
+    z_is_one = true;
+}
+
+FieldElement Point::affine_x() const {
+    if (z_is_one) return X;
+    return X * Z.inverse_var().sqr();
+}
+
+FieldElement Point::affine_y() const {
+    if (z_is_one) return Y;
+    const FieldElement zinv = Z.inverse_var();
+    return Y * zinv.sqr() * zinv;
+}
+
+AffinePoint Point::to_affine() const {
+    Point p = *this;
+    p.to_affine_assign();
+    return AffinePoint{p.X, p.Y};
+}
+
+bool Point::has_even_y() const {
+    if (infinity) return false;
+    return !affine_y().is_odd();
+}
+
+Point Point::endomorphism() const {
+    Point r = *this;
+    r.is_generator = false;
+    if (!infinity) r.X = X * FieldElement::beta();
+    return r;
+}
+
+bool Point::equals(const Point& q) const {
+    if (infinity || q.infinity) return infinity == q.infinity;
+    // Cross-multiplied: X1 Z2^2 = X2 Z1^2 and Y1 Z2^3 = Y2 Z1^3.
+    const FieldElement z1z1 = Z.sqr(), z2z2 = q.Z.sqr();
+    return fe_eq(X * z2z2, q.X * z1z1) && fe_eq(Y * z2z2 * q.Z, q.Y * z1z1 * Z);
+}
+
+void Point::to_compressed(uint8_t out33[33]) const {
+    std::memset(out33, 0, 33);
+    if (infinity) return;
+    Point a = *this;
+    a.to_affine_assign();
+    out33[0] = static_cast<uint8_t>(0x02 | (a.Y.limb[0] & 1));
+    a.X.to_bytes(out33 + 1);
+}
+
+void Point::to_uncompressed(uint8_t out65[65]) const {
+    std::memset(out65, 0, 65);
+    if (infinity) return;
+    Point a = *this;
+    a.to_affine_assign();
+    out65[0] = 0x04;
+    a.X.to_bytes(out65 + 1);
+    a.Y.to_bytes(out65 + 33);
+}
+
+void Point::to_xonly(uint8_t out32[32], bool* odd_y) const {
+    std::memset(out32, 0, 32);
+    if (odd_y) *odd_y = false;
+    if (infinity) return;
+    Point a = *this;
+    a.to_affine_assign();
+    a.X.to_bytes(out32);
+    if (odd_y) *odd_y = a.Y.is_odd();
+}
+
+Point Point::decompress(const uint8_t in33[33]) {
+    if (in33[0] != 0x02 && in33[0] != 0x03) return infinity_point();
+    FieldElement x;
+    if (!FieldElement::parse_strict(in33 + 1, x)) return infinity_point();
+    const FieldElement c = x.sqr() * x + kB;
+    FieldElement y = c.sqrt_candidate();
+    if (!fe_eq(y.sqr(), c)) return infinity_point();
+    if ((y.limb[0] & 1) != (in33[0] & 1)) y = y.negate();
+    return from_affine(x, y);
+}
+
+ParseResult Point::parse_uncompressed(const uint8_t in65[65], Point& out) {
+    if (in65[0] != 0x04) return ParseResult::bad_encoding;
+    FieldElement x, y;
+    if (!FieldElement::parse_strict(in65 + 1, x) || !FieldElement::parse_strict(in65 + 33, y))
+        return ParseResult::coordinate_ge_p;
+    if (!fe_eq(y.sqr(), x.sqr() * x + kB)) return ParseResult::not_on_curve;
+    out = from_affine(x, y);
+    return ParseResult::ok;
+}
+
+void Point::add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& y2) {
+    const FieldElement z1z1 = Z.sqr();
+    const FieldElement u2 = x2 * z1z1;
+    const FieldElement s2 = y2 * z1z1 * Z;
+    const FieldElement h = u2 - X;
+    const FieldElement r = s2 - Y;
+    const FieldElement z3 = Z * h;
+    const FieldElement hh = h.sqr();
+    const FieldElement hhh = hh * h;
+    const FieldElement v = X * hh;
+    const FieldElement x3 = r.sqr() - hhh - v.dbl();
+    const FieldElement y3 = r * (v - x3) - Y * hhh;
+    X = x3;
+    Y = y3;
+    Z = z3;
+    is_generator = false;
+    z_is_one = false;
+}
+
+void Point::dbl_halving_ct() {
+    // With Z3 = Y Z the slope scaled by Z3 is (3/2) X^2, so no factor 2 is
+    // carried through the formulas.
+    const FieldElement s = Y.sqr();
+    const FieldElement a = X.sqr();
+    const FieldElement l = (a.dbl() + a).half();
+    const FieldElement t = (s * X).negate();
+    const FieldElement x3 = l.sqr() + t.dbl();
+    const FieldElement y3 = (l * (x3 + t) + s.sqr()).negate();
+    const FieldElement z3 = Y * Z;
+    X = x3;
+    Y = y3;
+    Z = z3;
+    is_generator = false;
+    z_is_one = false;
+}
+
+void Point::add_affine_complete_ct(const FieldElement& x2, const FieldElement& y2, uint64_t self_inf,
+                                   uint64_t other_inf) {
+    // The general mixed sum.
+    const FieldElement z1z1 = Z.sqr();
+    const FieldElement u2 = x2 * z1z1;
+    const FieldElement s2 = y2 * z1z1 * Z;
+    const FieldElement h = u2 - X;
+    const FieldElement r = s2 - Y;
+    const FieldElement hh = h.sqr();
+    const FieldElement hhh = hh * h;
+    const FieldElement v = X * hh;
+    Point sum = *this;
+    sum.X = r.sqr() - hhh - v.dbl();
+    sum.Y = r * (v - sum.X) - Y * hhh;
+    sum.Z = Z * h;
+    // The doubling case, computed every time. Equal operands make both h
+    // and r zero; opposite ones only h, and then the general sum already has
+    // Z = 0, which is infinity.
+    Point twice = *this;
+    twice.dbl_halving_ct();
+    const uint64_t use_dbl = h.is_zero_mask() & r.is_zero_mask();
+    Point res = select_ct(use_dbl, sum, twice);
+    res = select_ct(self_inf, res, from_affine(x2, y2));
+    res = select_ct(other_inf, res, *this);
+    const uint64_t inf = (res.Z.is_zero_mask() & ~self_inf) | (self_inf & other_inf);
+    res.X = FieldElement::select_ct(inf, res.X, FieldElement::zero());
+    res.Y = FieldElement::select_ct(inf, res.Y, FieldElement::one());
+    res.Z = FieldElement::select_ct(inf, res.Z, FieldElement::zero());
+    res.infinity = (inf & 1) != 0;
+    res.is_generator = false;
+    res.z_is_one = false;
+    *this = res;
+}
+
+Point Point::select_ct(uint64_t m, const Point& a, const Point& b) {
+    Point r;
+    r.X = FieldElement::select_ct(m, a.X, b.X);
+    r.Y = FieldElement::select_ct(m, a.Y, b.Y);
+    r.Z = FieldElement::select_ct(m, a.Z, b.Z);
+    const uint8_t m8 = static_cast<uint8_t>(m);
+    r.infinity = static_cast<bool>(static_cast<uint8_t>(a.infinity) ^ (m8 & (a.infinity ^ b.infinity)));
+    r.is_generator = static_cast<bool>(static_cast<uint8_t>(a.is_generator) ^ (m8 & (a.is_generator ^ b.is_generator)));
+    r.z_is_one = static_cast<bool>(static_cast<uint8_t>(a.z_is_one) ^ (m8 & (a.z_is_one ^ b.z_is_one)));
+    return r;
+}
+
+}  // namespace qorvex

@@ -1,0 +1,70 @@
+// Erasing secrets. secure_wipe is a store the optimiser must keep; the RAII
+// guards make every early return and every exception path wipe as well.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+namespace qorvex {
+
+inline void secure_wipe(void* p, size_t len) {
+    if (len == 0) return;
+    std::memset(p, 0, len);
+#if defined(__GNUC__) || defined(__clang__)
+    __asm__ __volatile__("" : : "r"(p) : "memory");
+#else
+    volatile unsigned char* vp = static_cast<volatile unsigned char*>(p);
+    for (size_t i = 0; i < len; ++i) vp[i] = 0;
+#endif
+}
+
+template <typename T>
+inline void secure_wipe_value(T& v) {
+    static_assert(std::is_trivially_copyable_v<T>, "only plain values can be wiped in place");
+    secure_wipe(&v, sizeof(T));
+}
+
+// A value of T that is zeroed when it goes out of scope.
+template <typename T>
+class WipeOnExit {
+    static_assert(std::is_trivially_copyable_v<T>, "WipeOnExit holds plain values only");
+
+public:
+    WipeOnExit() : v_{} {}
+    explicit WipeOnExit(const T& v) : v_(v) {}
+    ~WipeOnExit() { secure_wipe(&v_, sizeof(T)); }
+    WipeOnExit(const WipeOnExit&) = delete;
+    WipeOnExit& operator=(const WipeOnExit&) = delete;
+
+    T& operator*() { return v_; }
+    const T& operator*() const { return v_; }
+    T* operator->() { return &v_; }
+    const T* operator->() const { return &v_; }
+    T* get() { return &v_; }
+
+private:
+    T v_;
+};
+
+// A fixed-size secret byte buffer that wipes itself.
+template <size_t N>
+class SecretBytes {
+public:
+    SecretBytes() : b_{} {}
+    ~SecretBytes() { secure_wipe(b_, N); }
+    SecretBytes(const SecretBytes&) = delete;
+    SecretBytes& operator=(const SecretBytes&) = delete;
+
+    uint8_t* data() { return b_; }
+    const uint8_t* data() const { return b_; }
+    static constexpr size_t size() { return N; }
+    uint8_t& operator[](size_t i) { return b_[i]; }
+    const uint8_t& operator[](size_t i) const { return b_[i]; }
+
+private:
+    uint8_t b_[N];
+};
+
+}  // namespace qorvex

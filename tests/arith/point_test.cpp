@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "arith/point.h"
+#include "arith_helpers.h"
+#include "support/vectors.h"
+
+namespace qorvex::test {
+namespace {
+
+using F = FieldElement;
+
+Point jacobian_multiple(Rng& rng) { return binary_mul(Point::generator(), rng.scalar()); }
+
+// k*G from the published multiples, through repeated doubling and addition,
+// and their encodings round-tripping through the parsers.
+TEST(PointMultiples, MatchIndependentImplementation) {
+    const Json v = load_json_vectors("curve/multiples.json");
+    size_t checked = 0;
+    for (const Json& c : v["cases"].array()) {
+        SCOPED_TRACE(c["label"].str());
+        const Point p = binary_mul(Point::generator(), sc_hex(c["k"].str()));
+        if (c["x"].is_null()) {
+            EXPECT_TRUE(p.infinity);
+            continue;
+        }
+        ASSERT_FALSE(p.infinity);
+        EXPECT_EQ(lower(c["x"].str()) + "," + lower(c["y"].str()), affine_hex(p));
+
+        uint8_t comp[33], unc[65];
+        p.to_compressed(comp);
+        p.to_uncompressed(unc);
+        EXPECT_EQ(lower(c["x"].str()), to_hex(comp + 1, 32));
+        EXPECT_TRUE(Point::decompress(comp).equals(p));
+        Point parsed;
+        ASSERT_EQ(ParseResult::ok, Point::parse_uncompressed(unc, parsed));
+        EXPECT_TRUE(parsed.equals(p));
+        uint8_t x32[32];
+        bool odd = false;
+        p.to_xonly(x32, &odd);
+        EXPECT_EQ(0, std::memcmp(x32, comp + 1, 32));
+        EXPECT_EQ(comp[0] == 0x03, odd);
+        EXPECT_EQ(!odd, p.has_even_y());
+        ++checked;
+    }
+    EXPECT_GT(checked, 400u);
+}
+
+TEST(PointGroupLaw, ExceptionalCasesOnBothPaths) {
+    Rng rng(1);
+    const Point g = Point::generator();
+    const Point j = jacobian_multiple(rng);  // Z != 1
+    ASSERT_FALSE(j.z_is_one);
+    Point ja = j;
+    ja.to_affine_assign();
+    ASSERT_TRUE(ja.z_is_one);
+
+    for (const Point* p : std::initializer_list<const Point*>{&g, &j, &ja}) {
+        EXPECT_TRUE(p->add(p->negate()).infinity);
+        EXPECT_TRUE(p->negate().add(*p).infinity);
+        EXPECT_TRUE(p->add(*p).equals(p->dbl()));
+        EXPECT_TRUE(p->add(Point::infinity_point()).equals(*p));
+        EXPECT_TRUE(Point::infinity_point().add(*p).equals(*p));
+        Point m = *p;
+        m.add_affine_assign(ja.X, ja.Y);
+        EXPECT_TRUE(m.equals(p->add(ja)));
+    }
+    // Jacobian operands on both sides.
+    EXPECT_TRUE(j.add(j).equals(j.dbl()));
+    EXPECT_TRUE(j.add(j.negate()).infinity);
+    EXPECT_TRUE(Point::infinity_point().dbl().infinity);
+    EXPECT_TRUE(Point::infinity_point().negate().infinity);
+    // Associativity and commutativity on random points.
+    for (int i = 0; i < 20; ++i) {
+        const Point a = jacobian_multiple(rng), b = jacobian_multiple(rng), c = jacobian_multiple(rng);
+        EXPECT_TRUE(a.add(b).equals(b.add(a)));
+        EXPECT_TRUE(a.add(b).add(c).equals(a.add(b.add(c))));
+        EXPECT_TRUE(a.add(b).dbl().equals(a.dbl().add(b.dbl())));
+    }
+}
+
+TEST(PointGroupLaw, FlagsFollowTheOperations) {
+    const Point g = Point::generator();
+    EXPECT_TRUE(g.is_generator && g.z_is_one && !g.infinity);
+    EXPECT_FALSE(g.dbl().is_generator);
+    EXPECT_FALSE(g.negate().is_generator);
+    EXPECT_FALSE(g.add(Point::infinity_point()).is_generator);
+    EXPECT_FALSE(g.dbl().z_is_one);
+    const Point inf = Point::from_jacobian(F::one(), F::one(), F::zero(), false);
+    EXPECT_TRUE(inf.infinity);
+    EXPECT_TRUE(Point::from_jacobian(g.X, g.Y, g.Z, true).infinity);
+}
+
+TEST(PointEncoding, InfinityEncodesAsZeros) {
+    const Point inf = Point::infinity_point();
+    uint8_t c[33], u[65], x[32];
+    std::memset(c, 0xAA, sizeof c);
+    std::memset(u, 0xAA, sizeof u);
+    std::memset(x, 0xAA, sizeof x);
+    bool odd = true;
+    inf.to_compressed(c);
+    inf.to_uncompressed(u);
+    inf.to_xonly(x, &odd);
+    for (uint8_t b : c) EXPECT_EQ(0, b);
+    for (uint8_t b : u) EXPECT_EQ(0, b);
+    for (uint8_t b : x) EXPECT_EQ(0, b);
+    EXPECT_FALSE(odd);
+    EXPECT_FALSE(inf.has_even_y());
+    uint8_t g33[33];
+    Point::generator().to_compressed(g33);
+    EXPECT_EQ(0x02, g33[0]);
+}
+
+std::vector<uint8_t> compressed(uint8_t prefix, const BigUint& x) {
+    std::vector<uint8_t> b(33);
+    b[0] = prefix;
+    F f;
+    x.to_limbs(f.limb);
+    f.to_bytes(b.data() + 1);
+    return b;
+}
+
+TEST(PointEncoding, Decompress) {
+    uint8_t g33[33];
+    const Point g = Point::generator();
+    g.to_compressed(g33);
+    const BigUint gx = big(g.X);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> in;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"G", std::vector<uint8_t>(g33, g33 + 33), true},
+        {"prefix 04", compressed(0x04, gx), false},
+        {"prefix 00", compressed(0x00, gx), false},
+        {"x = p", compressed(0x02, P()), false},
+        {"x = 2^256 - 1", compressed(0x02, BigUint::from_hex(std::string(64, 'f'))), false},
+        {"x = 5 (not on the curve)", compressed(0x02, BigUint(5)), false},
+        {"x = 1 (even)", compressed(0x02, BigUint(1)), true},
+        {"x = 1 (odd)", compressed(0x03, BigUint(1)), true},
+        {"all zero", std::vector<uint8_t>(33, 0), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Point p = Point::decompress(c.in.data());
+        EXPECT_EQ(c.ok, !p.infinity);
+        if (c.ok) {
+            EXPECT_EQ(c.in[0] == 0x03, p.Y.is_odd());
+            EXPECT_TRUE(p.z_is_one);
+        }
+    }
+    EXPECT_TRUE(Point::decompress(compressed(0x02, BigUint(1)).data())
+                    .equals(Point::decompress(compressed(0x03, BigUint(1)).data()).negate()));
+}
+
+TEST(PointEncoding, ParseUncompressed) {
+    uint8_t good[65];
+    Point::generator().to_uncompressed(good);
+    auto with = [&](auto edit) {
+        std::vector<uint8_t> b(good, good + 65);
+        edit(b.data());
+        return b;
+    };
+    auto set_coord = [](uint8_t* at, const BigUint& v) {
+        F f;
+        v.to_limbs(f.limb);
+        f.to_bytes(at);
+    };
+    const BigUint gy = big(Point::generator().Y);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> in;
+        ParseResult want;
+    };
+    const Case cases[] = {
+        {"G", with([](uint8_t*) {}), ParseResult::ok},
+        {"G with p - y", with([&](uint8_t* b) { set_coord(b + 33, P() - gy); }), ParseResult::ok},
+        {"y + 1", with([&](uint8_t* b) { set_coord(b + 33, gy + BigUint(1)); }), ParseResult::not_on_curve},
+        {"x = p", with([&](uint8_t* b) { set_coord(b + 1, P()); }), ParseResult::coordinate_ge_p},
+        {"y = p", with([&](uint8_t* b) { set_coord(b + 33, P()); }), ParseResult::coordinate_ge_p},
+        {"prefix 06", with([](uint8_t* b) { b[0] = 0x06; }), ParseResult::bad_encoding},
+        {"prefix 07", with([](uint8_t* b) { b[0] = 0x07; }), ParseResult::bad_encoding},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Point out = Point::infinity_point();
+        EXPECT_EQ(c.want, Point::parse_uncompressed(c.in.data(), out));
+        EXPECT_EQ(c.want != ParseResult::ok, out.infinity);
+    }
+}
+
+TEST(PointEndomorphism, IsMultiplicationByLambda) {
+    const Point g = Point::generator();
+    EXPECT_TRUE(g.endomorphism().equals(binary_mul(g, Scalar::lambda())));
+    Rng rng(9);
+    const Point j = jacobian_multiple(rng);
+    EXPECT_TRUE(j.endomorphism().equals(binary_mul(j, Scalar::lambda())));
+    EXPECT_TRUE(Point::infinity_point().endomorphism().infinity);
+}
+
+// The branch-free formulas against the ordinary group law.
+TEST(PointConstantTimeFormulas, AgreeWithTheGroupLaw) {
+    Rng rng(10);
+    constexpr uint64_t kAll = ~uint64_t{0};
+    for (int i = 0; i < 30; ++i) {
+        const Point a = jacobian_multiple(rng);
+        const AffinePoint b = jacobian_multiple(rng).to_affine();
+        const Point bp = Point::from_affine(b);
+
+        Point t = a;
+        t.add_affine_unchecked_ct(b.x, b.y);
+        EXPECT_TRUE(t.equals(a.add(bp)));
+
+        t = a;
+        t.dbl_halving_ct();
+        EXPECT_TRUE(t.equals(a.dbl()));
+
+        t = a;
+        t.add_affine_complete_ct(b.x, b.y, 0, 0);
+        EXPECT_TRUE(t.equals(a.add(bp)));
+    }
+    // The complete formula's special cases.
+    const Point a = jacobian_multiple(rng);
+    const AffinePoint aa = a.to_affine();
+    const AffinePoint na = a.negate().to_affine();
+    Point t = a;
+    t.add_affine_complete_ct(aa.x, aa.y, 0, 0);
+    EXPECT_TRUE(t.equals(a.dbl()));
+    t = a;
+    t.add_affine_complete_ct(na.x, na.y, 0, 0);
+    EXPECT_TRUE(t.infinity);
+    t = Point::infinity_point();
+    t.add_affine_complete_ct(aa.x, aa.y, kAll, 0);
+    EXPECT_TRUE(t.equals(a));
+    t = a;
+    t.add_affine_complete_ct(F::zero(), F::zero(), 0, kAll);
+    EXPECT_TRUE(t.equals(a));
+    t = Point::infinity_point();
+    t.add_affine_complete_ct(F::zero(), F::zero(), kAll, kAll);
+    EXPECT_TRUE(t.infinity);
+}
+
+TEST(PointAffine, ConstantTimeConversionMatches) {
+    Rng rng(12);
+    for (int i = 0; i < 10; ++i) {
+        const Point j = jacobian_multiple(rng);
+        Point a = j, b = j;
+        a.to_affine_assign();
+        b.to_affine_ct_assign();
+        EXPECT_TRUE(a.X.equal(b.X) && a.Y.equal(b.Y));
+        EXPECT_TRUE(j.affine_x().equal(a.X));
+        EXPECT_TRUE(j.affine_y().equal(a.Y));
+    }
+}
+
+}  // namespace
+}  // namespace qorvex::test

@@ -1,0 +1,43 @@
+# Fails unless the dynamic symbol table of LIBRARY holds exactly the
+# qorvex_ functions that HEADER declares with QORVEX_API.
+find_program(NM nm REQUIRED)
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE _nm RESULT_VARIABLE _rc)
+if(NOT _rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+
+set(_exported "")
+string(REPLACE "\n" ";" _lines "${_nm}")
+foreach(_line IN LISTS _lines)
+  if(_line MATCHES "^[0-9a-fA-F]* *([A-Za-z]) (.+)$")
+    set(_type ${CMAKE_MATCH_1})
+    set(_sym ${CMAKE_MATCH_2})
+    # Absolute symbols (A) are linker bookkeeping such as version nodes.
+    if(_type STREQUAL "A")
+      continue()
+    endif()
+    list(APPEND _exported ${_sym})
+  endif()
+endforeach()
+
+file(READ ${HEADER} _header)
+string(REGEX MATCHALL "QORVEX_API[^;(]*[ *](qorvex_[a-z0-9_]+)[ ]*\\(" _decls "${_header}")
+set(_declared "")
+foreach(_d IN LISTS _decls)
+  string(REGEX MATCH "(qorvex_[a-z0-9_]+)[ ]*\\($" _m "${_d}")
+  list(APPEND _declared ${CMAKE_MATCH_1})
+endforeach()
+
+list(SORT _exported)
+list(SORT _declared)
+list(REMOVE_DUPLICATES _declared)
+set(_extra ${_exported})
+list(REMOVE_ITEM _extra ${_declared})
+set(_missing ${_declared})
+list(REMOVE_ITEM _missing ${_exported})
+list(LENGTH _declared _n)
+if(_extra OR _missing)
+  message(FATAL_ERROR "export mismatch\n  exported but not declared: ${_extra}\n  declared but not exported: ${_missing}")
+endif()
+message(STATUS "${_n} exported functions, all declared in qorvex.h, nothing else exported")
