@@ -142,6 +142,69 @@ QORVEX_API int qorvex_seckey_tweak_mul(qorvex_ctx *ctx, uint8_t *key32,
                                        const uint8_t *tweak32);
 
 /* ------------------------------------------------------------------------ */
+/* Public keys. Inputs are 33-byte compressed keys (qorvex_pubkey_parse also  */
+/* takes 65 bytes); outputs are compressed unless the name says otherwise.   */
+/* Outputs are written only on success.                                     */
+
+/* key32 * G. Codes: 2 "privkey is zero or >= n". */
+QORVEX_API int qorvex_pubkey_create(qorvex_ctx *ctx, const uint8_t *key32, uint8_t *out33);
+
+/* key32 * G, 65-byte uncompressed. Codes as qorvex_pubkey_create. */
+QORVEX_API int qorvex_pubkey_create_uncompressed(qorvex_ctx *ctx, const uint8_t *key32,
+                                                 uint8_t *out65);
+
+/* The x coordinate of key32 * G (the parity of y is dropped).
+ * Codes: 2 "privkey is zero or >= n". */
+QORVEX_API int qorvex_pubkey_xonly(qorvex_ctx *ctx, const uint8_t *key32, uint8_t *out32);
+
+/* Parses a 33-byte (02/03) or 65-byte (04) key and writes it compressed.
+ * Codes: 3 "decompression failed", "coordinate >= p", "point not on curve",
+ * "point at infinity"; 5 "expected 33 or 65 byte pubkey" for any other
+ * length or prefix (hybrid 06/07 keys included). */
+QORVEX_API int qorvex_pubkey_parse(qorvex_ctx *ctx, const uint8_t *input, size_t input_len,
+                                   uint8_t *out33);
+
+/* -P. Codes: 3 "invalid pubkey". */
+QORVEX_API int qorvex_pubkey_negate(qorvex_ctx *ctx, const uint8_t *pub33, uint8_t *out33);
+
+/* A + B. Codes: 3 "invalid pubkey a" / "invalid pubkey b";
+ * 7 "sum is point at infinity". */
+QORVEX_API int qorvex_pubkey_add(qorvex_ctx *ctx, const uint8_t *a33, const uint8_t *b33,
+                                 uint8_t *out33);
+
+/* Sum of count consecutive 33-byte keys, added in order (a running sum may
+ * pass through infinity). Codes: 5 "need >= 1 pubkey", "pubkey array length
+ * too large"; 3 "invalid pubkey[0]", "invalid pubkey in array";
+ * 7 "combined pubkey is infinity" (count >= 2). */
+QORVEX_API int qorvex_pubkey_combine(qorvex_ctx *ctx, const uint8_t *keys, size_t count,
+                                     uint8_t *out33);
+
+/* P + tweak32 * G; a zero tweak is allowed. Codes: 3 "invalid pubkey";
+ * 5 "tweak >= n"; 7 "tweak_add resulted in infinity"; 9 internal error. */
+QORVEX_API int qorvex_pubkey_tweak_add(qorvex_ctx *ctx, const uint8_t *pub33,
+                                       const uint8_t *tweak32, uint8_t *out33);
+
+/* tweak32 * P. Codes: 3 "invalid pubkey"; 5 "tweak is zero or >= n";
+ * 7 "tweak_mul resulted in infinity"; 9 internal error. */
+QORVEX_API int qorvex_pubkey_tweak_mul(qorvex_ctx *ctx, const uint8_t *pub33,
+                                       const uint8_t *tweak32, uint8_t *out33);
+
+/* ------------------------------------------------------------------------ */
+/* Blinding and the table cache                                             */
+
+/* Turns on blinding of the secret multiplications of signing for the calling
+ * thread (not for the context: ctx only receives the code), derived from a
+ * 32-byte seed; NULL seed32 turns it off. Signatures are identical either
+ * way. Codes: 1 NULL ctx; 9 "blinding scalar is zero" (a seed hashing to a
+ * multiple of n). */
+QORVEX_API int qorvex_context_randomize(qorvex_ctx *ctx, const uint8_t *seed32);
+
+/* Directory of the generator-table cache file (NULL for none: the current
+ * directory). Takes effect at the next use of the tables, which are reloaded
+ * or rebuilt. No context; returns 0 (9 only if the path cannot be copied). */
+QORVEX_API int qorvex_set_cache_dir(const char *path);
+
+/* ------------------------------------------------------------------------ */
 /* Hashes. No context: the result is QORVEX_OK or QORVEX_ERR_NULL_ARG, no    */
 /* message is stored, and nothing is written on failure.                    */
 

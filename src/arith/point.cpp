@@ -248,7 +248,7 @@ ParseResult Point::parse_uncompressed(const uint8_t in65[65], Point& out) {
     return ParseResult::ok;
 }
 
-void Point::add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& y2) {
+void Point::add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& y2, FieldElement* z_ratio) {
     const FieldElement z1z1 = Z.sqr();
     const FieldElement u2 = x2 * z1z1;
     const FieldElement s2 = y2 * z1z1 * Z;
@@ -265,6 +265,7 @@ void Point::add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& 
     Z = z3;
     is_generator = false;
     z_is_one = false;
+    if (z_ratio) *z_ratio = h;
 }
 
 void Point::dbl_halving_ct() {

@@ -71,7 +71,8 @@ struct Point {
     // --- Branch-free formulas for the constant-time multiplications. ---
 
     // P + (x2, y2) with no handling of equal, opposite or infinite operands.
-    void add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& y2);
+    // The new Z is the old one times H; *z_ratio receives H when asked.
+    void add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& y2, FieldElement* z_ratio = nullptr);
     // 2P with Z3 = Y*Z (field halving instead of the factor 2).
     void dbl_halving_ct();
     // P + (x2, y2) correct for every input: doubling when the operands are

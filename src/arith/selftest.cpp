@@ -1,12 +1,17 @@
-// Until the generator tables exist, the gate checks the arithmetic below it:
-// field and scalar identities, batch inversion, and k*G by doubling and
-// addition against known points.
+// The check in front of the first context: it installs the generator-table
+// configuration (defaults and environment), makes the tables exist, and checks
+// field and scalar identities, batch inversion, and k*G against known points
+// by several routes.
 #include "arith/selftest.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "arith/gen_mul.h"
 #include "arith/point.h"
+#include "arith/point_mul.h"
+#include "arith/precompute.h"
 #include "arith/scalar.h"
 #include "support/hex.h"
 
@@ -50,8 +55,7 @@ Point binary_mul_g(const Scalar& k) {
     return result;
 }
 
-bool check_known_multiple(const KnownMultiple& v) {
-    const Point p = binary_mul_g(Scalar::from_hex(v.k));
+bool matches(const Point& p, const KnownMultiple& v) {
     if (p.infinity) return false;
     uint8_t out[65];
     p.to_uncompressed(out);
@@ -60,6 +64,35 @@ bool check_known_multiple(const KnownMultiple& v) {
     if (std::strcmp(hex, v.x) != 0) return false;
     bytes_to_hex(out + 33, 32, hex);
     return std::strcmp(hex, v.y) == 0;
+}
+
+// The same multiple through the tables, the constant-time comb and the
+// binary method.
+bool check_known_multiple(const KnownMultiple& v) {
+    const Scalar k = Scalar::from_hex(v.k);
+    return matches(precomputed_gen_mul(k), v) && matches(gen_mul_ct(k), v) && matches(binary_mul_g(k), v);
+}
+
+bool env_flag(const char* name) {
+    const char* v = std::getenv(name);
+    return v && (v[0] == '1' || v[0] == 'T' || v[0] == 't' || v[0] == 'Y' || v[0] == 'y');
+}
+
+// Defaults, then SECP256K1_WINDOW_BITS (2..30), SECP256K1_ENABLE_GLV and
+// SECP256K1_USE_JSF (the latter implies GLV).
+void install_precompute_config() {
+    PrecomputeConfig cfg;
+    if (const char* wb = std::getenv("SECP256K1_WINDOW_BITS")) {
+        const unsigned long w = std::strtoul(wb, nullptr, 10);
+        if (w >= 2 && w <= 30) cfg.window_bits = static_cast<uint32_t>(w);
+    }
+    if (env_flag("SECP256K1_ENABLE_GLV")) cfg.enable_glv = true;
+    if (env_flag("SECP256K1_USE_JSF")) {
+        cfg.enable_glv = true;
+        cfg.use_jsf = true;
+    }
+    configure(cfg);
+    ensure_built();
 }
 
 bool check_field() {
@@ -102,6 +135,7 @@ bool check_point_identities() {
 bool selftest(bool verbose, SelftestMode mode, uint64_t seed) {
     (void)mode;
     (void)seed;
+    install_precompute_config();
     int run = 0, passed = 0;
     auto record = [&](const char* name, bool ok) {
         ++run;
@@ -113,6 +147,11 @@ bool selftest(bool verbose, SelftestMode mode, uint64_t seed) {
     record("scalar_arithmetic", check_scalar());
     record("batch_inverse", check_batch_inverse());
     record("point_identities", check_point_identities());
+    record("mul_ct_vs_mul", [] {
+        const Scalar k = Scalar::from_hex("00000000000000000000000000000000000000000000000000000000000001a7");
+        const Point p = binary_mul_g(Scalar::from_u64(12345));
+        return mul_ct(p, k).equals(mul(p, k));
+    }());
     return run == passed;
 }
 

@@ -2,15 +2,30 @@
 // seed, and conversions to the test-only big integers.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <random>
 #include <string>
 
 #include "arith/field.h"
 #include "arith/point.h"
+#include "arith/precompute.h"
 #include "arith/scalar.h"
 #include "support/bignum.h"
 
 namespace qorvex::test {
+
+// The arithmetic tests run with small generator tables (width 8) unless a
+// test installs another configuration; the default width has its own test.
+class SmallTables : public ::testing::Environment {
+public:
+    void SetUp() override {
+        PrecomputeConfig c;
+        c.window_bits = 8;
+        configure(c);
+    }
+};
+inline const bool kSmallTablesRegistered = (::testing::AddGlobalTestEnvironment(new SmallTables), true);
 
 inline const BigUint& P() {
     static const BigUint p = BigUint::from_hex("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFEFFFFFC2F");

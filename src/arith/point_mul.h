@@ -1,0 +1,42 @@
+// Multiplication of arbitrary points: variable time for public data,
+// constant time for secret scalars, u1*G + u2*P for verifiers, and a reusable
+// recoding of one scalar for many points.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "arith/point.h"
+#include "arith/scalar.h"
+
+namespace qorvex {
+
+// k*P, normalised to affine unless infinity. G as made by
+// Point::generator() goes through the precomputed tables.
+Point mul(const Point& p, const Scalar& k);
+
+// k*P in constant time (signed 5-bit digits over both GLV halves), Jacobian.
+Point mul_ct(const Point& p, const Scalar& k);
+
+// u1*G + u2*P.
+Point dual_mul(const Scalar& u1, const Scalar& u2, const Point& p);
+
+// Width-w non-adjacent digits of k (2 <= w <= 16) into out[0 .. capacity),
+// at most 260 stored; returns the digit count, 0 for a bad width or buffer.
+size_t wnaf_int(const Scalar& k, unsigned w, int32_t* out, size_t capacity);
+
+struct FixedKPlan {
+    uint32_t window = 0;
+    Scalar k1, k2;  // GLV halves of K, as magnitudes
+    int32_t digits1[260];
+    size_t count1 = 0;
+    int32_t digits2[260];
+    size_t count2 = 0;
+    bool neg1 = false, neg2 = false;
+};
+
+FixedKPlan fixed_k_plan(const Scalar& k, unsigned w);
+// K*P for the plan's K, Jacobian.
+Point mul_with_plan(const Point& p, const FixedKPlan& plan);
+
+}  // namespace qorvex

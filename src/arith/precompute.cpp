@@ -1,0 +1,336 @@
+// The process-wide configuration and tables, their construction on worker
+// threads, and k*G through them.
+#include "arith/precompute.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace qorvex {
+
+namespace {
+
+std::mutex g_lock;
+PrecomputeConfig g_config;
+PrecomputeContextPtr g_current;
+
+// The environment may name a directory or file, but never one reached
+// through "..".
+bool acceptable_path_env(const char* v) {
+    if (!v || !*v) return false;
+    return std::strstr(v, "..") == nullptr;
+}
+
+// Runs fn(i) for i in [0, count) on up to `count` threads sharing an atomic
+// counter; the first exception thrown by any of them is rethrown here after
+// all have been joined.
+template <typename Fn>
+void parallel_for(size_t count, Fn&& fn) {
+    const unsigned hw = std::thread::hardware_concurrency();
+    const size_t workers = std::min<size_t>(count, hw == 0 ? 1 : hw);
+    std::atomic<size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failure_lock;
+    auto work = [&] {
+        try {
+            for (size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) fn(i);
+        } catch (...) {
+            std::lock_guard<std::mutex> g(failure_lock);
+            if (!failure) failure = std::current_exception();
+            next.store(count);
+        }
+    };
+    if (workers <= 1) {
+        work();
+    } else {
+        std::vector<std::thread> threads;
+        threads.reserve(workers);
+        try {
+            for (size_t t = 0; t < workers; ++t) threads.emplace_back(work);
+        } catch (...) {
+            next.store(count);
+            for (auto& th : threads) th.join();
+            throw;
+        }
+        for (auto& th : threads) th.join();
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+// Window i: j * B for j < 2^w, B = 2^(w i) G given in affine form. The
+// multiples are summed in Jacobian form and made affine with one inversion
+// for the whole window.
+void build_window(std::vector<TableEntry>& t, const AffinePoint& base, size_t entries) {
+    t.assign(entries, TableEntry{FieldElement::zero(), FieldElement::zero()});
+    t[1] = TableEntry{base.x, base.y};
+    const size_t m = entries - 2;  // entries 2 .. 2^w - 1
+    std::vector<FieldElement> xs(m), ys(m), zs(m);
+    Point acc = Point::from_affine(base);
+    for (size_t j = 0; j < m; ++j) {
+        acc.add_affine_assign(base.x, base.y);
+        xs[j] = acc.X;
+        ys[j] = acc.Y;
+        zs[j] = acc.Z;
+    }
+    FieldElement::batch_inverse(zs.data(), m);
+    for (size_t j = 0; j < m; ++j) {
+        const FieldElement zi2 = zs[j].sqr();
+        t[j + 2] = TableEntry{xs[j] * zi2, ys[j] * zi2 * zs[j]};
+    }
+}
+
+// Signed radix-2^w digits of k over `count` windows, every digit in
+// (-2^(w-1), 2^(w-1)] except the top one, which takes the final carry
+// unsigned and lies in [0, 2^w]. When w does not divide 256 the top window
+// holds only a few bits of k, so it never reaches 2^(w-1) and the recoding is
+// the plain signed one.
+void recode_windows(const Scalar& k, uint32_t w, size_t count, int64_t* digits) {
+    const int64_t full = int64_t{1} << w, half = full >> 1;
+    uint64_t carry = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const int64_t m = static_cast<int64_t>(k.bits(static_cast<unsigned>(i * w), w) + carry);
+        if (i + 1 < count && m >= half) {
+            digits[i] = m - full;
+            carry = 1;
+        } else {
+            digits[i] = m;
+            carry = 0;
+        }
+    }
+}
+
+// Adds digit * (table row) to acc; a top digit of exactly 2^w is split into
+// two lookups because rows end at 2^w - 1.
+void add_digit(Point& acc, const std::vector<TableEntry>& row, int64_t d) {
+    if (d == 0) return;
+    const uint64_t mag = static_cast<uint64_t>(d < 0 ? -d : d);
+    if (mag > row.size()) throw std::runtime_error("Digit index out of range during accumulation");
+    auto add_entry = [&](size_t idx) {
+        const TableEntry& e = row[idx];
+        acc.add_affine_assign(e.x, d < 0 ? e.y.negate() : e.y);
+    };
+    if (mag == row.size()) {
+        add_entry(row.size() - 1);
+        add_entry(1);
+    } else {
+        add_entry(mag);
+    }
+}
+
+Point window_mul(const PrecomputeContext& c, const Scalar& k) {
+    int64_t digits[128];
+    recode_windows(k, c.window_bits, c.window_count, digits);
+    Point acc = Point::infinity_point();
+    for (size_t i = 0; i < c.window_count; ++i) add_digit(acc, c.tables[i], digits[i]);
+    return acc;
+}
+
+Point window_mul_glv(const PrecomputeContext& c, const Scalar& k) {
+    const GlvSplit s = k.split_lambda_var();
+    int64_t d1[128], d2[128];
+    recode_windows(s.k1, c.window_bits, c.window_count, d1);
+    recode_windows(s.k2, c.window_bits, c.window_count, d2);
+    Point acc = Point::infinity_point();
+    for (size_t i = 0; i < c.window_count; ++i) {
+        add_digit(acc, c.tables[i], s.neg1 ? -d1[i] : d1[i]);
+        add_digit(acc, c.glv_tables[i], s.neg2 ? -d2[i] : d2[i]);
+    }
+    return acc;
+}
+
+// u*G + v*lambda*G from the joint form of the two GLV halves.
+Point jsf_mul(const Scalar& k) {
+    const GlvSplit s = k.split_lambda_var();
+    const JsfResult j = Scalar::compute_jsf(s.k1, s.k2);
+    const Point g = Point::generator();
+    const Point lg = g.endomorphism();
+    Point table[9];  // index (u + 1) * 3 + (v + 1)
+    for (int u = -1; u <= 1; ++u) {
+        for (int v = -1; v <= 1; ++v) {
+            Point p = Point::infinity_point();
+            if (u) p.add_assign(u > 0 ? g : g.negate());
+            if (v) p.add_assign(v > 0 ? lg : lg.negate());
+            table[(u + 1) * 3 + (v + 1)] = p;
+        }
+    }
+    Point acc = Point::infinity_point();
+    for (size_t i = j.count; i-- > 0;) {
+        acc.dbl_assign();
+        const int u = s.neg1 ? -j.d1[i] : j.d1[i];
+        const int v = s.neg2 ? -j.d2[i] : j.d2[i];
+        if (u || v) acc.add_assign(table[(u + 1) * 3 + (v + 1)]);
+    }
+    return acc;
+}
+
+void ensure_built_locked() {
+    if (g_current) return;
+    const std::string path =
+        g_config.use_cache_path ? g_config.cache_path : cache_file_name(g_config.window_bits, g_config);
+    if (auto loaded = load_cache(path, g_config)) {
+        g_current = std::move(loaded);
+        return;
+    }
+    auto built = build_context(g_config);
+    if (!validate(*built)) throw std::runtime_error("Precompute context validation failed after cache fallback rebuild");
+    g_current = built;
+    // A failed save (read-only directory, full disk, a file that appeared
+    // meanwhile) only means the next process builds again.
+    (void)save_cache(*built, path);
+}
+
+}  // namespace
+
+void configure(const PrecomputeConfig& config) {
+    std::lock_guard<std::mutex> g(g_lock);
+    g_config = config;
+    const char* dir = std::getenv("SECP256K1_CACHE_DIR");
+    if (acceptable_path_env(dir)) g_config.cache_dir = dir;
+    const char* path = std::getenv("SECP256K1_CACHE_PATH");
+    if (acceptable_path_env(path)) {
+        g_config.cache_path = path;
+        g_config.use_cache_path = true;
+    }
+    if (const char* mw = std::getenv("SECP256K1_MAX_WINDOWS")) {
+        const unsigned long v = std::strtoul(mw, nullptr, 10);
+        if (v != 0) g_config.max_windows = v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
+    }
+    g_current.reset();
+}
+
+void ensure_built() {
+    std::lock_guard<std::mutex> g(g_lock);
+    ensure_built_locked();
+}
+
+PrecomputeContextPtr current_context() {
+    std::lock_guard<std::mutex> g(g_lock);
+    return g_current;
+}
+
+PrecomputeConfig current_config() {
+    std::lock_guard<std::mutex> g(g_lock);
+    return g_config;
+}
+
+void set_cache_dir(const std::string& dir) {
+    std::lock_guard<std::mutex> g(g_lock);
+    g_config.cache_dir = dir;
+    g_current.reset();
+}
+
+bool validate(const PrecomputeContext& c) {
+    const uint32_t w = c.window_bits;
+    if (w < 2 || w > 30) return false;
+    if (c.window_count != window_count_for(w) || c.entries_per_window != (size_t{1} << w)) return false;
+    auto shaped = [&](const std::vector<std::vector<TableEntry>>& t) {
+        if (t.size() != c.window_count) return false;
+        for (const auto& row : t) {
+            if (row.size() != c.entries_per_window) return false;
+        }
+        return true;
+    };
+    if (!shaped(c.tables)) return false;
+    return c.config.enable_glv ? shaped(c.glv_tables) : c.glv_tables.empty();
+}
+
+std::shared_ptr<PrecomputeContext> build_context(const PrecomputeConfig& config) {
+    const uint32_t w = config.window_bits;
+    if (w < 2 || w > 30) throw std::runtime_error("window_bits must be between 2 and 30");
+    auto c = std::make_shared<PrecomputeContext>();
+    c->config = config;
+    c->window_bits = w;
+    c->window_count = window_count_for(w);
+    c->entries_per_window = size_t{1} << w;
+    c->beta = FieldElement::beta();
+    c->tables.resize(c->window_count);
+    if (config.enable_glv) c->glv_tables.resize(c->window_count);
+
+    // Window bases 2^(w i) G, made affine together.
+    std::vector<Point> bases(c->window_count);
+    bases[0] = Point::generator();
+    for (size_t i = 1; i < c->window_count; ++i) {
+        bases[i] = bases[i - 1];
+        for (uint32_t d = 0; d < w; ++d) bases[i].dbl_assign();
+    }
+    std::vector<AffinePoint> affine_bases(c->window_count);
+    for (size_t i = 0; i < c->window_count; ++i) affine_bases[i] = bases[i].to_affine();
+
+    parallel_for(c->window_count, [&](size_t i) {
+        build_window(c->tables[i], affine_bases[i], c->entries_per_window);
+        if (config.enable_glv) {
+            auto& g = c->glv_tables[i];
+            g.resize(c->entries_per_window);
+            g[0] = c->tables[i][0];
+            for (size_t j = 1; j < c->entries_per_window; ++j)
+                g[j] = TableEntry{c->tables[i][j].x * c->beta, c->tables[i][j].y};
+        }
+    });
+    return c;
+}
+
+Point precomputed_gen_mul(const Scalar& k) {
+    PrecomputeContextPtr c;
+    {
+        std::lock_guard<std::mutex> g(g_lock);
+        ensure_built_locked();
+        c = g_current;
+    }
+    if (!validate(*c)) throw std::runtime_error("Invalid precompute context");
+    if (!c->config.enable_glv) return window_mul(*c, k);
+    if (c->config.use_jsf) return jsf_mul(k);
+    return window_mul_glv(*c, k);
+}
+
+bool check_entries(const PrecomputeContext& c) {
+    if (!validate(c)) return false;
+    // Window i's entry 1 must be 2^(w i) G.
+    std::vector<Point> bases(c.window_count);
+    bases[0] = Point::generator();
+    for (size_t i = 1; i < c.window_count; ++i) {
+        bases[i] = bases[i - 1];
+        for (uint32_t d = 0; d < c.window_bits; ++d) bases[i].dbl_assign();
+    }
+    std::atomic<bool> ok{true};
+    parallel_for(c.window_count, [&](size_t i) {
+        const auto& t = c.tables[i];
+        const TableEntry& b = t[1];
+        bool good = t[0].x.is_zero() && t[0].y.is_zero() && bases[i].equals(Point::from_affine(b.x, b.y));
+        // Entry 2 is the tangent at entry 1: with s = 3 x^2 and u = 2 y,
+        // x2 u^2 = s^2 - 2 x u^2 and (y2 + y) u = s (x - x2).
+        if (good) {
+            const TableEntry& r = t[2];
+            const FieldElement s = b.x.sqr() * FieldElement::from_u64(3);
+            const FieldElement u = b.y.dbl();
+            const FieldElement u2 = u.sqr();
+            good = !u.is_zero() && (r.x * u2).equal(s.sqr() - (b.x.dbl() * u2)) &&
+                   ((r.y + b.y) * u).equal(s * (b.x - r.x));
+        }
+        // Entry j >= 3 is the chord through entry j-1 and entry 1, checked
+        // without inversions: with dx = x1 - xp and dy = y1 - yp,
+        // xj dx^2 = dy^2 - (xp + x1) dx^2 and (yj + yp) dx = dy (xp - xj).
+        for (size_t j = 3; good && j < c.entries_per_window; ++j) {
+            const TableEntry& p = t[j - 1];
+            const TableEntry& r = t[j];
+            const FieldElement dx = b.x - p.x;
+            const FieldElement dy = b.y - p.y;
+            const FieldElement dx2 = dx.sqr();
+            good = !dx.is_zero() && (r.x * dx2).equal(dy.sqr() - (p.x + b.x) * dx2) &&
+                   ((r.y + p.y) * dx).equal(dy * (p.x - r.x));
+        }
+        if (good && c.config.enable_glv) {
+            const auto& g = c.glv_tables[i];
+            good = g[0].x.is_zero() && g[0].y.is_zero();
+            for (size_t j = 1; good && j < c.entries_per_window; ++j)
+                good = g[j].x.equal(t[j].x * c.beta) && g[j].y.equal(t[j].y);
+        }
+        if (!good) ok.store(false);
+    });
+    return ok.load();
+}
+
+}  // namespace qorvex
