@@ -205,6 +205,134 @@ QORVEX_API int qorvex_context_randomize(qorvex_ctx *ctx, const uint8_t *seed32);
 QORVEX_API int qorvex_set_cache_dir(const char *path);
 
 /* ------------------------------------------------------------------------ */
+/* ECDSA. Messages are 32-byte hashes; public keys 33-byte compressed.       */
+/* Compact signatures are r || s big-endian; opaque ones r || s with each    */
+/* half little-endian. Signing uses RFC 6979 nonces and always gives low-S.  */
+
+/* Codes: 2 "privkey is zero or >= n" (signature untouched); 9 "signing
+ * produced degenerate output" (signature zeroed). */
+QORVEX_API int qorvex_ecdsa_sign(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *seckey32,
+                                 uint8_t *sig64_out);
+
+/* As qorvex_ecdsa_sign, also the recovery id (0..3) in *recid_out (0 on
+ * failure). */
+QORVEX_API int qorvex_ecdsa_sign_recoverable(qorvex_ctx *ctx, const uint8_t *msg32,
+                                             const uint8_t *seckey32, uint8_t *sig64_out,
+                                             int *recid_out);
+
+/* As qorvex_ecdsa_sign, and the signature is verified against the key's own
+ * public key before it is returned (a failure gives 9). */
+QORVEX_API int qorvex_ecdsa_sign_verified(qorvex_ctx *ctx, const uint8_t *msg32,
+                                          const uint8_t *seckey32, uint8_t *sig64_out);
+
+/* 0 when the compact signature is valid. Codes: 4 "non-canonical compact
+ * sig" (r or s outside [1, n-1]), "high-S signature rejected (BIP-62)";
+ * 3 "invalid public key"; 6 "ECDSA verify failed". */
+QORVEX_API int qorvex_ecdsa_verify(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *sig64,
+                                   const uint8_t *pub33);
+
+/* The compressed key that made sig64 with recovery id recid. High-S
+ * signatures are accepted. Codes: 5 "recid must be 0..3"; 4 "non-canonical
+ * compact sig"; 6 "recovery failed". */
+QORVEX_API int qorvex_ecdsa_recover(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *sig64,
+                                    int recid, uint8_t *pub33_out);
+
+/* Strict DER to compact. Codes: 4 with the failing rule's message ("bad DER:
+ * ..."). The output is written only on success, or holds the decoded values
+ * when the last check ("r or s out of range [1,n-1]") fails. */
+QORVEX_API int qorvex_ecdsa_sig_from_der(qorvex_ctx *ctx, const uint8_t *der, size_t der_len,
+                                         uint8_t *sig64_out);
+
+/* Compact to minimal DER (at most 72 bytes); *der_len holds the capacity
+ * and receives the length. Codes: 4 "non-canonical compact sig"; 10 "DER
+ * buffer too small" (buffer and length untouched). */
+QORVEX_API int qorvex_ecdsa_sig_to_der(qorvex_ctx *ctx, const uint8_t *sig64, uint8_t *der_out,
+                                       size_t *der_len);
+
+/* Compact to opaque. Codes: 4 "non-canonical compact sig" (output zeroed). */
+QORVEX_API int qorvex_ecdsa_sig_compact_to_opaque(qorvex_ctx *ctx, const uint8_t *sig64,
+                                                  uint8_t *opaque64_out);
+
+/* Opaque to compact. Codes: 4 "invalid opaque ECDSA sig" (output zeroed). */
+QORVEX_API int qorvex_ecdsa_sig_opaque_to_compact(qorvex_ctx *ctx, const uint8_t *opaque64,
+                                                  uint8_t *sig64_out);
+
+/* Low-S form of an opaque signature; *changed_out (may be NULL) is 1 when
+ * the bytes changed. Codes: 4 "invalid opaque ECDSA sig" (output zeroed,
+ * changed 0). */
+QORVEX_API int qorvex_ecdsa_sig_normalize_opaque(qorvex_ctx *ctx, const uint8_t *opaque64,
+                                                 uint8_t *opaque64_out, int *changed_out);
+
+/* 0 when the opaque signature is valid; a high-S signature is normalised
+ * first and so accepted. Codes: 4 "invalid opaque ECDSA sig"; 3 "invalid
+ * public key"; 6 "ECDSA verify failed". */
+QORVEX_API int qorvex_ecdsa_verify_opaque(qorvex_ctx *ctx, const uint8_t *msg32,
+                                          const uint8_t *opaque64, const uint8_t *pub33);
+
+/* ------------------------------------------------------------------------ */
+/* BIP-340 Schnorr signatures with 32-byte x-only public keys.               */
+
+/* Signs a 32-byte message with 32 bytes of auxiliary randomness.
+ * Codes: 2 "privkey is zero or >= n" (signature untouched); 9 "signing
+ * produced degenerate output" (signature zeroed). */
+QORVEX_API int qorvex_schnorr_sign(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *seckey32,
+                                   const uint8_t *aux32, uint8_t *sig64_out);
+
+/* As qorvex_schnorr_sign, and the signature is verified before it is
+ * returned (a failure gives 9). */
+QORVEX_API int qorvex_schnorr_sign_verified(qorvex_ctx *ctx, const uint8_t *msg32,
+                                            const uint8_t *seckey32, const uint8_t *aux32,
+                                            uint8_t *sig64_out);
+
+/* 0 when valid. Codes: 4 "Non-canonical Schnorr sig (r>=p or s>=n)" (also
+ * s = 0); 3 "Non-canonical pubkey (x>=p)" (also x not on the curve);
+ * 6 "Schnorr verify failed". */
+QORVEX_API int qorvex_schnorr_verify(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *sig64,
+                                     const uint8_t *xonly32);
+
+/* Signs a message of any length: its "BIP0340/msg" tagged hash is signed as
+ * by qorvex_schnorr_sign. msg may be NULL only when msg_len is 0. */
+QORVEX_API int qorvex_schnorr_sign_msg(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *msg,
+                                       size_t msg_len, const uint8_t *aux32, uint8_t *sig64_out);
+
+/* Verifies a signature made by qorvex_schnorr_sign_msg. msg may be NULL only
+ * when msg_len is 0. Codes as qorvex_schnorr_verify. */
+QORVEX_API int qorvex_schnorr_verify_msg(qorvex_ctx *ctx, const uint8_t *xonly32, const uint8_t *msg,
+                                         size_t msg_len, const uint8_t *sig64);
+
+/* ------------------------------------------------------------------------ */
+/* Ethereum                                                                 */
+
+/* The 20-byte address of a compressed public key.
+ * Codes: 3 "invalid compressed pubkey". */
+QORVEX_API int qorvex_eth_address(qorvex_ctx *ctx, const uint8_t *pub33, uint8_t *addr20_out);
+
+/* The EIP-55 text "0x..." (42 characters and a NUL); *text_len holds the
+ * capacity (at least 43) and receives 42. Codes: 10 "need >= 43 bytes for
+ * ETH address" (checked first); 3 "invalid compressed pubkey". */
+QORVEX_API int qorvex_eth_address_checksummed(qorvex_ctx *ctx, const uint8_t *pub33, char *text_out,
+                                              size_t *text_len);
+
+/* EIP-191 personal-message hash: Keccak-256 of "\x19Ethereum Signed
+ * Message:\n", the decimal length and the message. No context; msg may be
+ * NULL only when msg_len is 0. */
+QORVEX_API int qorvex_eth_personal_hash(const uint8_t *msg, size_t msg_len, uint8_t *hash32_out);
+
+/* Signs a 32-byte hash: r and s big-endian, v = 27 + recid, or
+ * 2 * chain_id + 35 + recid (EIP-155) when chain_id is not 0. r, s and v
+ * are cleared first. Codes: 2 "privkey is zero or >= n"; 9 "ethereum signer
+ * returned invalid signature". */
+QORVEX_API int qorvex_eth_sign(qorvex_ctx *ctx, const uint8_t *hash32, const uint8_t *seckey32,
+                               uint8_t *r32_out, uint8_t *s32_out, uint64_t *v_out,
+                               uint64_t chain_id);
+
+/* The address that signed hash32 with (r, s, v); r and s are reduced modulo
+ * n, v is 27/28 or EIP-155 (the chain id is not checked).
+ * Codes: 4 "ecrecover failed". */
+QORVEX_API int qorvex_eth_ecrecover(qorvex_ctx *ctx, const uint8_t *hash32, const uint8_t *r32,
+                                    const uint8_t *s32, uint64_t v, uint8_t *addr20_out);
+
+/* ------------------------------------------------------------------------ */
 /* Hashes. No context: the result is QORVEX_OK or QORVEX_ERR_NULL_ARG, no    */
 /* message is stored, and nothing is written on failure.                    */
 

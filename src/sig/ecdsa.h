@@ -1,0 +1,54 @@
+// ECDSA over secp256k1 as Bitcoin uses it: RFC 6979 nonces, low-S signatures,
+// public-key recovery, and the compact, opaque and DER encodings.
+//
+// Routines report failure with the all-zero signature (r = s = 0); the
+// exported frames turn that into codes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "arith/point.h"
+#include "arith/scalar.h"
+
+namespace qorvex::ecdsa {
+
+struct Signature {
+    Scalar r, s;
+    bool is_zero() const { return r.is_zero() || s.is_zero(); }
+};
+
+// The RFC 6979 (HMAC-SHA256) nonce for key d and the 32 message bytes as
+// given; constant time, all intermediates wiped.
+Scalar rfc6979_nonce(const Scalar& d, const uint8_t msg32[32]);
+
+// Low-S signature of a 32-byte hash; (0, 0) on failure. Constant time in d
+// and the nonce.
+Signature sign(const uint8_t msg32[32], const Scalar& d);
+// The same, with the recovery id (0..3) of the returned signature; recid 0
+// on failure.
+Signature sign_recoverable(const uint8_t msg32[32], const Scalar& d, int& recid);
+// sign(), then verified against d*G; (0, 0) when that check fails.
+Signature sign_verified(const uint8_t msg32[32], const Scalar& d);
+
+// The ECDSA equation for public key q (not infinity); does not apply the
+// low-S rule.
+bool verify(const uint8_t msg32[32], const Point& q, const Signature& sig);
+
+// The public key that made sig with recovery id recid; false when none.
+bool recover(const uint8_t msg32[32], const Signature& sig, int recid, Point& out);
+
+// s replaced by n - s when s > (n-1)/2, by mask.
+Signature low_s_normalize(const Signature& sig);
+
+// Encodings. The parsers accept exactly the canonical signatures: r and s in
+// [1, n-1], never reduced.
+bool parse_compact(const uint8_t in64[64], Signature& out);
+void write_compact(const Signature& sig, uint8_t out64[64]);
+bool parse_opaque(const uint8_t in64[64], Signature& out);
+void write_opaque(const Signature& sig, uint8_t out64[64]);
+
+// Minimal DER (at most 72 bytes); returns the length written.
+size_t der_encode(const Signature& sig, uint8_t out72[72]);
+
+}  // namespace qorvex::ecdsa
