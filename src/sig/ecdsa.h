@@ -51,4 +51,26 @@ void write_opaque(const Signature& sig, uint8_t out64[64]);
 // Minimal DER (at most 72 bytes); returns the length written.
 size_t der_encode(const Signature& sig, uint8_t out72[72]);
 
+// Strict DER decoding; the first rule a signature breaks, in the order they
+// are checked.
+enum class DerError {
+    ok,
+    sequence,           // length outside 8..72 or not a SEQUENCE
+    long_form_length,   // SEQUENCE length in long form
+    length_mismatch,    // SEQUENCE length disagrees with the input
+    missing_integer,
+    truncated,
+    long_form_int_length,
+    int_length_bounds,  // empty or running past the end
+    negative,
+    leading_zero,       // unnecessary 0x00
+    trailing_bytes,
+    component_too_long,  // over 32 bytes
+    out_of_range,        // r or s outside [1, n-1]
+};
+
+// Writes out64 (compact form) only when the result is ok or out_of_range;
+// in the latter case it holds the decoded, unusable values.
+DerError der_decode(const uint8_t* der, size_t len, uint8_t out64[64]);
+
 }  // namespace qorvex::ecdsa
