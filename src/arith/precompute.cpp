@@ -17,6 +17,10 @@ namespace {
 std::mutex g_lock;
 PrecomputeConfig g_config;
 PrecomputeContextPtr g_current;
+// A directory chosen through qorvex_set_cache_dir. The first context installs
+// a fresh configuration; without this, a directory set before it would be
+// silently dropped and the tables written to the current directory.
+bool g_cache_dir_chosen = false;
 
 // The environment may name a directory or file, but never one reached
 // through "..".
@@ -187,7 +191,9 @@ void ensure_built_locked() {
 
 void configure(const PrecomputeConfig& config) {
     std::lock_guard<std::mutex> g(g_lock);
+    const std::string chosen_dir = g_config.cache_dir;
     g_config = config;
+    if (g_cache_dir_chosen && g_config.cache_dir.empty()) g_config.cache_dir = chosen_dir;
     const char* dir = std::getenv("SECP256K1_CACHE_DIR");
     if (acceptable_path_env(dir)) g_config.cache_dir = dir;
     const char* path = std::getenv("SECP256K1_CACHE_PATH");
@@ -220,6 +226,7 @@ PrecomputeConfig current_config() {
 void set_cache_dir(const std::string& dir) {
     std::lock_guard<std::mutex> g(g_lock);
     g_config.cache_dir = dir;
+    g_cache_dir_chosen = true;
     g_current.reset();
 }
 

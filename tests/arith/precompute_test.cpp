@@ -273,6 +273,25 @@ TEST_F(Precompute, CacheDirIsWhereTheFileGoes) {
     EXPECT_TRUE(fs::exists(other + "/cache_w3.bin"));
 }
 
+TEST_F(Precompute, CacheDirChosenBeforeTheFirstConfigurationIsKept) {
+    set_cache_dir(dir_);
+    PrecomputeConfig plain;
+    plain.window_bits = 3;
+    configure(plain);
+    EXPECT_EQ(dir_, current_config().cache_dir);
+    ensure_built();
+    EXPECT_TRUE(fs::exists(path("cache_w3.bin")));
+    // The environment still wins, and an explicit directory in the
+    // configuration too.
+    setenv("SECP256K1_CACHE_DIR", "/tmp/env-dir", 1);
+    configure(plain);
+    EXPECT_EQ("/tmp/env-dir", current_config().cache_dir);
+    unsetenv("SECP256K1_CACHE_DIR");
+    configure(config(3));
+    EXPECT_EQ(dir_, current_config().cache_dir);
+    set_cache_dir("");
+}
+
 TEST_F(Precompute, UnusableLocationsStillGiveRightResults) {
     // A FIFO in the file's place must not block start-up; a missing or
     // unwritable directory only skips the save.
