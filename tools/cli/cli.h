@@ -1,0 +1,268 @@
+// Shared pieces of the qorvex command-line tool: exit codes, the command
+// table entry, argument parsing, output (text or JSON), input helpers and the
+// session that owns the library context.
+#pragma once
+
+#include <qorvex.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace qcli {
+
+// ---------------------------------------------------------------------------
+// Exit codes. Every path out of main() ends with one of these.
+
+enum ExitCode : int {
+    kExitOk = 0,            // success
+    kExitVerifyFailed = 1,  // a signature, key or checksum does not verify
+    kExitUsage = 2,         // bad arguments or unreadable input
+    kExitLibrary = 3,       // the library refused (any other error code)
+};
+
+// Thrown to end a command early; main() reports it on stderr (and, with
+// --json, as an object on stdout) and exits with exit_code.
+struct Failure {
+    int exit_code;
+    std::string message;
+    int library_code = 0;  // the qorvex_* return code, when one caused it
+};
+
+[[noreturn]] void usage_error(std::string message);
+[[noreturn]] void runtime_error(std::string message);  // exit 3, no library code
+
+// ---------------------------------------------------------------------------
+// Secrets: fixed-size buffers wiped when they go out of scope.
+
+void wipe(void* p, size_t n);
+
+struct SecretKey {
+    uint8_t bytes[QORVEX_SECKEY_SIZE] = {};
+    SecretKey() = default;
+    SecretKey(const SecretKey&) = delete;
+    SecretKey& operator=(const SecretKey&) = delete;
+    ~SecretKey() { wipe(bytes, sizeof bytes); }
+};
+
+// A byte buffer wiped on destruction (file contents that may hold a key).
+class SecretBuffer {
+public:
+    SecretBuffer() = default;
+    SecretBuffer(const SecretBuffer&) = delete;
+    SecretBuffer& operator=(const SecretBuffer&) = delete;
+    ~SecretBuffer() { clear(); }
+    std::vector<uint8_t>& data() { return data_; }
+    void clear();
+
+private:
+    std::vector<uint8_t> data_;
+};
+
+// ---------------------------------------------------------------------------
+// JSON values, kept in insertion order; also the model of the text output.
+
+class Json {
+public:
+    enum class Kind { Null, Bool, Int, Uint, Real, String, Array, Object };
+
+    Json() = default;
+    Json(bool b) : kind_(Kind::Bool), b_(b) {}
+    Json(int v) : kind_(Kind::Int), i_(v) {}
+    Json(long v) : kind_(Kind::Int), i_(v) {}
+    Json(long long v) : kind_(Kind::Int), i_(v) {}
+    Json(unsigned v) : kind_(Kind::Uint), u_(v) {}
+    Json(unsigned long v) : kind_(Kind::Uint), u_(v) {}
+    Json(unsigned long long v) : kind_(Kind::Uint), u_(v) {}
+    Json(double v) : kind_(Kind::Real), d_(v) {}
+    Json(const char* s) : kind_(Kind::String), s_(s) {}
+    Json(std::string s) : kind_(Kind::String), s_(std::move(s)) {}
+
+    static Json object() { Json j; j.kind_ = Kind::Object; return j; }
+    static Json array() { Json j; j.kind_ = Kind::Array; return j; }
+
+    Kind kind() const { return kind_; }
+    // Adds a member to an object. The text output shows `label` (default:
+    // the key with '_' read as ' ').
+    Json& set(std::string key, Json value, std::string label = {});
+    Json& push(Json value);  // appends to an array
+
+    // Object members: key(i), label(i) and value(i) for i < member_count().
+    size_t member_count() const { return values_.size(); }
+    const std::string& key(size_t i) const { return names_[i].first; }
+    const std::string& label(size_t i) const { return names_[i].second; }
+    const Json& value(size_t i) const { return values_[i]; }
+    // Array items.
+    const std::vector<Json>& items() const { return items_; }
+
+    // Overwrites every string held (for results that carry a secret).
+    void scrub();
+
+    const std::string& text() const { return s_; }  // a string's value
+    std::string dump() const;    // compact JSON
+    std::string scalar() const;  // a scalar as text ("yes"/"no" for booleans)
+
+private:
+    Kind kind_ = Kind::Null;
+    bool b_ = false;
+    long long i_ = 0;
+    unsigned long long u_ = 0;
+    double d_ = 0;
+    std::string s_;
+    std::vector<Json> items_;
+    std::vector<std::pair<std::string, std::string>> names_;  // key, label
+    std::vector<Json> values_;
+};
+
+// Plain text of a result: "label  value" lines, nested objects indented.
+std::string render_text(const Json& value, int indent = 0);
+
+// ---------------------------------------------------------------------------
+// Hex, files and randomness.
+
+std::string to_hex(const uint8_t* p, size_t n);
+inline std::string to_hex(const std::vector<uint8_t>& v) { return to_hex(v.data(), v.size()); }
+
+// Decodes hex text (an optional 0x prefix, surrounding whitespace ignored).
+// `what` names the input in error messages. Throws a usage error.
+std::vector<uint8_t> parse_hex(std::string_view text, std::string_view what);
+// As parse_hex, and the result must be exactly n bytes.
+void parse_hex_exact(std::string_view text, uint8_t* out, size_t n, std::string_view what);
+
+// Reads a whole file, or stdin for "-". Throws a usage error.
+void read_file(const std::string& path, std::vector<uint8_t>& out);
+
+// Cryptographically secure random bytes from the kernel. Throws exit 3.
+void random_bytes(uint8_t* out, size_t n);
+
+// Writes a new file with mode 0600 (replacing one only with overwrite).
+void write_private_file(const std::string& path, std::string_view content, bool overwrite);
+
+// ---------------------------------------------------------------------------
+// Arguments.
+
+struct Option {
+    const char* name;        // long name without the dashes, e.g. "key-file"
+    const char* value_name;  // "PATH", or nullptr for a flag
+    const char* help;
+};
+
+class Args {
+public:
+    bool has(std::string_view name) const;
+    // The value of an option, or nullptr when absent.
+    const char* get(std::string_view name) const;
+    // The option's value in argv itself, so a secret can be wiped there.
+    char* raw(std::string_view name) const;
+    const std::vector<char*>& positional() const { return positional_; }
+    bool help() const { return has("help"); }
+
+    // Parses argv[first..argc) against the options (plus --json and --help).
+    // Throws a usage error for unknown options, missing values and repeats.
+    static Args parse(int argc, char** argv, int first, const std::vector<Option>& options);
+
+private:
+    std::vector<std::pair<std::string, char*>> values_;  // flags hold nullptr
+    std::vector<char*> positional_;
+};
+
+// ---------------------------------------------------------------------------
+// The session: output mode and the library context, created on first use.
+
+class Session {
+public:
+    Session(std::string command, bool json);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const std::string& command() const { return command_; }
+    bool json() const { return json_; }
+
+    // The library context. The first call points the generator-table cache
+    // at the user's cache directory (unless the environment names one) and
+    // creates the context, which runs the library's self-test.
+    qorvex_ctx* ctx();
+
+    // Throws Failure(exit 3) with the library's message when rc is not 0.
+    void check(int rc) const;
+    // For calls whose failure means "does not verify": true for 0, false for
+    // QORVEX_ERR_VERIFY_FAIL (the message is kept in verify_message()), and
+    // any other code throws as check() does.
+    bool verdict(int rc);
+    const std::string& verify_message() const { return verify_message_; }
+    // Records why a check made by the tool itself (a recovered key, an
+    // address, a checksum) did not match.
+    void set_verify_message(std::string why) { verify_message_ = std::move(why); }
+    // The library's text for rc, as check() would report it.
+    std::string library_message(int rc) const;
+
+    // Prints a result: one JSON object with --json, else `text` if given,
+    // else render_text(result).
+    void emit(const Json& result, const std::string* text = nullptr) const;
+
+private:
+    std::string command_;
+    bool json_;
+    qorvex_ctx* ctx_ = nullptr;
+    std::string verify_message_;
+};
+
+// Where the generator tables are cached: the directory the tool chose (empty
+// when the environment names one), set up on first use of the context.
+std::string default_cache_dir();
+// The cache file or directory in effect, for display.
+std::string table_cache_location();
+
+// ---------------------------------------------------------------------------
+// Commands. A command is one entry of the table in commands.cpp; a group
+// (such as "eth") has subcommands instead of a run function.
+
+struct Command {
+    const char* name;
+    const char* summary;      // one line for the command list
+    const char* synopsis;     // usage line(s) after "qorvex "
+    const char* description;  // a paragraph or two, wrapped by hand
+    std::vector<Option> options;
+    const char* examples;     // one or more "$ qorvex ..." lines
+    int (*run)(Session&, const Args&) = nullptr;
+    std::vector<const Command*> subcommands = {};
+    size_t max_positional = 0;
+};
+
+const std::vector<const Command*>& command_table();
+std::string command_help(const Command& cmd, const std::string& path);
+
+// ---------------------------------------------------------------------------
+// Inputs shared by several commands.
+
+// The message to sign or verify: a ready 32-byte digest, or bytes to hash
+// with the scheme's own hash.
+struct MessageInput {
+    bool is_digest = false;
+    std::vector<uint8_t> bytes;
+};
+
+// --digest HEX, --message TEXT, --message-file FILE ("-" for stdin); with
+// none of them the message is read from stdin unless it is a terminal.
+std::vector<Option> message_options(const char* digest_help);
+MessageInput read_message(const Args& args, bool stdin_taken);
+
+// --key-file PATH ("-" for stdin): 64 hex digits or 32 raw bytes.
+Option key_file_option();
+void read_secret_key(Session& s, const Args& args, SecretKey& key);
+bool key_from_stdin(const Args& args);
+
+// A public key given as hex (33 or 65 bytes), checked and compressed.
+void parse_pubkey(Session& s, const char* hex, uint8_t out33[33], std::string_view what);
+
+// Concatenates option lists.
+std::vector<Option> join(std::vector<Option> a, const std::vector<Option>& b);
+
+// Parses a decimal unsigned integer option (usage error otherwise).
+uint64_t parse_u64(const char* text, std::string_view what);
+
+}  // namespace qcli

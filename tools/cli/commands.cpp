@@ -1,0 +1,39 @@
+// The command table. A new subcommand is a new file defining a Command and
+// one line in each list below; help, --json, error reporting and exit codes
+// come with the table.
+#include "cli.h"
+
+namespace qcli {
+
+extern const Command keygen_command;   // cmd_keys.cpp
+extern const Command pubkey_command;   // cmd_keys.cpp
+extern const Command sign_command;     // cmd_sign.cpp
+extern const Command verify_command;   // cmd_sign.cpp
+extern const Command recover_command;  // cmd_ecdsa.cpp
+extern const Command der_command;      // cmd_ecdsa.cpp
+extern const Command hash_command;     // cmd_hash.cpp
+extern const Command eth_command;      // cmd_eth.cpp
+extern const Command demo_command;     // demo.cpp
+extern const Command selftest_command; // cmd_info.cpp
+extern const Command bench_command;    // bench.cpp
+extern const Command version_command;  // cmd_info.cpp
+
+const std::vector<const Command*>& command_table() {
+    static const std::vector<const Command*> table = {
+        &keygen_command,
+        &pubkey_command,
+        &sign_command,
+        &verify_command,
+        &recover_command,
+        &der_command,
+        &hash_command,
+        &eth_command,
+        &demo_command,
+        &selftest_command,
+        &bench_command,
+        &version_command,
+    };
+    return table;
+}
+
+}  // namespace qcli

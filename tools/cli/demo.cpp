@@ -1,0 +1,242 @@
+// demo: a tour of the library on built-in inputs. Each step is a function in
+// the list at the bottom; a new capability adds a step there.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "cli.h"
+
+namespace qcli {
+
+namespace {
+
+const char* const kSeedPhrase = "qorvex demo seed";
+const char* const kMessage = "Pay 5 coins to Bob";
+const char* const kTampered = "Pay 500 coins to Bob";
+const char* const kEthMessage = "Hello from qorvex";
+const uint64_t kChainId = 1;
+
+// What the steps share: the key made in the first one, its public keys and
+// the ECDSA digest of the message.
+struct Demo {
+    explicit Demo(Session& session) : s(session) {}
+    Session& s;
+    SecretKey key;
+    uint8_t pub[33] = {};
+    uint8_t digest[32] = {};
+    uint8_t eth_addr[20] = {};
+};
+
+struct Step {
+    Json fields = Json::object();
+};
+
+const uint8_t* bytes(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
+
+[[noreturn]] void unexpected(const std::string& what) { runtime_error("demo: unexpected result: " + what); }
+
+std::string quoted(const char* text) { return std::string("\"") + text + "\""; }
+
+// "rejected (code 6: ECDSA verify failed)" for an expected refusal.
+std::string refusal(Demo& d, int rc) {
+    if (rc == QORVEX_OK) unexpected("a tampered message verified");
+    return std::string("rejected (code ") + std::to_string(rc) + ": " + d.s.library_message(rc) + ")";
+}
+
+void step_library(Demo& d, Step& st) {
+    st.fields.set("library", std::string(qorvex_version_string()) + " (ABI " + std::to_string(qorvex_abi_version()) + ")");
+    d.s.ctx();
+    st.fields.set("context", "created; the library's self-test passed");
+    st.fields.set("context_size", std::to_string(qorvex_ctx_size()) + " bytes (it holds only the last error)",
+                  "context size");
+    st.fields.set("table_cache", table_cache_location(), "table cache");
+}
+
+void step_keys(Demo& d, Step& st) {
+    d.s.check(qorvex_sha256(bytes(kSeedPhrase), std::strlen(kSeedPhrase), d.key.bytes));
+    d.s.check(qorvex_seckey_verify(d.s.ctx(), d.key.bytes));
+    uint8_t unc[65], xonly[32];
+    d.s.check(qorvex_pubkey_create(d.s.ctx(), d.key.bytes, d.pub));
+    d.s.check(qorvex_pubkey_create_uncompressed(d.s.ctx(), d.key.bytes, unc));
+    d.s.check(qorvex_pubkey_xonly(d.s.ctx(), d.key.bytes, xonly));
+    st.fields.set("seed_phrase", quoted(kSeedPhrase), "seed phrase");
+    st.fields.set("private_key", to_hex(d.key.bytes, 32), "private key");
+    st.fields.set("public_key", to_hex(d.pub, 33), "compressed");
+    st.fields.set("uncompressed", to_hex(unc, 65));
+    st.fields.set("x_only", to_hex(xonly, 32), "x-only");
+}
+
+void step_ecdsa(Demo& d, Step& st) {
+    d.s.check(qorvex_sha256(bytes(kMessage), std::strlen(kMessage), d.digest));
+    uint8_t sig[64], der[72], bad[32];
+    size_t der_len = sizeof der;
+    d.s.check(qorvex_ecdsa_sign(d.s.ctx(), d.digest, d.key.bytes, sig));
+    d.s.check(qorvex_ecdsa_sig_to_der(d.s.ctx(), sig, der, &der_len));
+    d.s.check(qorvex_ecdsa_verify(d.s.ctx(), d.digest, sig, d.pub));
+    d.s.check(qorvex_sha256(bytes(kTampered), std::strlen(kTampered), bad));
+    st.fields.set("message", quoted(kMessage));
+    st.fields.set("sha256", to_hex(d.digest, 32), "SHA-256");
+    st.fields.set("signature", to_hex(sig, 64));
+    st.fields.set("der", to_hex(der, der_len), "DER");
+    st.fields.set("verify", "valid");
+    st.fields.set("tampered_message", quoted(kTampered), "tampered");
+    st.fields.set("verify_tampered", refusal(d, qorvex_ecdsa_verify(d.s.ctx(), bad, sig, d.pub)), "verify");
+}
+
+void step_recover(Demo& d, Step& st) {
+    uint8_t sig[64], back[33];
+    int recid = -1;
+    d.s.check(qorvex_ecdsa_sign_recoverable(d.s.ctx(), d.digest, d.key.bytes, sig, &recid));
+    d.s.check(qorvex_ecdsa_recover(d.s.ctx(), d.digest, sig, recid, back));
+    if (std::memcmp(back, d.pub, 33) != 0) unexpected("recovery gave another key");
+    st.fields.set("message", quoted(kMessage));
+    st.fields.set("signature", to_hex(sig, 64));
+    st.fields.set("recid", recid, "recovery id");
+    st.fields.set("recovered", to_hex(back, 33));
+    st.fields.set("same_key", true, "same key");
+}
+
+void step_schnorr(Demo& d, Step& st) {
+    uint8_t aux[32], xonly[32], sig[64];
+    d.s.check(qorvex_sha256(bytes("qorvex demo aux"), 15, aux));  // fixed, so every run shows the same signature
+    d.s.check(qorvex_pubkey_xonly(d.s.ctx(), d.key.bytes, xonly));
+    const size_t len = std::strlen(kMessage);
+    d.s.check(qorvex_schnorr_sign_msg(d.s.ctx(), d.key.bytes, bytes(kMessage), len, aux, sig));
+    d.s.check(qorvex_schnorr_verify_msg(d.s.ctx(), xonly, bytes(kMessage), len, sig));
+    st.fields.set("message", quoted(kMessage));
+    st.fields.set("x_only", to_hex(xonly, 32), "x-only key");
+    st.fields.set("aux", to_hex(aux, 32), "aux randomness");
+    st.fields.set("signature", to_hex(sig, 64));
+    st.fields.set("verify", "valid");
+    st.fields.set("tampered_message", quoted(kTampered), "tampered");
+    st.fields.set("verify_tampered",
+                  refusal(d, qorvex_schnorr_verify_msg(d.s.ctx(), xonly, bytes(kTampered), std::strlen(kTampered), sig)),
+                  "verify");
+}
+
+void step_ethereum(Demo& d, Step& st) {
+    char text[43];
+    size_t text_len = sizeof text;
+    d.s.check(qorvex_eth_address(d.s.ctx(), d.pub, d.eth_addr));
+    d.s.check(qorvex_eth_address_checksummed(d.s.ctx(), d.pub, text, &text_len));
+    uint8_t hash[32], r[32], s[32], back[20];
+    uint64_t v = 0;
+    d.s.check(qorvex_eth_personal_hash(bytes(kEthMessage), std::strlen(kEthMessage), hash));
+    d.s.check(qorvex_eth_sign(d.s.ctx(), hash, d.key.bytes, r, s, &v, kChainId));
+    d.s.check(qorvex_eth_ecrecover(d.s.ctx(), hash, r, s, v, back));
+    if (std::memcmp(back, d.eth_addr, 20) != 0) unexpected("ecrecover gave another address");
+    st.fields.set("address", std::string(text, text_len));
+    st.fields.set("message", quoted(kEthMessage));
+    st.fields.set("personal_hash", to_hex(hash, 32), "EIP-191 hash");
+    st.fields.set("chain_id", kChainId, "chain id");
+    st.fields.set("r", to_hex(r, 32));
+    st.fields.set("s", to_hex(s, 32));
+    st.fields.set("v", v);
+    st.fields.set("ecrecover", std::string("0x") + to_hex(back, 20));
+    st.fields.set("same_address", true, "same address");
+}
+
+struct DemoStep {
+    const char* title;
+    const char* about;  // one or two sentences shown above the results
+    void (*run)(Demo&, Step&);
+};
+
+const DemoStep kSteps[] = {
+    {"The library",
+     "The first context of a process runs the library's self-test and loads (or\n"
+     "builds and caches) its generator tables.",
+     step_library},
+    {"Keys from a fixed seed",
+     "A private key is a number from 1 to n-1. Here it is the SHA-256 of a phrase,\n"
+     "so every run shows the same keys; 'qorvex keygen' makes random ones.",
+     step_keys},
+    {"ECDSA: sign and verify",
+     "ECDSA signs the SHA-256 of the message with a deterministic nonce (RFC 6979);\n"
+     "any change to the message makes verification fail.",
+     step_ecdsa},
+    {"ECDSA: recover the public key",
+     "With the recovery id (0 to 3), the public key can be computed from the\n"
+     "signature and the message alone.",
+     step_recover},
+    {"Schnorr signatures (BIP-340)",
+     "Schnorr signatures use the 32-byte x-only key and sign the message's\n"
+     "\"BIP0340/msg\" tagged hash, mixing in 32 bytes of auxiliary randomness.",
+     step_schnorr},
+    {"Ethereum",
+     "An Ethereum address is the end of the Keccak-256 of the public key. Wallets\n"
+     "sign the EIP-191 hash of a message; ecrecover finds the signer's address.",
+     step_ethereum},
+};
+
+// "label   value", long hex values broken over lines under the value column.
+std::string render_step(const Json& fields) {
+    size_t width = 0;
+    for (size_t i = 0; i < fields.member_count(); ++i) width = std::max(width, fields.label(i).size());
+    std::string out;
+    for (size_t i = 0; i < fields.member_count(); ++i) {
+        std::string label = fields.label(i);
+        label.resize(width, ' ');
+        const std::string value = fields.value(i).scalar();
+        // Long values (signatures, uncompressed keys) on lines of equal length.
+        const size_t lines = value.size() <= 72 ? 1 : (value.size() + 71) / 72;
+        const size_t chunk = (value.size() + lines - 1) / lines;
+        for (size_t pos = 0; pos == 0 || pos < value.size(); pos += chunk) {
+            out += std::string(4, ' ') + (pos == 0 ? label : std::string(width, ' '));
+            out += "  " + value.substr(pos, chunk) + "\n";
+        }
+    }
+    return out;
+}
+
+int run_demo(Session& s, const Args&) {
+    Demo d(s);
+    const size_t count = sizeof kSteps / sizeof kSteps[0];
+    Json steps = Json::array();
+    std::string text = std::string("qorvex ") + QORVEX_CLI_VERSION +
+                       ": a tour of the library on built-in inputs\n"
+                       "(the demo key is made from a public phrase: never use it for real funds)\n";
+    for (size_t i = 0; i < count; ++i) {
+        Step st;
+        kSteps[i].run(d, st);
+        Json j = Json::object();
+        j.set("title", kSteps[i].title);
+        j.set("results", st.fields);
+        steps.push(j);
+        char head[96];
+        std::snprintf(head, sizeof head, "\n[%zu/%zu] %s\n", i + 1, count, kSteps[i].title);
+        text += head;
+        std::string about = kSteps[i].about;
+        for (size_t p = 0; p < about.size();) {
+            const size_t e = about.find('\n', p);
+            text += std::string(4, ' ') + about.substr(p, e == std::string::npos ? std::string::npos : e - p) + "\n";
+            p = e == std::string::npos ? about.size() : e + 1;
+        }
+        text += "\n";
+        text += render_step(st.fields);
+    }
+    text += "\nAll steps done. Each has a command: qorvex --help lists them.\n";
+    Json out = Json::object();
+    out.set("version", QORVEX_CLI_VERSION);
+    out.set("steps", steps);
+    s.emit(out, &text);
+    return kExitOk;
+}
+
+}  // namespace
+
+// Listed in the command table (commands.cpp).
+extern const Command demo_command = {
+    "demo",
+    "a guided tour of the library on built-in inputs",
+    "demo",
+    "Walks through what the library does, on fixed inputs, printing each step's\n"
+    "inputs and results: the context and its self-test, keys from a fixed seed,\n"
+    "ECDSA signing, verification and key recovery, Schnorr signatures, and an\n"
+    "Ethereum address and signed message. Every run prints the same values.",
+    {},
+    "  $ qorvex demo\n",
+    run_demo,
+};
+
+}  // namespace qcli
