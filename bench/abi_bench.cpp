@@ -1,0 +1,240 @@
+// The exported hot paths, timed through qorvex.h and nothing else: what an
+// application linking the library pays per call, argument checks, parsing
+// and encoding included.
+//
+// Every benchmark cycles through a fixed set of 1,000 deterministic inputs
+// (keys, messages, signatures) made once, with the context, before any timing
+// starts. The "SameKey" verifications use one public key with 1,000 messages;
+// the "1000Keys" ones use 1,000 distinct keys, which defeats the per-thread
+// cache of parsed keys.
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "qorvex.h"
+
+namespace {
+
+constexpr size_t kCount = 1000;
+
+// splitmix64: deterministic filler bytes.
+uint64_t next_u64(uint64_t& state) {
+    uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+void fill(uint64_t& state, uint8_t* out, size_t len) {
+    for (size_t i = 0; i < len; i += 8) {
+        const uint64_t v = next_u64(state);
+        for (size_t j = 0; j < 8 && i + j < len; ++j) out[i + j] = static_cast<uint8_t>(v >> (8 * j));
+    }
+}
+
+// A scalar in [1, n - 1]: a first byte of 0x01..0xfe is below n and nonzero.
+void fill_scalar(uint64_t& state, uint8_t out32[32]) {
+    fill(state, out32, 32);
+    out32[0] = static_cast<uint8_t>(1 + out32[0] % 0xfe);
+}
+
+struct Item {
+    uint8_t key[32];
+    uint8_t msg[32];
+    uint8_t aux[32];
+    uint8_t tweak[32];
+    uint8_t pub33[33];
+    uint8_t pub65[65];
+    uint8_t xonly[32];
+    uint8_t ecdsa_sig[64];       // msg under key
+    int recid;
+    uint8_t ecdsa_sig_key0[64];  // msg under item 0's key
+    uint8_t schnorr_sig[64];     // msg under key, with aux
+    uint8_t schnorr_sig_key0[64];
+};
+
+// The context (made first: it builds or loads the generator tables) and the
+// inputs, for the life of the process. nullptr when any step failed.
+struct Fixture {
+    qorvex_ctx* ctx = nullptr;
+    std::vector<Item> items;
+};
+
+const Fixture* fixture() {
+    static const Fixture* f = []() -> const Fixture* {
+        static Fixture fx;
+        if (qorvex_ctx_create(&fx.ctx) != QORVEX_OK) return nullptr;
+        fx.items.resize(kCount);
+        uint64_t state = 0x716f7276ULL;
+        for (Item& it : fx.items) {
+            fill_scalar(state, it.key);
+            fill(state, it.msg, 32);
+            fill(state, it.aux, 32);
+            fill_scalar(state, it.tweak);
+        }
+        const uint8_t* key0 = fx.items[0].key;
+        for (Item& it : fx.items) {
+            qorvex_ctx* c = fx.ctx;
+            if (qorvex_pubkey_create(c, it.key, it.pub33) != QORVEX_OK ||
+                qorvex_pubkey_create_uncompressed(c, it.key, it.pub65) != QORVEX_OK ||
+                qorvex_pubkey_xonly(c, it.key, it.xonly) != QORVEX_OK ||
+                qorvex_ecdsa_sign_recoverable(c, it.msg, it.key, it.ecdsa_sig, &it.recid) != QORVEX_OK ||
+                qorvex_ecdsa_sign(c, it.msg, key0, it.ecdsa_sig_key0) != QORVEX_OK ||
+                qorvex_schnorr_sign(c, it.msg, it.key, it.aux, it.schnorr_sig) != QORVEX_OK ||
+                qorvex_schnorr_sign(c, it.msg, key0, it.aux, it.schnorr_sig_key0) != QORVEX_OK)
+                return nullptr;
+        }
+        return &fx;
+    }();
+    return f;
+}
+
+// Runs body(item) over the inputs in turn; any non-OK result stops the
+// benchmark with an error.
+template <class Body>
+void cycle(benchmark::State& st, Body body) {
+    const Fixture* f = fixture();
+    if (!f) return st.SkipWithError("qorvex context or inputs failed");
+    size_t i = 0;
+    for (auto _ : st) {
+        if (body(f->ctx, f->items[i]) != QORVEX_OK) return st.SkipWithError("call failed");
+        if (++i == kCount) i = 0;
+    }
+}
+
+void BM_AbiPubkeyCreate(benchmark::State& st) {
+    uint8_t out[33];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_pubkey_create(c, it.key, out);
+        benchmark::DoNotOptimize(out);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiPubkeyCreate);
+
+void BM_AbiPubkeyParse33(benchmark::State& st) {
+    uint8_t out[33];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_pubkey_parse(c, it.pub33, 33, out);
+        benchmark::DoNotOptimize(out);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiPubkeyParse33);
+
+void BM_AbiPubkeyParse65(benchmark::State& st) {
+    uint8_t out[33];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_pubkey_parse(c, it.pub65, 65, out);
+        benchmark::DoNotOptimize(out);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiPubkeyParse65);
+
+void BM_AbiPubkeyTweakAdd(benchmark::State& st) {
+    uint8_t out[33];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_pubkey_tweak_add(c, it.pub33, it.tweak, out);
+        benchmark::DoNotOptimize(out);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiPubkeyTweakAdd);
+
+void BM_AbiPubkeyTweakMul(benchmark::State& st) {
+    uint8_t out[33];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_pubkey_tweak_mul(c, it.pub33, it.tweak, out);
+        benchmark::DoNotOptimize(out);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiPubkeyTweakMul);
+
+void BM_AbiEcdsaSign(benchmark::State& st) {
+    uint8_t sig[64];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_ecdsa_sign(c, it.msg, it.key, sig);
+        benchmark::DoNotOptimize(sig);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiEcdsaSign);
+
+void BM_AbiEcdsaVerify_SameKey(benchmark::State& st) {
+    const Fixture* f = fixture();
+    const uint8_t* pub0 = f ? f->items[0].pub33 : nullptr;
+    cycle(st, [&](qorvex_ctx* c, const Item& it) { return qorvex_ecdsa_verify(c, it.msg, it.ecdsa_sig_key0, pub0); });
+}
+BENCHMARK(BM_AbiEcdsaVerify_SameKey);
+
+void BM_AbiEcdsaVerify_1000Keys(benchmark::State& st) {
+    cycle(st, [&](qorvex_ctx* c, const Item& it) { return qorvex_ecdsa_verify(c, it.msg, it.ecdsa_sig, it.pub33); });
+}
+BENCHMARK(BM_AbiEcdsaVerify_1000Keys);
+
+void BM_AbiEcdsaRecover(benchmark::State& st) {
+    uint8_t out[33];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_ecdsa_recover(c, it.msg, it.ecdsa_sig, it.recid, out);
+        benchmark::DoNotOptimize(out);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiEcdsaRecover);
+
+void BM_AbiSchnorrSign(benchmark::State& st) {
+    uint8_t sig[64];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_schnorr_sign(c, it.msg, it.key, it.aux, sig);
+        benchmark::DoNotOptimize(sig);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiSchnorrSign);
+
+void BM_AbiSchnorrVerify_SameKey(benchmark::State& st) {
+    const Fixture* f = fixture();
+    const uint8_t* xonly0 = f ? f->items[0].xonly : nullptr;
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        return qorvex_schnorr_verify(c, it.msg, it.schnorr_sig_key0, xonly0);
+    });
+}
+BENCHMARK(BM_AbiSchnorrVerify_SameKey);
+
+void BM_AbiSchnorrVerify_1000Keys(benchmark::State& st) {
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        return qorvex_schnorr_verify(c, it.msg, it.schnorr_sig, it.xonly);
+    });
+}
+BENCHMARK(BM_AbiSchnorrVerify_1000Keys);
+
+void BM_AbiKeccak256_64B(benchmark::State& st) {
+    uint8_t data[64], out[32];
+    for (int i = 0; i < 64; ++i) data[i] = static_cast<uint8_t>(i * 37 + 11);
+    for (auto _ : st) {
+        qorvex_keccak256(data, sizeof data, out);
+        data[0] = out[0];
+        benchmark::DoNotOptimize(out);
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * 64);
+}
+BENCHMARK(BM_AbiKeccak256_64B);
+
+void BM_AbiSha256_64B(benchmark::State& st) {
+    uint8_t data[64], out[32];
+    for (int i = 0; i < 64; ++i) data[i] = static_cast<uint8_t>(i * 37 + 11);
+    for (auto _ : st) {
+        qorvex_sha256(data, sizeof data, out);
+        data[0] = out[0];
+        benchmark::DoNotOptimize(out);
+    }
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * 64);
+}
+BENCHMARK(BM_AbiSha256_64B);
+
+}  // namespace
