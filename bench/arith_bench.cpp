@@ -68,6 +68,26 @@ void BM_FieldSqrAdx(benchmark::State& st) {
 BENCHMARK(BM_FieldSqrAdx);
 #endif
 
+void BM_FieldAdd(benchmark::State& st) {
+    std::mt19937_64 g(12);
+    FieldElement a = random_fe(g), b = random_fe(g);
+    for (auto _ : st) {
+        a = a + b;
+        benchmark::DoNotOptimize(a);
+    }
+}
+BENCHMARK(BM_FieldAdd);
+
+void BM_FieldSubtract(benchmark::State& st) {
+    std::mt19937_64 g(13);
+    FieldElement a = random_fe(g), b = random_fe(g);
+    for (auto _ : st) {
+        a = a - b;
+        benchmark::DoNotOptimize(a);
+    }
+}
+BENCHMARK(BM_FieldSubtract);
+
 void BM_FieldInverseVar(benchmark::State& st) {
     std::mt19937_64 g(3);
     FieldElement a = random_fe(g);
@@ -183,6 +203,45 @@ void BM_PointAddJacobian(benchmark::State& st) {
     }
 }
 BENCHMARK(BM_PointAddJacobian);
+
+void BM_PointDoubleHalvingCt(benchmark::State& st) {
+    Point p = some_point();
+    for (auto _ : st) {
+        p.dbl_halving_ct();
+        benchmark::DoNotOptimize(p);
+    }
+}
+BENCHMARK(BM_PointDoubleHalvingCt);
+
+void BM_PointAddAffineVar(benchmark::State& st) {
+    Point p = some_point();
+    const Point g = Point::generator();
+    for (auto _ : st) {
+        p.add_affine_var(g.X, g.Y);
+        benchmark::DoNotOptimize(p);
+    }
+}
+BENCHMARK(BM_PointAddAffineVar);
+
+void BM_PointAddAffineUncheckedCt(benchmark::State& st) {
+    Point p = some_point();
+    const Point g = Point::generator();
+    for (auto _ : st) {
+        p.add_affine_unchecked_ct(g.X, g.Y);
+        benchmark::DoNotOptimize(p);
+    }
+}
+BENCHMARK(BM_PointAddAffineUncheckedCt);
+
+void BM_PointAddAffineCompleteCt(benchmark::State& st) {
+    Point p = some_point();
+    const Point g = Point::generator();
+    for (auto _ : st) {
+        p.add_affine_complete_ct(g.X, g.Y, 0, 0);
+        benchmark::DoNotOptimize(p);
+    }
+}
+BENCHMARK(BM_PointAddAffineCompleteCt);
 
 void BM_PointDecompress(benchmark::State& st) {
     uint8_t c[33];

@@ -12,6 +12,11 @@ namespace qorvex {
 
 namespace field_detail {
 const bool g_use_adx = QORVEX_HAVE_ADX_BACKEND && cpu_features().bmi2 && cpu_features().adx;
+
+#if QORVEX_HAVE_ADX_BACKEND && !defined(QORVEX_FIELD_BACKEND_ADX) && !defined(QORVEX_FIELD_BACKEND_PORTABLE)
+void mul_portable_call(uint64_t r[4], const uint64_t a[4], const uint64_t b[4]) { mul_portable(r, a, b); }
+void sqr_portable_call(uint64_t r[4], const uint64_t a[4]) { sqr_portable(r, a); }
+#endif
 }  // namespace field_detail
 
 const char* field_backend_name() {
@@ -27,8 +32,11 @@ const char* field_backend_name() {
 namespace {
 
 // p in signed 30-bit limbs: 2^256 - 2^32 - 977 = 65536 * 2^240 - 4 * 2^30 - 977.
-constexpr safegcd::Modulus kModP = safegcd::make_modulus({{-977, -4, 0, 0, 0, 0, 0, 0, 65536}});
+[[maybe_unused]] constexpr safegcd::Modulus kModP = safegcd::make_modulus({{-977, -4, 0, 0, 0, 0, 0, 0, 65536}});
 static_assert((kModP.m_inv30 * static_cast<uint32_t>(-977) & 0x3FFFFFFFu) == 1);
+// p in signed 62-bit limbs: 256 * 2^248 - (2^32 + 977).
+constexpr safegcd::Modulus62 kModP62 = safegcd::make_modulus62({{-0x1000003D1LL, 0, 0, 0, 256}});
+static_assert((kModP62.m_inv62 * static_cast<uint64_t>(-0x1000003D1LL) & 0x3FFFFFFFFFFFFFFFULL) == 1);
 
 // Limbs as they stand (any value below 2^256) with one conditional
 // subtraction of p.
@@ -88,18 +96,32 @@ bool FieldElement::is_zero() const { return reduce_once(limb).is_zero_mask() != 
 FieldElement FieldElement::inverse_var() const {
     const FieldElement a = reduce_once(limb);
     if (a.is_zero_mask()) throw std::runtime_error("Inverse of zero not defined");
+    FieldElement r;
+#if QORVEX_SAFEGCD62
+    safegcd::Signed62 s = safegcd::signed62_from_u64x4(a.limb);
+    safegcd::inverse_var(s, kModP62);
+    safegcd::signed62_to_u64x4(s, r.limb);
+#else
     safegcd::Signed30 s = safegcd::from_u64x4(a.limb);
     safegcd::inverse_var(s, kModP);
-    FieldElement r;
     safegcd::to_u64x4(s, r.limb);
+#endif
     return r;
 }
 
 FieldElement FieldElement::inverse_ct() const {
+    FieldElement r;
+#if QORVEX_SAFEGCD62
+    // Reduced first: the divsteps want an input below p.
+    const FieldElement a = reduce_once(limb);
+    safegcd::Signed62 s = safegcd::signed62_from_u64x4(a.limb);
+    safegcd::inverse_ct(s, kModP62);
+    safegcd::signed62_to_u64x4(s, r.limb);
+#else
     safegcd::Signed30 s = safegcd::from_u64x4(limb);
     safegcd::inverse_ct(s, kModP);
-    FieldElement r;
     safegcd::to_u64x4(s, r.limb);
+#endif
     // The result is already below p; the subtraction keeps the contract
     // explicit for callers that pass a value in [p, 2^256).
     return reduce_once(r.limb);

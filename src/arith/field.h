@@ -1,13 +1,14 @@
 // Elements of GF(p), p = 2^256 - 2^32 - 977, as four 64-bit limbs (least
 // significant first), always canonical (below p). add, subtract, negate and
-// the reducing parses select by mask; mul and sqr run on one of two back ends
-// chosen once per process.
+// the reducing parses select without branches (by mask, or by conditional
+// moves); mul and sqr run on one of two back ends chosen once per process.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "arith/field_mul.h"
+#include "arith/limb_ops.h"
 #include "support/ct.h"
 #include "support/int128.h"
 
@@ -50,6 +51,9 @@ struct FieldElement {
     }
     // 2a, 3a, 4a, 8a by repeated addition.
     FieldElement dbl() const { return add(*this); }
+    // k * a for a small constant k (below 2^32): one pass of limb products
+    // and a single reduction, in place of a chain of additions.
+    FieldElement mul_small(uint32_t k) const;
     // a / 2: add p when odd, then shift right (the carry becomes the top bit).
     FieldElement half() const;
 
@@ -91,25 +95,104 @@ struct FieldElement {
 };
 
 inline FieldElement FieldElement::add(const FieldElement& b) const {
-    FieldElement s, t;
-    uint64_t c = 0;
-    for (int i = 0; i < 4; ++i) c = add_carry(limb[i], b.limb[i], c, s.limb[i]);
-    // s >= p exactly when the sum carried out or s + (2^256 - p) does.
-    uint64_t c2 = add_carry(s.limb[0], kComplement, 0, t.limb[0]);
-    for (int i = 1; i < 4; ++i) c2 = add_carry(s.limb[i], 0, c2, t.limb[i]);
-    return select_ct(ct::mask_from_bit(c | c2), s, t);
+#if QORVEX_LIMB_INTRINSICS && defined(__OPTIMIZE__)
+    // The same steps as below, with the selection done by cmov: the
+    // compiler turns the mask form into three instructions per limb.
+    // (Unoptimised builds take the portable form, which needs fewer
+    // registers.)
+    uint64_t r0 = limb[0], r1 = limb[1], r2 = limb[2], r3 = limb[3];
+    uint64_t t0, t1, t2, t3, c;
+    __asm__(
+        "addq %[b0], %[r0]\n\t"
+        "adcq %[b1], %[r1]\n\t"
+        "adcq %[b2], %[r2]\n\t"
+        "adcq %[b3], %[r3]\n\t"
+        "movl $0, %k[c]\n\t"
+        "adcq $0, %[c]\n\t"
+        "movq %[r0], %[t0]\n\t"
+        "subq %[p0], %[t0]\n\t"
+        "movq %[r1], %[t1]\n\t"
+        "sbbq $-1, %[t1]\n\t"
+        "movq %[r2], %[t2]\n\t"
+        "sbbq $-1, %[t2]\n\t"
+        "movq %[r3], %[t3]\n\t"
+        "sbbq $-1, %[t3]\n\t"
+        // Borrow out of carry - borrow: set exactly when the sum is below p.
+        "sbbq $0, %[c]\n\t"
+        "cmovncq %[t0], %[r0]\n\t"
+        "cmovncq %[t1], %[r1]\n\t"
+        "cmovncq %[t2], %[r2]\n\t"
+        "cmovncq %[t3], %[r3]\n\t"
+        : [r0] "+&r"(r0), [r1] "+&r"(r1), [r2] "+&r"(r2), [r3] "+&r"(r3), [t0] "=&r"(t0), [t1] "=&r"(t1),
+          [t2] "=&r"(t2), [t3] "=&r"(t3), [c] "=&r"(c)
+        : [b0] "m"(b.limb[0]), [b1] "m"(b.limb[1]), [b2] "m"(b.limb[2]), [b3] "m"(b.limb[3]), [p0] "r"(kP[0])
+        : "cc");
+    return FieldElement{{r0, r1, r2, r3}};
+#else
+    using limb::addc;
+    using limb::subb;
+    uint64_t s0, s1, s2, s3, t0, t1, t2, t3, top;
+    unsigned char c = addc(0, limb[0], b.limb[0], s0);
+    c = addc(c, limb[1], b.limb[1], s1);
+    c = addc(c, limb[2], b.limb[2], s2);
+    c = addc(c, limb[3], b.limb[3], s3);
+    // The 257-bit sum minus p borrows exactly when the sum is below p; then
+    // the sum itself is kept, otherwise the difference (which is the sum plus
+    // 2^256 - p modulo 2^256).
+    unsigned char bw = subb(0, s0, kP[0], t0);
+    bw = subb(bw, s1, kP[1], t1);
+    bw = subb(bw, s2, kP[2], t2);
+    bw = subb(bw, s3, kP[3], t3);
+    bw = subb(bw, c, 0, top);
+    const uint64_t keep = ct::value_barrier(0 - static_cast<uint64_t>(bw));
+    return FieldElement{{t0 ^ (keep & (s0 ^ t0)), t1 ^ (keep & (s1 ^ t1)), t2 ^ (keep & (s2 ^ t2)),
+                         t3 ^ (keep & (s3 ^ t3))}};
+#endif
 }
 
 inline FieldElement FieldElement::subtract(const FieldElement& b) const {
+    using limb::addc;
+    using limb::subb;
     FieldElement d;
-    uint64_t borrow = 0;
-    for (int i = 0; i < 4; ++i) borrow = sub_borrow(limb[i], b.limb[i], borrow, d.limb[i]);
-    // On borrow the wrapped difference is 2^256 + a - b; taking away
-    // 2^256 - p leaves a - b + p, and it cannot borrow again.
-    const uint64_t m = ct::mask_from_bit(borrow);
-    uint64_t bw = sub_borrow(d.limb[0], kComplement & m, 0, d.limb[0]);
-    for (int i = 1; i < 4; ++i) bw = sub_borrow(d.limb[i], 0, bw, d.limb[i]);
+    unsigned char bw = subb(0, limb[0], b.limb[0], d.limb[0]);
+    bw = subb(bw, limb[1], b.limb[1], d.limb[1]);
+    bw = subb(bw, limb[2], b.limb[2], d.limb[2]);
+    bw = subb(bw, limb[3], b.limb[3], d.limb[3]);
+    // On borrow the wrapped difference is 2^256 + a - b; adding p modulo
+    // 2^256 (the same as taking away 2^256 - p) leaves a - b + p.
+    const uint64_t m = ct::value_barrier(0 - static_cast<uint64_t>(bw));
+    unsigned char c = addc(0, d.limb[0], kP[0] & m, d.limb[0]);
+    c = addc(c, d.limb[1], m, d.limb[1]);
+    c = addc(c, d.limb[2], m, d.limb[2]);
+    addc(c, d.limb[3], m, d.limb[3]);
     return d;
+}
+
+inline FieldElement FieldElement::mul_small(uint32_t k) const {
+    using field_detail::kC;
+    using field_detail::mul_add2;
+    using limb::addc;
+    using limb::subb;
+    // v = k * a is below 2^288, so its fifth word c is below 2^32; as in
+    // the full reduction, x = v_low + (c + 1)(2^256 - p) carries out exactly
+    // when v_low + c (2^256 - p) >= p, and otherwise 2^256 - p comes back off.
+    uint64_t c;
+    const uint64_t v0 = mul_add2(limb[0], k, 0, 0, c);
+    const uint64_t v1 = mul_add2(limb[1], k, c, 0, c);
+    const uint64_t v2 = mul_add2(limb[2], k, c, 0, c);
+    const uint64_t v3 = mul_add2(limb[3], k, c, 0, c);
+    uint64_t x0, x1, x2, x3, hi;
+    x0 = mul_add2(c + 1, kC, v0, 0, hi);
+    unsigned char cy = addc(0, v1, hi, x1);
+    cy = addc(cy, v2, 0, x2);
+    cy = addc(cy, v3, 0, x3);
+    const uint64_t back = kC & ct::value_barrier(static_cast<uint64_t>(cy) - 1);
+    FieldElement r;
+    unsigned char bw = subb(0, x0, back, r.limb[0]);
+    bw = subb(bw, x1, 0, r.limb[1]);
+    bw = subb(bw, x2, 0, r.limb[2]);
+    subb(bw, x3, 0, r.limb[3]);
+    return r;
 }
 
 inline FieldElement FieldElement::negate() const { return zero().subtract(*this); }
@@ -124,16 +207,15 @@ inline uint64_t FieldElement::equal_mask(const FieldElement& b) const {
 }
 
 inline FieldElement FieldElement::half() const {
+    using limb::addc;
     const uint64_t m = ct::mask_from_bit(limb[0]);
-    uint64_t s[4];
-    uint64_t c = 0;
-    for (int i = 0; i < 4; ++i) c = add_carry(limb[i], kP[i] & m, c, s[i]);
-    FieldElement r;
-    r.limb[0] = (s[0] >> 1) | (s[1] << 63);
-    r.limb[1] = (s[1] >> 1) | (s[2] << 63);
-    r.limb[2] = (s[2] >> 1) | (s[3] << 63);
-    r.limb[3] = (s[3] >> 1) | (c << 63);
-    return r;
+    uint64_t s0, s1, s2, s3;
+    unsigned char c = addc(0, limb[0], kP[0] & m, s0);
+    c = addc(c, limb[1], m, s1);
+    c = addc(c, limb[2], m, s2);
+    c = addc(c, limb[3], m, s3);
+    return FieldElement{{(s0 >> 1) | (s1 << 63), (s1 >> 1) | (s2 << 63), (s2 >> 1) | (s3 << 63),
+                         (s3 >> 1) | (static_cast<uint64_t>(c) << 63)}};
 }
 
 }  // namespace qorvex

@@ -23,17 +23,14 @@ void blinding_set(const Scalar& b) {
     Point bg = gen_mul_ct(b);
     BlindingState& s = t_blinding;
     s.scalar = b;
-    if (bg.infinity) {
-        s.x = FieldElement::zero();
-        s.neg_y = FieldElement::zero();
-        s.infinity_mask = ~uint64_t{0};
-    } else {
-        // b is secret, so its point is made affine in constant time.
-        bg.to_affine_ct_assign();
-        s.x = bg.X;
-        s.neg_y = bg.Y.negate();
-        s.infinity_mask = 0;
-    }
+    // b is secret, so its point is made affine in constant time, and the
+    // infinity case (which b != 0 never reaches) is selected by mask rather
+    // than by a branch.
+    const uint64_t inf = ct::mask(bg.infinity);
+    bg.to_affine_ct_assign();
+    s.x = FieldElement::select_ct(inf, bg.X, FieldElement::zero());
+    s.neg_y = FieldElement::select_ct(inf, bg.Y.negate(), FieldElement::zero());
+    s.infinity_mask = inf;
     s.active = 1;
     secure_wipe_value(bg);
 }
@@ -51,7 +48,9 @@ Point gen_mul_blinded(const Scalar& k) {
     WipeOnExit<Scalar> kb(k.add_ct(s.scalar));
     Point r = gen_mul_ct(*kb);
     r.add_affine_complete_ct(s.x, s.neg_y, ct::mask(r.infinity) | r.Z.is_zero_mask(), s.infinity_mask);
-    if (r.infinity || r.Z.is_zero()) return Point::infinity_point();
+    // The complete addition leaves the exact infinity form whenever the
+    // result is infinity (and a finite result never has Z = 0), so the
+    // result is returned as it stands, without a branch on the nonce point.
     return r;
 }
 

@@ -10,6 +10,7 @@
 // digit is -1 uses the negation of the entry with all bits flipped.
 #include <mutex>
 
+#include "arith/ct_lookup.h"
 #include "arith/gen_mul.h"
 #include "support/ct.h"
 
@@ -27,7 +28,9 @@ struct CombTable {
     AffinePoint correction;
 };
 
-CombTable g_comb;
+// Entries on cache-line boundaries, so that no vector load of a scan spans
+// two lines.
+alignas(64) CombTable g_comb;
 std::once_flag g_comb_once;
 
 // Affine forms of m finite points with one constant-time inversion.
@@ -90,18 +93,18 @@ Point gen_mul_ct(const Scalar& k) {
     for (int j = kSpacing - 1; j >= 0; --j) {
         if (j < kSpacing - 1) acc.dbl_halving_ct();
         for (int b = 0; b < kBlocks; ++b) {
+            // The bit positions depend only on the loop counters, so reading
+            // the limb that holds each one directly reveals nothing about d.
             uint64_t w = 0;
-            for (int t = 0; t < kTeeth; ++t)
-                w |= d.bit_ct(static_cast<unsigned>((kTeeth * b + t) * kSpacing + j)) << t;
+            for (int t = 0; t < kTeeth; ++t) {
+                const unsigned pos = static_cast<unsigned>((kTeeth * b + t) * kSpacing + j);
+                if (pos < 256) w |= ((d.limb[pos >> 6] >> (pos & 63)) & 1) << t;
+            }
             const uint64_t neg = ~ct::mask_from_bit(w >> 5);
             const uint64_t idx = (w & 31) ^ (neg & 31);
-            FieldElement x = g_comb.entries[b][0].x, y = g_comb.entries[b][0].y;
-            for (uint64_t i = 1; i < kEntries; ++i) {
-                const uint64_t m = ct::eq_mask(i, idx);
-                x = FieldElement::select_ct(m, x, g_comb.entries[b][i].x);
-                y = FieldElement::select_ct(m, y, g_comb.entries[b][i].y);
-            }
-            y = FieldElement::select_ct(neg, y, y.negate());
+            const AffinePoint e = ct::lookup_affine(g_comb.entries[b], kEntries, idx);
+            const FieldElement& x = e.x;
+            const FieldElement y = FieldElement::select_ct(neg, e.y, e.y.negate());
             if (j == kSpacing - 1 && b == 0) {
                 acc = Point::from_affine(x, y);
                 acc.z_is_one = false;
@@ -113,8 +116,9 @@ Point gen_mul_ct(const Scalar& k) {
     // The last addition uses the complete formula: for k = 0 the sum so far
     // is minus the correction, and for one other k it equals the correction,
     // which the unchecked formula would turn into a zero point.
+    // It also leaves the exact infinity form when the sum is infinity, so
+    // the result needs no branch on that (secret-derived) flag.
     acc.add_affine_complete_ct(g_comb.correction.x, g_comb.correction.y, 0, 0);
-    if (acc.infinity) return Point::infinity_point();
     return acc;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "arith/point_table.h"
+
 namespace qorvex {
 
 namespace {
@@ -72,7 +74,8 @@ void Point::add_assign(const Point& q) {
     const FieldElement v = u1 * i;
     const FieldElement x3 = r.sqr() - j - v.dbl();
     const FieldElement y3 = r * (v - x3) - (s1 * j).dbl();
-    const FieldElement z3 = ((Z + q.Z).sqr() - z1z1 - z2z2) * h;
+    // (Z1 + Z2)^2 - Z1Z1 - Z2Z2 = 2 Z1 Z2.
+    const FieldElement z3 = (Z * q.Z).dbl() * h;
     *this = from_jacobian(x3, y3, z3, false);
 }
 
@@ -96,13 +99,14 @@ void Point::add_affine_assign(const FieldElement& x, const FieldElement& y) {
     }
     const FieldElement h = u2 - X;
     const FieldElement hh = h.sqr();
-    const FieldElement i = hh.dbl().dbl();
+    const FieldElement i = hh.mul_small(4);
     const FieldElement j = h * i;
     const FieldElement r = (s2 - Y).dbl();
     const FieldElement v = X * i;
     const FieldElement x3 = r.sqr() - j - v.dbl();
     const FieldElement y3 = r * (v - x3) - (Y * j).dbl();
-    const FieldElement z3 = (Z + h).sqr() - z1z1 - hh;
+    // (Z1 + H)^2 - Z1Z1 - HH = 2 Z1 H.
+    const FieldElement z3 = (Z * h).dbl();
     *this = from_jacobian(x3, y3, z3, false);
 }
 
@@ -121,11 +125,12 @@ void Point::dbl_assign() {
     const FieldElement a = X.sqr();
     const FieldElement b = Y.sqr();
     const FieldElement c = b.sqr();
-    const FieldElement d = ((X + b).sqr() - a - c).dbl();
-    const FieldElement e = a.dbl() + a;
+    // 2 ((X + B)^2 - A - C) = 4 X B.
+    const FieldElement d = (X * b).mul_small(4);
+    const FieldElement e = a.mul_small(3);
     const FieldElement f = e.sqr();
     const FieldElement x3 = f - d.dbl();
-    const FieldElement y3 = e * (d - x3) - c.dbl().dbl().dbl();
+    const FieldElement y3 = e * (d - x3) - c.mul_small(8);
     const FieldElement z3 = (Y * Z).dbl();
     *this = from_jacobian(x3, y3, z3, false);
 }
@@ -153,13 +158,17 @@ void Point::to_affine_assign() {
 }
 
 void Point::to_affine_ct_assign() {
-    if (infinity || z_is_one) return;
+    if (z_is_one) return;
+    // The infinity flag of a secret point is not branched on: the
+    // conversion runs anyway (the inverse of Z = 0 is 0) and the point is
+    // kept as it was by mask.
+    const uint64_t inf = ct::mask(infinity);
     const FieldElement zinv = Z.inverse_ct();
     const FieldElement zinv2 = zinv.sqr();
-    X = X * zinv2;
-    Y = Y * zinv2 * zinv;
-    Z = FieldElement::one();
-    z_is_one = true;
+    X = FieldElement::select_ct(inf, X * zinv2, X);
+    Y = FieldElement::select_ct(inf, Y * zinv2 * zinv, Y);
+    Z = FieldElement::select_ct(inf, FieldElement::one(), Z);
+    z_is_one = (~inf & 1) != 0;
 }
 
 FieldElement Point::affine_x() const {
@@ -248,6 +257,34 @@ ParseResult Point::parse_uncompressed(const uint8_t in65[65], Point& out) {
     return ParseResult::ok;
 }
 
+void Point::add_affine_var(const FieldElement& x2, const FieldElement& y2) {
+    if (infinity) {
+        *this = from_affine(x2, y2);
+        return;
+    }
+    const FieldElement z1z1 = Z.sqr();
+    const FieldElement u2 = x2 * z1z1;
+    const FieldElement s2 = y2 * z1z1 * Z;
+    const FieldElement h = u2 - X;
+    const FieldElement r = s2 - Y;
+    is_generator = false;
+    z_is_one = false;
+    if (h.is_zero_mask()) {
+        if (r.is_zero_mask())
+            dbl_halving_ct();
+        else
+            *this = infinity_point();
+        return;
+    }
+    const FieldElement hh = h.sqr();
+    const FieldElement hhh = hh * h;
+    const FieldElement v = X * hh;
+    const FieldElement x3 = r.sqr() - hhh - v.dbl();
+    Y = r * (v - x3) - Y * hhh;
+    X = x3;
+    Z = Z * h;
+}
+
 void Point::add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& y2, FieldElement* z_ratio) {
     const FieldElement z1z1 = Z.sqr();
     const FieldElement u2 = x2 * z1z1;
@@ -269,14 +306,15 @@ void Point::add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& 
 }
 
 void Point::dbl_halving_ct() {
-    // With Z3 = Y Z the slope scaled by Z3 is (3/2) X^2, so no factor 2 is
-    // carried through the formulas.
+    // With Z3 = Y Z the slope scaled by Z3 is L = (3/2) X^2, so no factor 2
+    // is carried through the formulas. With S = Y^2 and u = S X:
+    // X3 = L^2 - 2u and Y3 = L (u - X3) - S^2.
     const FieldElement s = Y.sqr();
     const FieldElement a = X.sqr();
-    const FieldElement l = (a.dbl() + a).half();
-    const FieldElement t = (s * X).negate();
-    const FieldElement x3 = l.sqr() + t.dbl();
-    const FieldElement y3 = (l * (x3 + t) + s.sqr()).negate();
+    const FieldElement l = a.half() + a;
+    const FieldElement u = s * X;
+    const FieldElement x3 = l.sqr() - u.dbl();
+    const FieldElement y3 = l * (u - x3) - s.sqr();
     const FieldElement z3 = Y * Z;
     X = x3;
     Y = y3;
@@ -287,27 +325,41 @@ void Point::dbl_halving_ct() {
 
 void Point::add_affine_complete_ct(const FieldElement& x2, const FieldElement& y2, uint64_t self_inf,
                                    uint64_t other_inf) {
-    // The general mixed sum.
-    const FieldElement z1z1 = Z.sqr();
-    const FieldElement u2 = x2 * z1z1;
-    const FieldElement s2 = y2 * z1z1 * Z;
-    const FieldElement h = u2 - X;
-    const FieldElement r = s2 - Y;
-    const FieldElement hh = h.sqr();
-    const FieldElement hhh = hh * h;
-    const FieldElement v = X * hh;
-    Point sum = *this;
-    sum.X = r.sqr() - hhh - v.dbl();
-    sum.Y = r * (v - sum.X) - Y * hhh;
-    sum.Z = Z * h;
-    // The doubling case, computed every time. Equal operands make both h
-    // and r zero; opposite ones only h, and then the general sum already has
-    // Z = 0, which is infinity.
-    Point twice = *this;
-    twice.dbl_halving_ct();
-    const uint64_t use_dbl = h.is_zero_mask() & r.is_zero_mask();
-    Point res = select_ct(use_dbl, sum, twice);
-    res = select_ct(self_inf, res, from_affine(x2, y2));
+    // One unified formula for sums and doublings. On y^2 = x^3 + 7,
+    // (y1 - y2)(y1 + y2) = (x1 - x2)(x1^2 + x1 x2 + x2^2), so the chord slope
+    // (y1 - y2) / (x1 - x2) equals (x1^2 + x1 x2 + x2^2) / (y1 + y2), and the
+    // latter is also the tangent slope 3 x1^2 / (2 y1) when the operands are
+    // equal. It fails only when y1 + y2 = 0 and x1^2 + x1 x2 + x2^2 = 0 both
+    // hold, that is x2 = beta x1 or beta^2 x1 with y2 = -y1 (or the operands
+    // are opposite with x = 0); then x1 != x2 or the operands are opposite,
+    // and the chord slope is used instead (its zero denominator then gives
+    // infinity). With u = x Z1^2 and s = y Z1^3 the slope is R / (M Z1), and
+    // with Z3 = M Z1:
+    //   X3 = R^2 - M^2 (u1 + u2)
+    //   Y3 = R (M^2 (u1 + u2) / 2 - X3) - M^3 (s1 + s2) / 2,
+    // the second being the mean of the two ways of reading y3 off the line.
+    // Where the unified slope is used, s1 + s2 = M; where the chord slope
+    // is used, s1 + s2 = 0. Every step runs for every input.
+    const FieldElement zz = Z.sqr();
+    const FieldElement u2 = x2 * zz;
+    const FieldElement s2 = y2 * (zz * Z);
+    const FieldElement t = X + u2;
+    const FieldElement sy = Y + s2;
+    const FieldElement r_unified = t.sqr() - X * u2;
+    const uint64_t degenerate = sy.is_zero_mask() & r_unified.is_zero_mask();
+    const FieldElement r = FieldElement::select_ct(degenerate, r_unified, Y - s2);
+    const FieldElement m = FieldElement::select_ct(degenerate, sy, X - u2);
+    const FieldElement mm = m.sqr();
+    const FieldElement q = mm * t;
+    const FieldElement w = FieldElement::select_ct(degenerate, mm.sqr(), FieldElement::zero());
+    Point sum;
+    sum.X = r.sqr() - q;
+    sum.Y = (r * (q - sum.X.dbl()) - w).half();
+    sum.Z = m * Z;
+    sum.infinity = false;
+    sum.is_generator = false;
+    sum.z_is_one = false;
+    Point res = select_ct(self_inf, sum, from_affine(x2, y2));
     res = select_ct(other_inf, res, *this);
     const uint64_t inf = (res.Z.is_zero_mask() & ~self_inf) | (self_inf & other_inf);
     res.X = FieldElement::select_ct(inf, res.X, FieldElement::zero());
@@ -329,6 +381,33 @@ Point Point::select_ct(uint64_t m, const Point& a, const Point& b) {
     r.is_generator = static_cast<bool>(static_cast<uint8_t>(a.is_generator) ^ (m8 & (a.is_generator ^ b.is_generator)));
     r.z_is_one = static_cast<bool>(static_cast<uint8_t>(a.z_is_one) ^ (m8 & (a.z_is_one ^ b.z_is_one)));
     return r;
+}
+
+FieldElement odd_multiples_shared_z(const Point& p, size_t count, FieldElement* x, FieldElement* y) {
+    Point d = p;
+    d.dbl_halving_ct();
+    const FieldElement zd2 = d.Z.sqr();
+    Point acc = p;
+    acc.X = p.X * zd2;
+    acc.Y = p.Y * zd2 * d.Z;
+    FieldElement h[kMaxOddMultiples];
+    x[0] = acc.X;
+    y[0] = acc.Y;
+    for (size_t i = 1; i < count; ++i) {
+        acc.add_affine_unchecked_ct(d.X, d.Y, &h[i]);
+        x[i] = acc.X;
+        y[i] = acc.Y;
+    }
+    // Z_i = Z_{i-1} h_i, so entry i reaches the last entry's Z through the
+    // factor h_{i+1} ... h_{count-1}.
+    FieldElement r = FieldElement::one();
+    for (size_t i = count - 1; i-- > 0;) {
+        r = i + 2 == count ? h[i + 1] : r * h[i + 1];
+        const FieldElement r2 = r.sqr();
+        x[i] = x[i] * r2;
+        y[i] = y[i] * (r2 * r);
+    }
+    return acc.Z * d.Z;
 }
 
 }  // namespace qorvex

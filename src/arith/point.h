@@ -68,6 +68,14 @@ struct Point {
     // Prefix 04, both coordinates < p, on the curve.
     static ParseResult parse_uncompressed(const uint8_t in65[65], Point& out);
 
+    // --- Variable-time helper for the multiplications of public data. ---
+
+    // P + (x2, y2) by the formulas of add_affine_unchecked_ct (Z3 = Z1 H),
+    // with the exceptional cases handled by branches: (x2, y2) when P is
+    // infinity, the doubling of dbl_halving_ct for equal operands, infinity
+    // for opposite ones.
+    void add_affine_var(const FieldElement& x2, const FieldElement& y2);
+
     // --- Branch-free formulas for the constant-time multiplications. ---
 
     // P + (x2, y2) with no handling of equal, opposite or infinite operands.

@@ -1,51 +1,112 @@
 // Variable-time multiplications: k*P, u1*G + u2*P, and the fixed-scalar plan.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "arith/point_mul.h"
+#include "arith/point_table.h"
 #include "arith/precompute.h"
 
 namespace qorvex {
 
 namespace {
 
-// Right-to-left binary method; always 256 steps.
-Point binary_mul(const Point& p, const Scalar& k) {
-    Point result = Point::infinity_point();
-    Point base = p;
-    base.is_generator = false;
-    for (unsigned i = 0; i < 256; ++i) {
-        if (k.bits(i, 1)) result.add_assign(base);
-        base.dbl_assign();
+// wNAF width for the two halves of a GLV-split scalar: 8 odd multiples of
+// each half's point, and about one addition per six bits.
+constexpr unsigned kWindow = 5;
+
+// One half of a GLV multiplication: wNAF digits and whether they apply to
+// the negated point.
+struct HalfDigits {
+    const int32_t* d;
+    size_t count;
+    bool neg;
+};
+
+// sum_i 2^i (a_i P + b_i lambda P) for the digit strings a (first) and b
+// (second), with odd multiples up to (2 t - 1) P; every digit's magnitude
+// must be below 2 t. The odd multiples of P share one denominator (see
+// odd_multiples_shared_z), those of lambda P are the same entries with x
+// times beta, so every addition is a mixed one; the accumulator lives on the
+// isomorphic curve and its Z is multiplied by the shared denominator at the
+// end. Doublings use the halving form (no factor 2 in Z). Variable time.
+Point glv_wnaf_sum(const Point& p, const HalfDigits& a, const HalfDigits& b, size_t t) {
+    const size_t top = std::max(a.count, b.count);
+    if (p.infinity || top == 0) return Point::infinity_point();
+    FieldElement x[kMaxOddMultiples], y[kMaxOddMultiples], lx[kMaxOddMultiples];
+    const FieldElement zg = odd_multiples_shared_z(p, t, x, y);
+    const FieldElement& beta = FieldElement::beta();
+    for (size_t i = 0; i < t; ++i) lx[i] = x[i] * beta;
+
+    Point acc = Point::infinity_point();
+    // Digit d selects entry (|d| - 1) / 2, negated when the digit's sign and
+    // the half's sign differ.
+    auto add = [&acc, &y](const FieldElement* xs, int32_t d, bool neg) {
+        const size_t idx = static_cast<size_t>(d < 0 ? -d : d) >> 1;
+        if ((d < 0) != neg)
+            acc.add_affine_var(xs[idx], y[idx].negate());
+        else
+            acc.add_affine_var(xs[idx], y[idx]);
+    };
+    for (size_t i = top; i-- > 0;) {
+        if (!acc.infinity) acc.dbl_halving_ct();
+        if (i < a.count && a.d[i] != 0) add(x, a.d[i], a.neg);
+        if (i < b.count && b.d[i] != 0) add(lx, b.d[i], b.neg);
     }
-    return result;
+    if (!acc.infinity) {
+        acc.Z = acc.Z * zg;
+        acc.z_is_one = false;
+    }
+    acc.is_generator = false;
+    return acc;
 }
 
-constexpr size_t kPlanTable = 64;
-
-// Odd multiples Q, 3Q, ..., (2t - 1)Q.
-void odd_multiples(const Point& q, size_t t, Point* out) {
-    out[0] = q;
-    if (t < 2) return;
-    const Point q2 = q.dbl();
-    for (size_t i = 1; i < t; ++i) out[i] = out[i - 1].add(q2);
+// k P for any P (variable time): k = s1 k1 + s2 k2 lambda with k1, k2 below
+// 2^128, both halves in width-5 NAF over one shared run of at most 129
+// doublings.
+Point glv_mul(const Point& p, const Scalar& k) {
+    if (p.infinity) return Point::infinity_point();
+    const GlvSplit s = k.split_lambda_var();
+    int32_t d1[260], d2[260];
+    const size_t n1 = wnaf_int(s.k1, kWindow, d1, 260);
+    const size_t n2 = wnaf_int(s.k2, kWindow, d2, 260);
+    return glv_wnaf_sum(p, HalfDigits{d1, n1, s.neg1 != 0}, HalfDigits{d2, n2, s.neg2 != 0},
+                        size_t{1} << (kWindow - 2));
 }
 
 }  // namespace
 
 Point mul(const Point& p, const Scalar& k) {
     if (p.infinity) return Point::infinity_point();
-    Point r = p.is_generator ? precomputed_gen_mul(k) : binary_mul(p, k);
+    Point r = p.is_generator ? precomputed_gen_mul(k) : glv_mul(p, k);
     r.to_affine_assign();
     r.is_generator = false;
     return r;
 }
 
 Point dual_mul(const Scalar& u1, const Scalar& u2, const Point& p) {
-    Point a = mul(Point::generator(), u1);
-    a.add_assign(mul(p, u2));
-    return a;
+    // The table entries for u1 G are requested first; the variable-base
+    // part runs while they arrive, and they are added at the end, after the
+    // last doubling.
+    const PrecomputedGenTerm gen(u1);
+    Point acc = glv_mul(p, u2);
+    gen.add_to(acc);
+    acc.is_generator = false;
+    return acc;
 }
+
+namespace {
+
+// count (1..64) bits of k from offset; bits above 255 read as zero.
+inline uint64_t bits_at(const Scalar& k, unsigned offset, unsigned count) {
+    if (offset >= 256) return 0;
+    const unsigned idx = offset >> 6, sh = offset & 63;
+    uint64_t v = k.limb[idx] >> sh;
+    if (sh != 0 && idx + 1 < 4) v |= k.limb[idx + 1] << (64 - sh);
+    return count < 64 ? v & ((uint64_t{1} << count) - 1) : v;
+}
+
+}  // namespace
 
 size_t wnaf_int(const Scalar& k, unsigned w, int32_t* out, size_t capacity) {
     if (w < 2 || w > 16 || !out || capacity == 0) return 0;
@@ -55,12 +116,17 @@ size_t wnaf_int(const Scalar& k, unsigned w, int32_t* out, size_t capacity) {
     long last = -1;
     unsigned i = 0;
     while (i < 256) {
-        if (k.bits(i, 1) == carry) {
-            ++i;
+        // Skip the run of bits equal to the carry (they give zero digits),
+        // up to 64 at a time.
+        const uint64_t differ = bits_at(k, i, 64) ^ (0 - carry);
+        if (differ == 0) {
+            i += 64;
             continue;
         }
+        i += static_cast<unsigned>(std::countr_zero(differ));
+        if (i >= 256) break;
         const unsigned len = std::min(w, 256 - i);
-        const uint64_t sum = k.bits(i, len) + carry;
+        const uint64_t sum = bits_at(k, i, len) + carry;
         carry = (sum >> (w - 1)) & 1;
         const int64_t digit = static_cast<int64_t>(sum) - static_cast<int64_t>(carry << w);
         if (i < cap) out[i] = static_cast<int32_t>(digit);
@@ -106,29 +172,9 @@ Point mul_with_plan(const Point& p, const FixedKPlan& plan) {
     int32_t m = 1;
     for (size_t i = 0; i < use->count1; ++i) m = std::max(m, std::abs(use->digits1[i]));
     for (size_t i = 0; i < use->count2; ++i) m = std::max(m, std::abs(use->digits2[i]));
-    const size_t t = std::min<size_t>(kPlanTable, static_cast<size_t>(m + 1) / 2);
-
-    Point base1 = p;
-    base1.is_generator = false;
-    if (use->neg1) base1.negate_assign();
-    Point base2 = p.endomorphism();
-    if (use->neg2) base2.negate_assign();
-    Point t1[kPlanTable], t2[kPlanTable];
-    odd_multiples(base1, t, t1);
-    odd_multiples(base2, t, t2);
-
-    Point acc = Point::infinity_point();
-    const size_t top = std::max(use->count1, use->count2);
-    for (size_t i = top; i-- > 0;) {
-        acc.dbl_assign();
-        const int32_t d2 = i < use->count2 ? use->digits2[i] : 0;
-        if (d2 > 0) acc.add_assign(t2[(d2 - 1) / 2]);
-        if (d2 < 0) acc.add_assign(t2[(-d2 - 1) / 2].negate());
-        const int32_t d1 = i < use->count1 ? use->digits1[i] : 0;
-        if (d1 > 0) acc.add_assign(t1[(d1 - 1) / 2]);
-        if (d1 < 0) acc.add_assign(t1[(-d1 - 1) / 2].negate());
-    }
-    return acc;
+    const size_t t = std::min<size_t>(kMaxOddMultiples, static_cast<size_t>(m + 1) / 2);
+    return glv_wnaf_sum(p, HalfDigits{use->digits1, use->count1, use->neg1},
+                        HalfDigits{use->digits2, use->count2, use->neg2}, t);
 }
 
 }  // namespace qorvex

@@ -12,7 +12,9 @@
 // (they are affine on an isomorphic curve), so every addition is a mixed one
 // and no inversion is needed; the shared Z is applied to the result at the
 // end.
+#include "arith/ct_lookup.h"
 #include "arith/point_mul.h"
+#include "arith/point_table.h"
 #include "support/ct.h"
 
 namespace qorvex {
@@ -23,56 +25,26 @@ constexpr Scalar kOffset = {{0xB5C2C1DCDE9798D9ULL, 0x589AE84826BA29E4ULL, 0xC2B
 constexpr int kGroups = 26;
 constexpr int kTableSize = 16;
 
-struct OddTable {
+// (2i + 1) P for i < 16 over one shared denominator, which is returned, and
+// the same entries with x multiplied by beta: the odd multiples of lambda P.
+FieldElement build_tables(const Point& p, AffinePoint* t, AffinePoint* tl) {
     FieldElement x[kTableSize], y[kTableSize];
-};
-
-// (2i + 1) P for i < 16 over one shared denominator, which is returned.
-FieldElement build_tables(const Point& p, OddTable& t, OddTable& tl) {
-    const Point d = p.dbl();
-    // On the curve isomorphic by Zd (x -> x Zd^2, y -> y Zd^3) the point D =
-    // 2P is affine and P becomes (X Zd^2, Y Zd^3, Z); the addition and
-    // doubling formulas do not involve the curve constant, so they hold
-    // there unchanged.
-    const FieldElement zd2 = d.Z.sqr();
-    Point acc = p;
-    acc.X = p.X * zd2;
-    acc.Y = p.Y * zd2 * d.Z;
-    FieldElement xs[kTableSize], ys[kTableSize], h[kTableSize];
-    xs[0] = acc.X;
-    ys[0] = acc.Y;
-    for (int i = 1; i < kTableSize; ++i) {
-        acc.add_affine_unchecked_ct(d.X, d.Y, &h[i]);
-        xs[i] = acc.X;
-        ys[i] = acc.Y;
+    const FieldElement zg = odd_multiples_shared_z(p, kTableSize, x, y);
+    for (int i = 0; i < kTableSize; ++i) {
+        t[i] = AffinePoint{x[i], y[i]};
+        tl[i] = AffinePoint{x[i] * FieldElement::beta(), y[i]};
     }
-    // Z_i = Z_{i-1} h_i, so entry i moves to the last entry's Z by the factor
-    // r_i = h_{i+1} ... h_15.
-    FieldElement r = FieldElement::one();
-    for (int i = kTableSize - 1; i >= 0; --i) {
-        if (i < kTableSize - 1) r = r * h[i + 1];
-        const FieldElement r2 = r.sqr();
-        t.x[i] = xs[i] * r2;
-        t.y[i] = ys[i] * r2 * r;
-        tl.x[i] = t.x[i] * FieldElement::beta();
-        tl.y[i] = t.y[i];
-    }
-    return acc.Z * d.Z;
+    return zg;
 }
 
 // The entry for the 5-bit group b: digit 2b - 31, that is entry b - 16 when
 // b >= 16 and the negation of entry 15 - b otherwise. Every entry is read.
-void lookup(const OddTable& t, uint64_t b, FieldElement& x, FieldElement& y) {
+void lookup(const AffinePoint* t, uint64_t b, FieldElement& x, FieldElement& y) {
     const uint64_t neg = ~ct::mask_from_bit(b >> 4);
     const uint64_t idx = (b ^ (neg & 15)) & 15;
-    x = t.x[0];
-    y = t.y[0];
-    for (uint64_t i = 1; i < kTableSize; ++i) {
-        const uint64_t m = ct::eq_mask(i, idx);
-        x = FieldElement::select_ct(m, x, t.x[i]);
-        y = FieldElement::select_ct(m, y, t.y[i]);
-    }
-    y = FieldElement::select_ct(neg, y, y.negate());
+    const AffinePoint e = ct::lookup_affine(t, kTableSize, idx);
+    x = e.x;
+    y = FieldElement::select_ct(neg, e.y, e.y.negate());
 }
 
 // 2^128 + (the half, negated when its mask is set), as a plain integer.
@@ -89,7 +61,8 @@ Scalar offset_half(const Scalar& k, uint64_t neg) {
 
 Point mul_ct(const Point& p, const Scalar& k) {
     if (p.infinity) return Point::infinity_point();
-    OddTable t, tl;
+    alignas(64) AffinePoint t[kTableSize];
+    alignas(64) AffinePoint tl[kTableSize];
     const FieldElement global_z = build_tables(p, t, tl);
 
     const Scalar s = k.add_ct(kOffset).halve_ct();
@@ -113,8 +86,9 @@ Point mul_ct(const Point& p, const Scalar& k) {
         lookup(tl, v.bits(off, 5), x, y);
         acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
     }
-    // Only k = 0 (mod n) reaches infinity, and then the result says so anyway.
-    if (acc.infinity) return Point::infinity_point();
+    // Only k = 0 (mod n) reaches infinity, and then the result says so anyway:
+    // the last complete addition left the infinity form (Z = 0, which the
+    // product keeps), so no branch on the secret-derived flag is needed.
     acc.Z = acc.Z * global_z;
     return acc;
 }

@@ -10,6 +10,10 @@
 #include <stdexcept>
 #include <thread>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace qorvex {
 
 namespace {
@@ -69,6 +73,7 @@ void parallel_for(size_t count, Fn&& fn) {
 // multiples are summed in Jacobian form and made affine with one inversion
 // for the whole window.
 void build_window(std::vector<TableEntry>& t, const AffinePoint& base, size_t entries) {
+    reserve_table_row(t, entries);
     t.assign(entries, TableEntry{FieldElement::zero(), FieldElement::zero()});
     t[1] = TableEntry{base.x, base.y};
     const size_t m = entries - 2;  // entries 2 .. 2^w - 1
@@ -125,25 +130,29 @@ void add_digit(Point& acc, const std::vector<TableEntry>& row, int64_t d) {
     }
 }
 
-Point window_mul(const PrecomputeContext& c, const Scalar& k) {
-    int64_t digits[128];
-    recode_windows(k, c.window_bits, c.window_count, digits);
-    Point acc = Point::infinity_point();
-    for (size_t i = 0; i < c.window_count; ++i) add_digit(acc, c.tables[i], digits[i]);
-    return acc;
-}
-
-Point window_mul_glv(const PrecomputeContext& c, const Scalar& k) {
-    const GlvSplit s = k.split_lambda_var();
-    int64_t d1[128], d2[128];
-    recode_windows(s.k1, c.window_bits, c.window_count, d1);
-    recode_windows(s.k2, c.window_bits, c.window_count, d2);
-    Point acc = Point::infinity_point();
-    for (size_t i = 0; i < c.window_count; ++i) {
-        add_digit(acc, c.tables[i], s.neg1 ? -d1[i] : d1[i]);
-        add_digit(acc, c.glv_tables[i], s.neg2 ? -d2[i] : d2[i]);
+// Starts loading the entries add_digit will read for d. Each entry is one
+// cache line; one word of it is actually loaded, not merely hinted with a
+// prefetch instruction: hints that miss the address-translation caches were
+// seen to be dropped, while independent loads all proceed in parallel and
+// the core waits for them at most about once.
+void fetch_digit(const std::vector<TableEntry>& row, int64_t d) {
+    if (d == 0) return;
+    const uint64_t mag = static_cast<uint64_t>(d < 0 ? -d : d);
+    auto touch = [](const TableEntry& e) {
+        uint64_t v = e.x.limb[0];
+#if defined(__GNUC__) || defined(__clang__)
+        __asm__ volatile("" : : "r"(v));
+#else
+        volatile uint64_t sink = v;
+        (void)sink;
+#endif
+    };
+    if (mag < row.size()) {
+        touch(row[mag]);
+    } else if (mag == row.size()) {
+        touch(row[row.size() - 1]);
+        touch(row[1]);
     }
-    return acc;
 }
 
 // u*G + v*lambda*G from the joint form of the two GLV halves.
@@ -188,6 +197,19 @@ void ensure_built_locked() {
 }
 
 }  // namespace
+
+void reserve_table_row(std::vector<TableEntry>& row, size_t entries) {
+    row.reserve(entries);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    // Only whole 2 MiB pages inside the buffer can be backed that way; the
+    // advice is taken before the first write, when the pages get allocated.
+    constexpr uintptr_t kLarge = uintptr_t{1} << 21;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(row.data());
+    const uintptr_t end = start + entries * sizeof(TableEntry);
+    const uintptr_t from = (start + kLarge - 1) & ~(kLarge - 1), to = end & ~(kLarge - 1);
+    if (to > from) (void)::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#endif
+}
 
 void configure(const PrecomputeConfig& config) {
     std::lock_guard<std::mutex> g(g_lock);
@@ -271,6 +293,7 @@ std::shared_ptr<PrecomputeContext> build_context(const PrecomputeConfig& config)
         build_window(c->tables[i], affine_bases[i], c->entries_per_window);
         if (config.enable_glv) {
             auto& g = c->glv_tables[i];
+            reserve_table_row(g, c->entries_per_window);
             g.resize(c->entries_per_window);
             g[0] = c->tables[i][0];
             for (size_t j = 1; j < c->entries_per_window; ++j)
@@ -280,17 +303,49 @@ std::shared_ptr<PrecomputeContext> build_context(const PrecomputeConfig& config)
     return c;
 }
 
-Point precomputed_gen_mul(const Scalar& k) {
-    PrecomputeContextPtr c;
+PrecomputedGenTerm::PrecomputedGenTerm(const Scalar& k) : k_(k) {
     {
         std::lock_guard<std::mutex> g(g_lock);
         ensure_built_locked();
-        c = g_current;
+        ctx_ = g_current;
     }
-    if (!validate(*c)) throw std::runtime_error("Invalid precompute context");
-    if (!c->config.enable_glv) return window_mul(*c, k);
-    if (c->config.use_jsf) return jsf_mul(k);
-    return window_mul_glv(*c, k);
+    if (!validate(*ctx_)) throw std::runtime_error("Invalid precompute context");
+    const PrecomputeContext& c = *ctx_;
+    if (!c.config.enable_glv) {
+        recode_windows(k, c.window_bits, c.window_count, d1_);
+        for (size_t i = 0; i < c.window_count; ++i) fetch_digit(c.tables[i], d1_[i]);
+    } else if (!c.config.use_jsf) {
+        const GlvSplit s = k.split_lambda_var();
+        recode_windows(s.k1, c.window_bits, c.window_count, d1_);
+        recode_windows(s.k2, c.window_bits, c.window_count, d2_);
+        for (size_t i = 0; i < c.window_count; ++i) {
+            if (s.neg1) d1_[i] = -d1_[i];
+            if (s.neg2) d2_[i] = -d2_[i];
+            fetch_digit(c.tables[i], d1_[i]);
+            fetch_digit(c.glv_tables[i], d2_[i]);
+        }
+    }
+}
+
+void PrecomputedGenTerm::add_to(Point& acc) const {
+    const PrecomputeContext& c = *ctx_;
+    if (!c.config.enable_glv) {
+        for (size_t i = 0; i < c.window_count; ++i) add_digit(acc, c.tables[i], d1_[i]);
+    } else if (!c.config.use_jsf) {
+        for (size_t i = 0; i < c.window_count; ++i) {
+            add_digit(acc, c.tables[i], d1_[i]);
+            add_digit(acc, c.glv_tables[i], d2_[i]);
+        }
+    } else {
+        acc.add_assign(jsf_mul(k_));
+    }
+}
+
+Point precomputed_gen_mul(const Scalar& k) {
+    const PrecomputedGenTerm term(k);
+    Point acc = Point::infinity_point();
+    term.add_to(acc);
+    return acc;
 }
 
 bool check_entries(const PrecomputeContext& c) {

@@ -61,6 +61,25 @@ void set_cache_dir(const std::string& dir);
 // k*G through the current tables, as a Jacobian point.
 Point precomputed_gen_mul(const Scalar& k);
 
+// k*G through the current tables in two steps, so that the table entries
+// (the tables are far larger than the caches) are fetched from memory while
+// other work runs: the constructor takes the current tables exactly as
+// precomputed_gen_mul does (same lock, same checks, same exceptions), recodes
+// k and starts loading every entry it will read; add_to then adds k*G to a point
+// with the same additions in the same order as precomputed_gen_mul, which is
+// add_to applied to infinity. The object keeps the tables alive.
+class PrecomputedGenTerm {
+public:
+    explicit PrecomputedGenTerm(const Scalar& k);
+    void add_to(Point& acc) const;
+
+private:
+    PrecomputeContextPtr ctx_;
+    Scalar k_;
+    int64_t d1_[128];
+    int64_t d2_[128];
+};
+
 // The steps, exposed for tests.
 std::shared_ptr<PrecomputeContext> build_context(const PrecomputeConfig& config);
 bool validate(const PrecomputeContext& ctx);
@@ -76,6 +95,12 @@ bool save_cache(const PrecomputeContext& ctx, const std::string& path);
 std::string cache_file_name(uint32_t window_bits, const PrecomputeConfig& config);
 // Whether every entry of ctx's tables is the multiple it claims to be.
 bool check_entries(const PrecomputeContext& ctx);
+
+// Reserves room for `entries` entries in an empty row without touching it,
+// and asks the system to back the row with large pages where it can: the
+// rows are read at random, and with ordinary pages nearly every lookup would
+// also miss the address-translation caches.
+void reserve_table_row(std::vector<TableEntry>& row, size_t entries);
 
 // Window count and table width for a width.
 inline size_t window_count_for(uint32_t w) { return (w + 255) / w; }

@@ -130,6 +130,7 @@ void write_header(uint8_t h[kHeaderSize], const PrecomputeContext& c) {
 bool read_rows(Reader& in, std::vector<std::vector<TableEntry>>& rows, size_t entries) {
     uint8_t rec[64];
     for (auto& row : rows) {
+        reserve_table_row(row, entries);
         row.resize(entries);
         for (size_t j = 0; j < entries; ++j) {
             uint8_t flag;

@@ -237,4 +237,214 @@ void inverse_ct(Signed30& x, const Modulus& mod) {
     x = d;
 }
 
+void signed62_to_u64x4(const Signed62& s, uint64_t out[4]) {
+    const auto w = [&](int i) { return static_cast<uint64_t>(s.v[i]); };
+    out[0] = w(0) | (w(1) << 62);
+    out[1] = (w(1) >> 2) | (w(2) << 60);
+    out[2] = (w(2) >> 4) | (w(3) << 58);
+    out[3] = (w(3) >> 6) | (w(4) << 56);
+}
+
+#if QORVEX_SAFEGCD62
+
+namespace {
+
+__extension__ typedef __int128 int128_t;
+
+constexpr int64_t kMask62 = 0x3FFFFFFFFFFFFFFFLL;
+
+// 2^62 times the map of one batch, as Transition for 30 divsteps.
+struct Transition62 {
+    int64_t u, v, q, r;
+};
+
+// Sixty-two divsteps without a data-dependent branch; the 30-step form
+// with 64-bit words.
+int64_t divsteps_62_ct(int64_t eta, uint64_t f, uint64_t g, Transition62& t) {
+    uint64_t u = 1, v = 0, q = 0, r = 1;
+    for (int i = 0; i < 62; ++i) {
+        uint64_t c1 = static_cast<uint64_t>(eta >> 63);
+        const uint64_t x = (f ^ c1) - c1;
+        const uint64_t y = (u ^ c1) - c1;
+        const uint64_t z = (v ^ c1) - c1;
+        const uint64_t c2 = 0 - (g & 1);
+        g += x & c2;
+        q += y & c2;
+        r += z & c2;
+        c1 &= c2;
+        eta = (eta ^ static_cast<int64_t>(c1)) - (static_cast<int64_t>(c1) + 1);
+        f += g & c1;
+        u += q & c1;
+        v += r & c1;
+        g >>= 1;
+        u <<= 1;
+        v <<= 1;
+    }
+    t.u = static_cast<int64_t>(u);
+    t.v = static_cast<int64_t>(v);
+    t.q = static_cast<int64_t>(q);
+    t.r = static_cast<int64_t>(r);
+    return eta;
+}
+
+// Sixty-two divsteps skipping runs of zero bits and clearing up to eight
+// bits of g at once, as divsteps_30_var.
+int64_t divsteps_62_var(int64_t eta, uint64_t f, uint64_t g, Transition62& t) {
+    uint64_t u = 1, v = 0, q = 0, r = 1;
+    int i = 62;
+    for (;;) {
+        const int zeros = std::countr_zero(g | (UINT64_MAX << i));
+        g >>= zeros;
+        u <<= zeros;
+        v <<= zeros;
+        eta -= zeros;
+        i -= zeros;
+        if (i == 0) break;
+        if (eta < 0) {
+            eta = -eta;
+            uint64_t tmp = f;
+            f = g;
+            g = 0 - tmp;
+            tmp = u;
+            u = q;
+            q = 0 - tmp;
+            tmp = v;
+            v = r;
+            r = 0 - tmp;
+        }
+        const int limit = static_cast<int>(std::min<int64_t>({eta + 1, i, 8}));
+        const uint64_t m = (UINT64_MAX >> (64 - limit)) & 255u;
+        const uint64_t w = (0 - g * kInverse256[(f >> 1) & 127]) & m;
+        g += f * w;
+        q += u * w;
+        r += v * w;
+    }
+    t.u = static_cast<int64_t>(u);
+    t.v = static_cast<int64_t>(v);
+    t.q = static_cast<int64_t>(q);
+    t.r = static_cast<int64_t>(r);
+    return eta;
+}
+
+// (f, g) <- (u f + v g, q f + r g) / 2^62 over the first len limbs (the
+// others are known to be sign extension); the division is exact.
+void update_fg_62(Signed62& f, Signed62& g, const Transition62& t, int len) {
+    const int64_t u = t.u, v = t.v, q = t.q, r = t.r;
+    int128_t cf = static_cast<int128_t>(u) * f.v[0] + static_cast<int128_t>(v) * g.v[0];
+    int128_t cg = static_cast<int128_t>(q) * f.v[0] + static_cast<int128_t>(r) * g.v[0];
+    cf >>= 62;
+    cg >>= 62;
+    for (int i = 1; i < len; ++i) {
+        cf += static_cast<int128_t>(u) * f.v[i] + static_cast<int128_t>(v) * g.v[i];
+        cg += static_cast<int128_t>(q) * f.v[i] + static_cast<int128_t>(r) * g.v[i];
+        f.v[i - 1] = static_cast<int64_t>(cf) & kMask62;
+        g.v[i - 1] = static_cast<int64_t>(cg) & kMask62;
+        cf >>= 62;
+        cg >>= 62;
+    }
+    f.v[len - 1] = static_cast<int64_t>(cf);
+    g.v[len - 1] = static_cast<int64_t>(cg);
+}
+
+// (d, e) <- (u d + v e, q d + r e) / 2^62 mod m, keeping both in (-2m, m);
+// update_de with 62-bit limbs (the multiples of m stay within 64 bits:
+// |u| + |v| <= 2^62).
+void update_de_62(Signed62& d, Signed62& e, const Transition62& t, const Modulus62& mod) {
+    const int64_t u = t.u, v = t.v, q = t.q, r = t.r;
+    const int64_t sd = d.v[4] >> 63;
+    const int64_t se = e.v[4] >> 63;
+    int64_t md = (u & sd) + (v & se);
+    int64_t me = (q & sd) + (r & se);
+    int128_t cd = static_cast<int128_t>(u) * d.v[0] + static_cast<int128_t>(v) * e.v[0];
+    int128_t ce = static_cast<int128_t>(q) * d.v[0] + static_cast<int128_t>(r) * e.v[0];
+    md -= static_cast<int64_t>((mod.m_inv62 * static_cast<uint64_t>(cd) + static_cast<uint64_t>(md)) &
+                               static_cast<uint64_t>(kMask62));
+    me -= static_cast<int64_t>((mod.m_inv62 * static_cast<uint64_t>(ce) + static_cast<uint64_t>(me)) &
+                               static_cast<uint64_t>(kMask62));
+    cd += static_cast<int128_t>(mod.m.v[0]) * md;
+    ce += static_cast<int128_t>(mod.m.v[0]) * me;
+    cd >>= 62;
+    ce >>= 62;
+    for (int i = 1; i < 5; ++i) {
+        cd += static_cast<int128_t>(u) * d.v[i] + static_cast<int128_t>(v) * e.v[i];
+        ce += static_cast<int128_t>(q) * d.v[i] + static_cast<int128_t>(r) * e.v[i];
+        if (mod.m.v[i] != 0) {  // the modulus, not the data, decides
+            cd += static_cast<int128_t>(mod.m.v[i]) * md;
+            ce += static_cast<int128_t>(mod.m.v[i]) * me;
+        }
+        d.v[i - 1] = static_cast<int64_t>(cd) & kMask62;
+        e.v[i - 1] = static_cast<int64_t>(ce) & kMask62;
+        cd >>= 62;
+        ce >>= 62;
+    }
+    d.v[4] = static_cast<int64_t>(cd);
+    e.v[4] = static_cast<int64_t>(ce);
+}
+
+void propagate_carries_62(Signed62& x) {
+    for (int i = 0; i < 4; ++i) {
+        x.v[i + 1] += x.v[i] >> 62;
+        x.v[i] &= kMask62;
+    }
+}
+
+// d in (-2m, m) to d * sign(f) in [0, m), branch-free.
+void normalize_62(Signed62& d, int64_t f_top, const Modulus62& mod) {
+    const int64_t add1 = d.v[4] >> 63;
+    for (int i = 0; i < 5; ++i) d.v[i] += mod.m.v[i] & add1;
+    const int64_t neg = f_top >> 63;
+    for (int i = 0; i < 5; ++i) d.v[i] = (d.v[i] ^ neg) - neg;
+    propagate_carries_62(d);
+    const int64_t add2 = d.v[4] >> 63;
+    for (int i = 0; i < 5; ++i) d.v[i] += mod.m.v[i] & add2;
+    propagate_carries_62(d);
+}
+
+}  // namespace
+
+void inverse_var(Signed62& x, const Modulus62& mod) {
+    if ((x.v[0] | x.v[1] | x.v[2] | x.v[3] | x.v[4]) == 0) return;
+    Signed62 d{}, e{}, f = mod.m, g = x;
+    e.v[0] = 1;
+    int64_t eta = -1;
+    int len = 5;
+    for (;;) {
+        Transition62 t;
+        eta = divsteps_62_var(eta, static_cast<uint64_t>(f.v[0]), static_cast<uint64_t>(g.v[0]), t);
+        update_de_62(d, e, t, mod);
+        update_fg_62(f, g, t, len);
+        // g = 0 ends it; as f and g shrink, their top limbs become pure sign
+        // extension and are dropped from later updates.
+        int64_t any = g.v[0];
+        for (int i = 1; i < len; ++i) any |= g.v[i];
+        if (any == 0) break;
+        const int64_t fn = f.v[len - 1], gn = g.v[len - 1];
+        if (len > 1 && ((fn ^ (fn >> 63)) | (gn ^ (gn >> 63))) == 0) {
+            // Both top limbs are 0 or -1: fold them into the limb below.
+            f.v[len - 2] |= static_cast<int64_t>(static_cast<uint64_t>(fn) << 62);
+            g.v[len - 2] |= static_cast<int64_t>(static_cast<uint64_t>(gn) << 62);
+            --len;
+        }
+    }
+    normalize_62(d, f.v[len - 1], mod);
+    x = d;
+}
+
+void inverse_ct(Signed62& x, const Modulus62& mod) {
+    Signed62 d{}, e{}, f = mod.m, g = x;
+    e.v[0] = 1;
+    int64_t eta = -1;
+    // 744 divsteps: more than the 742 that any 256-bit input can need.
+    for (int batch = 0; batch < 12; ++batch) {
+        Transition62 t;
+        eta = divsteps_62_ct(eta, static_cast<uint64_t>(f.v[0]), static_cast<uint64_t>(g.v[0]), t);
+        update_de_62(d, e, t, mod);
+        update_fg_62(f, g, t, 5);
+    }
+    normalize_62(d, f.v[4], mod);
+    x = d;
+}
+
+#endif  // QORVEX_SAFEGCD62
+
 }  // namespace qorvex::safegcd

@@ -2,6 +2,8 @@
 // the joint form of two scalars, and the GLV split k = k1 + k2*lambda.
 #include <stdexcept>
 
+#include "arith/field_mul.h"
+#include "arith/limb_ops.h"
 #include "arith/scalar.h"
 #include "support/int128.h"
 
@@ -27,23 +29,25 @@ const Scalar& minus_b2() {
 // round(k * g / 2^384): the top 128 bits of the 512-bit product plus the
 // rounding bit 383. Fixed operation count.
 Scalar mul_shift_384(const Scalar& k, const Scalar& g) {
-    uint64_t t[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    for (int i = 0; i < 4; ++i) {
-        uint64_t carry = 0;
-        for (int j = 0; j < 4; ++j) {
-            uint64_t hi;
-            const uint64_t lo = mul_wide(k.limb[i], g.limb[j], hi);
-            uint64_t c = add_carry(t[i + j], lo, 0, t[i + j]);
-            hi += c;
-            c = add_carry(t[i + j], carry, 0, t[i + j]);
-            carry = hi + c;
-        }
-        t[i + 4] = carry;
+    using field_detail::mul_add2;
+    // Row by row: every step is k_i * g_j + word + carry, within 128 bits.
+    uint64_t t[8], c;
+    t[0] = mul_add2(k.limb[0], g.limb[0], 0, 0, c);
+    t[1] = mul_add2(k.limb[0], g.limb[1], c, 0, c);
+    t[2] = mul_add2(k.limb[0], g.limb[2], c, 0, c);
+    t[3] = mul_add2(k.limb[0], g.limb[3], c, 0, c);
+    t[4] = c;
+    for (int i = 1; i < 4; ++i) {
+        t[i] = mul_add2(k.limb[i], g.limb[0], t[i], 0, c);
+        t[i + 1] = mul_add2(k.limb[i], g.limb[1], t[i + 1], c, c);
+        t[i + 2] = mul_add2(k.limb[i], g.limb[2], t[i + 2], c, c);
+        t[i + 3] = mul_add2(k.limb[i], g.limb[3], t[i + 3], c, c);
+        t[i + 4] = c;
     }
     const uint64_t round = t[5] >> 63;
     uint64_t r0, r1;
-    const uint64_t c = add_carry(t[6], round, 0, r0);
-    add_carry(t[7], 0, c, r1);
+    const unsigned char cy = limb::addc(0, t[6], round, r0);
+    limb::addc(cy, t[7], 0, r1);
     return Scalar{{r0, r1, 0, 0}};
 }
 

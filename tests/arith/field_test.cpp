@@ -6,6 +6,7 @@
 
 #include "arith/field.h"
 #include "arith/field_mul.h"
+#include "arith/limb_ops.h"
 #include "arith_helpers.h"
 #include "support/cpu.h"
 
@@ -183,6 +184,95 @@ TEST_F(FieldBackends, AdxMatchesBignum) {
     }
 }
 #endif
+
+// Chains of squarings and products on locals that live only in registers
+// between steps: each step must see the value the previous one produced
+// (the hand-written routines read their operands from memory).
+TEST(FieldChains, RepeatedSquaringsAndProductsOfLocals) {
+    Rng rng(17);
+    for (int round = 0; round < 20; ++round) {
+        const F a = rng.field();
+        const int n = 1 + static_cast<int>(rng.u64() % 40);
+        F x = a, y = a;
+        BigUint want = big(a);
+        for (int i = 0; i < n; ++i) {
+            x = x.sqr();
+            y = y * y;
+            want = (want * want) % P();
+        }
+        ASSERT_TRUE(big(x) == want) << n;
+        ASSERT_TRUE(big(y) == want) << n;
+        F z = a;
+        BigUint wz = big(a);
+        for (int i = 0; i < n; ++i) {
+            z = z * a;
+            wz = (wz * big(a)) % P();
+        }
+        ASSERT_TRUE(big(z) == wz) << n;
+    }
+}
+
+TEST(FieldAgainstBignum, SmallMultiples) {
+    Rng rng(18);
+    std::vector<F> ops = {F::zero(), F::one(), p_minus(1), p_minus(2), F::from_u64(0x1000003D1ULL)};
+    for (int i = 0; i < 300; ++i) ops.push_back(i % 2 ? rng.field() : rng.field_edgy());
+    std::vector<uint32_t> ks = {0, 1, 2, 3, 4, 7, 8, 977, 0xFFFFFFFFu, 0x80000000u};
+    for (int i = 0; i < 20; ++i) ks.push_back(static_cast<uint32_t>(rng.u64()));
+    for (const F& a : ops) {
+        for (uint32_t k : ks) {
+            ASSERT_TRUE(big(a.mul_small(k)) == (big(a) * BigUint(k)) % P()) << big(a).to_hex() << " * " << k;
+        }
+    }
+    // The additions that the formulas used before.
+    for (const F& a : ops) {
+        ASSERT_TRUE(a.mul_small(3).equal(a.dbl() + a));
+        ASSERT_TRUE(a.mul_small(8).equal(a.dbl().dbl().dbl()));
+    }
+}
+
+// The carry helpers agree with their generic forms (which other targets
+// use) on every carry-in and on operands at the extremes.
+TEST(FieldLimbs, CarryHelpersAgreeWithTheGenericForms) {
+    Rng rng(19);
+    std::vector<uint64_t> v = {0, 1, 2, ~uint64_t{0}, ~uint64_t{0} - 1, uint64_t{1} << 63, (uint64_t{1} << 63) - 1};
+    for (int i = 0; i < 200; ++i) v.push_back(rng.u64());
+    for (uint64_t a : v) {
+        for (uint64_t b : v) {
+            for (unsigned char c : {0, 1}) {
+                uint64_t r1, r2;
+                const unsigned char carry = limb::addc_generic(c, a, b, r1);
+                ASSERT_EQ(carry, limb::addc(c, a, b, r2));
+                ASSERT_EQ(r1, r2);
+                ASSERT_EQ(a + b + c, r1);
+                ASSERT_EQ((b > ~uint64_t{0} - a) || (a + b > ~uint64_t{0} - c), carry != 0);
+                const unsigned char borrow = limb::subb_generic(c, a, b, r1);
+                ASSERT_EQ(borrow, limb::subb(c, a, b, r2));
+                ASSERT_EQ(r1, r2);
+                ASSERT_EQ(a - b - c, r1);
+                ASSERT_EQ(a < b || a - b < c, borrow != 0);
+            }
+        }
+    }
+}
+
+TEST(FieldLimbs, WideProductsAgreeWithTheGenericForm) {
+    Rng rng(20);
+    std::vector<uint64_t> v = {0, 1, 2, 0xffffffffu, uint64_t{1} << 32, ~uint64_t{0}, ~uint64_t{0} - 1};
+    for (int i = 0; i < 60; ++i) v.push_back(rng.u64());
+    for (uint64_t a : v) {
+        for (uint64_t b : v) {
+            const uint64_t c = v[(a ^ b) % v.size()], d = v[(a + b) % v.size()];
+            uint64_t h1, h2;
+            const uint64_t l1 = field_detail::mul_add2(a, b, c, d, h1);
+            const uint64_t l2 = field_detail::mul_add2_generic(a, b, c, d, h2);
+            ASSERT_EQ(l1, l2);
+            ASSERT_EQ(h1, h2);
+            const BigUint want = BigUint(a) * BigUint(b) + BigUint(c) + BigUint(d);
+            const uint64_t limbs[4] = {l1, h1, 0, 0};
+            ASSERT_TRUE(BigUint::from_limbs(limbs) == want);
+        }
+    }
+}
 
 TEST(FieldBatchInverse, SmallFixedSet) {
     F v[4] = {F::from_u64(3), F::from_u64(7), F::from_u64(11), F::from_u64(19)};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -73,6 +74,27 @@ TEST(Blinding, GivesTheSameMultiplesAndStaysOnItsThread) {
     EXPECT_TRUE(gen_mul_blinded(k).equals(gen_mul_ct(k)));
 }
 
+// Infinite results come back in the exact infinity form (they are no longer
+// rebuilt by a branch on the secret-derived flag).
+TEST(Blinding, InfiniteResultsHaveTheInfinityForm) {
+    auto is_infinity_form = [](const Point& p) {
+        return p.infinity && !p.is_generator && !p.z_is_one && p.X.is_zero() && p.Y.equal(FieldElement::one()) &&
+               p.Z.is_zero();
+    };
+    const Point q = binary_mul(Point::generator(), sc_hex("5eed"));
+    EXPECT_TRUE(is_infinity_form(gen_mul_ct(Scalar::zero())));
+    EXPECT_TRUE(is_infinity_form(mul_ct(q, Scalar::zero())));
+    EXPECT_TRUE(is_infinity_form(mul_ct(Point::generator(), Scalar::zero())));
+    const Scalar b = sc_hex("b11d");
+    blinding_set(b);
+    EXPECT_TRUE(is_infinity_form(gen_mul_blinded(Scalar::zero())));
+    EXPECT_FALSE(gen_mul_blinded(b.negate()).infinity);
+    blinding_clear();
+    Point inf = Point::infinity_point();
+    inf.to_affine_ct_assign();
+    EXPECT_TRUE(is_infinity_form(inf));
+}
+
 TEST(Blinding, ManyThreadsEachWithTheirOwn) {
     std::vector<std::thread> threads;
     std::vector<int> failures(6, 0);
@@ -111,6 +133,101 @@ TEST(PointMul, VariableAndConstantTimeAgree) {
     }
     EXPECT_TRUE(mul(Point::infinity_point(), Scalar::one()).infinity);
     EXPECT_TRUE(mul_ct(Point::infinity_point(), Scalar::one()).infinity);
+}
+
+// The GLV and width-5 method of mul (and of dual_mul and mul_with_plan)
+// against the binary method: affine and Jacobian points, negations and
+// endomorphism images, G without its flag, and scalars whose halves take
+// either sign, are tiny, or lie near 2^128 and n/2.
+std::vector<Point> varied_points(Rng& rng) {
+    Point g_plain = Point::generator();
+    g_plain.is_generator = false;
+    const Point j = binary_mul(Point::generator(), rng.scalar());
+    Point a = binary_mul(Point::generator(), rng.scalar());
+    a.to_affine_assign();
+    return {g_plain, g_plain.dbl(), j, j.negate(), j.endomorphism(), j.endomorphism().endomorphism(), a, a.negate()};
+}
+
+std::vector<Scalar> varied_scalars(Rng& rng) {
+    std::vector<Scalar> ks = edge_scalars();
+    const Scalar l = Scalar::lambda();
+    for (uint64_t small : {4ull, 5ull, 15ull, 16ull, 17ull, 31ull, 33ull, 0xFFFFull}) {
+        ks.push_back(Scalar::from_u64(small));
+        ks.push_back(Scalar::from_u64(small).negate());
+        ks.push_back(Scalar::from_u64(small) * l);
+        ks.push_back(Scalar::from_u64(small) + Scalar::from_u64(small) * l);
+        ks.push_back((Scalar::from_u64(small) - Scalar::from_u64(small) * l).negate());
+    }
+    for (int b : {64, 127, 129, 192, 254}) {
+        ks.push_back(sc(BigUint(1) << b));
+        ks.push_back(sc((BigUint(1) << b) - BigUint(1)));
+    }
+    for (int i = 0; i < 6; ++i) ks.push_back(rng.scalar());
+    return ks;
+}
+
+TEST(PointMul, GlvWindowMethodAgreesWithTheBinaryMethod) {
+    Rng rng(31);
+    const std::vector<Point> ps = varied_points(rng);
+    const std::vector<Scalar> ks = varied_scalars(rng);
+    bool saw[2][2] = {{false, false}, {false, false}};
+    for (const Scalar& k : ks) {
+        const GlvSplit s = k.split_lambda_var();
+        saw[s.neg1 != 0][s.neg2 != 0] = true;
+    }
+    EXPECT_TRUE(saw[0][0] && saw[0][1] && saw[1][0] && saw[1][1]);
+    for (const Point& p : ps) {
+        for (const Scalar& k : ks) {
+            const Point want = binary_mul(p, k);
+            const Point got = mul(p, k);
+            ASSERT_TRUE(got.equals(want)) << big(k).to_hex();
+            ASSERT_TRUE(got.infinity || (got.z_is_one && got.Z.equal(FieldElement::one())));
+            ASSERT_FALSE(got.is_generator);
+        }
+    }
+}
+
+TEST(DualMul, AgreesWithTheBinaryMethodOnVariedInputs) {
+    Rng rng(32);
+    const std::vector<Point> ps = varied_points(rng);
+    const std::vector<Scalar> ks = varied_scalars(rng);
+    const Point g = Point::generator();
+    for (size_t i = 0; i < ks.size(); ++i) {
+        const Scalar u1 = ks[i], u2 = ks[(i * 5 + 1) % ks.size()];
+        const Point& p = ps[i % ps.size()];
+        ASSERT_TRUE(dual_mul(u1, u2, p).equals(binary_mul(g, u1).add(binary_mul(p, u2)))) << i;
+    }
+    // The generator as the variable point (with and without its flag), equal
+    // and opposite halves, and an infinite point.
+    for (const Scalar& k : ks) {
+        ASSERT_TRUE(dual_mul(k, k, g).equals(binary_mul(g, k).dbl()));
+        ASSERT_TRUE(dual_mul(k, k.negate(), g).infinity);
+        ASSERT_TRUE(dual_mul(k, k.negate(), ps[0]).infinity);
+        ASSERT_TRUE(dual_mul(k, Scalar::one(), Point::infinity_point()).equals(binary_mul(g, k)));
+    }
+}
+
+TEST(FixedKPlan, AgreesWithTheBinaryMethodOnVariedInputs) {
+    Rng rng(33);
+    const std::vector<Point> ps = varied_points(rng);
+    const std::vector<Scalar> ks = varied_scalars(rng);
+    for (unsigned w : {2u, 5u, 8u, 12u}) {
+        for (size_t i = 0; i < ks.size(); ++i) {
+            const FixedKPlan plan = fixed_k_plan(ks[i], w);
+            const Point& p = ps[i % ps.size()];
+            ASSERT_TRUE(mul_with_plan(p, plan).equals(binary_mul(p, ks[i]))) << w << " " << big(ks[i]).to_hex();
+        }
+    }
+}
+
+TEST(PointMul, ConstantTimeAgreesOnVariedInputs) {
+    Rng rng(34);
+    const std::vector<Point> ps = varied_points(rng);
+    const std::vector<Scalar> ks = varied_scalars(rng);
+    for (size_t i = 0; i < ks.size(); ++i) {
+        const Point& p = ps[i % ps.size()];
+        ASSERT_TRUE(mul_ct(p, ks[i]).equals(binary_mul(p, ks[i]))) << big(ks[i]).to_hex();
+    }
 }
 
 TEST(DualMul, SumsBothParts) {
@@ -159,6 +276,61 @@ TEST(WnafInt, ShapeAndExactValue) {
                 for (size_t j = i + 1; j < i + w && j < count; ++j) ASSERT_EQ(0, d[j]);
             }
             ASSERT_TRUE(digit_sum(d, count) == big(k));
+        }
+    }
+}
+
+// The digit routine skips runs of equal bits a word at a time; its digits
+// must be exactly those of the definition, which looks at one bit per step.
+size_t wnaf_by_definition(const Scalar& k, unsigned w, int32_t* out, size_t capacity) {
+    const size_t cap = std::min<size_t>(capacity, 260);
+    for (size_t i = 0; i < cap; ++i) out[i] = 0;
+    uint64_t carry = 0;
+    long last = -1;
+    unsigned i = 0;
+    while (i < 256) {
+        if (k.bits(i, 1) == carry) {
+            ++i;
+            continue;
+        }
+        const unsigned len = std::min(w, 256 - i);
+        const uint64_t sum = k.bits(i, len) + carry;
+        carry = (sum >> (w - 1)) & 1;
+        const int64_t digit = static_cast<int64_t>(sum) - static_cast<int64_t>(carry << w);
+        if (i < cap) out[i] = static_cast<int32_t>(digit);
+        last = static_cast<long>(i);
+        i += len;
+    }
+    size_t count = static_cast<size_t>(last + 1);
+    if (carry && 256 < cap) {
+        out[256] = 1;
+        count = 257;
+    }
+    return count;
+}
+
+TEST(WnafInt, DigitsAreThoseOfTheDefinition) {
+    Rng rng(7);
+    std::vector<Scalar> ks = edge_scalars();
+    for (int i = 0; i < 40; ++i) ks.push_back(rng.scalar());
+    // Long runs of ones and zeros, across word boundaries and at the top.
+    const BigUint all = (BigUint(1) << 256) - BigUint(1);
+    for (unsigned b : {1u, 63u, 64u, 65u, 127u, 128u, 129u, 191u, 192u, 200u, 255u}) {
+        ks.push_back(sc((BigUint(1) << b) - BigUint(1)));
+        ks.push_back(sc(BigUint(1) << b));
+        ks.push_back(sc(all - (BigUint(1) << b)));
+    }
+    ks.push_back(sc(all % N()));
+    for (unsigned w = 2; w <= 16; ++w) {
+        for (const Scalar& k : ks) {
+            for (size_t cap : {size_t{260}, size_t{257}, size_t{256}, size_t{100}, size_t{1}}) {
+                int32_t got[260], want[260];
+                const size_t n = wnaf_int(k, w, got, cap);
+                const size_t m = wnaf_by_definition(k, w, want, cap);
+                ASSERT_EQ(m, n) << big(k).to_hex() << " w=" << w << " cap=" << cap;
+                for (size_t i = 0; i < std::min<size_t>(cap, 260); ++i)
+                    ASSERT_EQ(want[i], got[i]) << big(k).to_hex() << " w=" << w << " i=" << i;
+            }
         }
     }
 }

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include "arith/ct_lookup.h"
 #include "arith/point.h"
+#include "arith/point_table.h"
 #include "arith_helpers.h"
 #include "support/vectors.h"
 
@@ -78,6 +80,60 @@ TEST(PointGroupLaw, ExceptionalCasesOnBothPaths) {
         EXPECT_TRUE(a.add(b).equals(b.add(a)));
         EXPECT_TRUE(a.add(b).add(c).equals(a.add(b.add(c))));
         EXPECT_TRUE(a.add(b).dbl().equals(a.dbl().add(b.dbl())));
+    }
+}
+
+// Doubling, mixed and general addition keep their defining formulas'
+// Jacobian coordinates exactly (not only the same affine point), computed
+// here step by step as the formulas state them.
+TEST(PointGroupLaw, FormulasGiveTheDefinedCoordinates) {
+    Rng rng(3);
+    auto same = [](const Point& a, const F& x, const F& y, const F& z) {
+        return std::memcmp(a.X.limb, x.limb, 32) == 0 && std::memcmp(a.Y.limb, y.limb, 32) == 0 &&
+               std::memcmp(a.Z.limb, z.limb, 32) == 0;
+    };
+    for (int i = 0; i < 30; ++i) {
+        const Point p = jacobian_multiple(rng), q = jacobian_multiple(rng);
+        ASSERT_FALSE(p.z_is_one || q.z_is_one);
+        {  // dbl-2009-l
+            const F a = p.X.sqr(), b = p.Y.sqr(), c = b.sqr();
+            const F d = ((p.X + b).sqr() - a - c).dbl();
+            const F e = a.dbl() + a, f = e.sqr();
+            const F x3 = f - d.dbl();
+            const F y3 = e * (d - x3) - c.dbl().dbl().dbl();
+            const F z3 = (p.Y * p.Z).dbl();
+            ASSERT_TRUE(same(p.dbl(), x3, y3, z3));
+        }
+        {  // add-2007-bl
+            const F z1z1 = p.Z.sqr(), z2z2 = q.Z.sqr();
+            const F u1 = p.X * z2z2, u2 = q.X * z1z1;
+            const F s1 = p.Y * q.Z * z2z2, s2 = q.Y * p.Z * z1z1;
+            const F h = u2 - u1, ii = h.dbl().sqr(), j = h * ii, r = (s2 - s1).dbl(), v = u1 * ii;
+            const F x3 = r.sqr() - j - v.dbl();
+            const F y3 = r * (v - x3) - (s1 * j).dbl();
+            const F z3 = ((p.Z + q.Z).sqr() - z1z1 - z2z2) * h;
+            ASSERT_TRUE(same(p.add(q), x3, y3, z3));
+        }
+        {  // madd-2007-bl
+            const AffinePoint b = q.to_affine();
+            const F z1z1 = p.Z.sqr(), u2 = b.x * z1z1, s2 = b.y * p.Z * z1z1;
+            const F h = u2 - p.X, hh = h.sqr(), ii = hh.dbl().dbl(), j = h * ii, r = (s2 - p.Y).dbl();
+            const F v = p.X * ii;
+            const F x3 = r.sqr() - j - v.dbl();
+            const F y3 = r * (v - x3) - (p.Y * j).dbl();
+            const F z3 = (p.Z + h).sqr() - z1z1 - hh;
+            Point t = p;
+            t.add_affine_assign(b.x, b.y);
+            ASSERT_TRUE(same(t, x3, y3, z3));
+        }
+        {  // the halving doubling: S = Y^2, L = (3/2) X^2, T = -S X
+            const F sq = p.Y.sqr(), l = (p.X.sqr().dbl() + p.X.sqr()).half(), t = (sq * p.X).negate();
+            const F x3 = l.sqr() + t.dbl();
+            const F y3 = (l * (x3 + t) + sq.sqr()).negate();
+            Point d = p;
+            d.dbl_halving_ct();
+            ASSERT_TRUE(same(d, x3, y3, p.Y * p.Z));
+        }
     }
 }
 
@@ -241,6 +297,132 @@ TEST(PointConstantTimeFormulas, AgreeWithTheGroupLaw) {
     t = Point::infinity_point();
     t.add_affine_complete_ct(F::zero(), F::zero(), kAll, kAll);
     EXPECT_TRUE(t.infinity);
+}
+
+// The complete formula switches slopes when y1 = -y2 and x2 = beta x1 or
+// beta^2 x1 (the operand is minus an endomorphism image of the other); every
+// pairing of a point with its images, their negations and itself, with Z = 1
+// and Z != 1 on the Jacobian side, must give the group law's answer.
+TEST(PointConstantTimeFormulas, CompleteAdditionOnEveryRelatedPair) {
+    Rng rng(13);
+    for (int i = 0; i < 8; ++i) {
+        const Point j = jacobian_multiple(rng);
+        Point ja = j;
+        ja.to_affine_assign();
+        const Point l1 = j.endomorphism(), l2 = l1.endomorphism();
+        const Point others[] = {j, j.negate(), l1, l1.negate(), l2, l2.negate(), j.dbl(), Point::generator()};
+        for (const Point* self : std::initializer_list<const Point*>{&j, &ja}) {
+            for (const Point& o : others) {
+                const AffinePoint oa = o.to_affine();
+                Point t = *self;
+                t.add_affine_complete_ct(oa.x, oa.y, 0, 0);
+                const Point want = self->add(o);
+                ASSERT_EQ(want.infinity, t.infinity);
+                ASSERT_TRUE(t.equals(want)) << affine_hex(want) << " " << affine_hex(t);
+                if (t.infinity) {
+                    EXPECT_TRUE(t.X.is_zero() && t.Y.equal(F::one()) && t.Z.is_zero());
+                }
+            }
+        }
+        // An infinite operand on either side, with arbitrary coordinates on
+        // the other.
+        const AffinePoint a = j.to_affine();
+        Point t = Point::infinity_point();
+        t.add_affine_complete_ct(a.x, a.y, ~uint64_t{0}, 0);
+        EXPECT_TRUE(t.equals(j));
+        t = j;
+        t.add_affine_complete_ct(rng.field(), rng.field(), 0, ~uint64_t{0});
+        EXPECT_TRUE(t.equals(j));
+        t = j;
+        t.add_affine_complete_ct(rng.field(), rng.field(), ~uint64_t{0}, ~uint64_t{0});
+        EXPECT_TRUE(t.infinity);
+    }
+}
+
+// The variable-time mixed addition of the multiplication loops, exceptional
+// operands included.
+TEST(PointVariableTimeFormulas, MixedAdditionAgreesWithTheGroupLaw) {
+    Rng rng(14);
+    for (int i = 0; i < 20; ++i) {
+        const Point a = jacobian_multiple(rng);
+        const AffinePoint b = jacobian_multiple(rng).to_affine();
+        Point t = a;
+        t.add_affine_var(b.x, b.y);
+        EXPECT_TRUE(t.equals(a.add(Point::from_affine(b))));
+        EXPECT_FALSE(t.z_is_one);
+        EXPECT_FALSE(t.is_generator);
+    }
+    const Point a = jacobian_multiple(rng);
+    const AffinePoint aa = a.to_affine();
+    const AffinePoint na = a.negate().to_affine();
+    const AffinePoint la = a.endomorphism().negate().to_affine();
+    Point t = a;
+    t.add_affine_var(aa.x, aa.y);
+    EXPECT_TRUE(t.equals(a.dbl()));
+    t = a;
+    t.add_affine_var(na.x, na.y);
+    EXPECT_TRUE(t.infinity);
+    t = a;
+    t.add_affine_var(la.x, la.y);
+    EXPECT_TRUE(t.equals(a.add(a.endomorphism().negate())));
+    t = Point::infinity_point();
+    t.add_affine_var(aa.x, aa.y);
+    EXPECT_TRUE(t.equals(a) && t.z_is_one && !t.infinity);
+    // From the generator itself: the flag does not survive.
+    t = Point::generator();
+    t.add_affine_var(aa.x, aa.y);
+    EXPECT_FALSE(t.is_generator);
+    EXPECT_TRUE(t.equals(Point::generator().add(a)));
+}
+
+// Constant-time table reads return exactly the entry asked for, and
+// nothing (zeros) for an index past the end.
+TEST(PointTables, ConstantTimeLookupReturnsTheEntry) {
+    Rng rng(15);
+    AffinePoint table[32];
+    for (auto& e : table) e = AffinePoint{rng.field(), rng.field()};
+    // The form chosen for this processor, and each vector form directly.
+    std::vector<AffinePoint (*)(const AffinePoint*, size_t, uint64_t)> forms = {&ct::lookup_affine};
+#if defined(__GNUC__) || defined(__clang__)
+    forms.push_back(&ct::lookup_detail::lookup_affine_16);
+#if QORVEX_LOOKUP_AVX2
+    if (ct::lookup_detail::have_avx2()) forms.push_back(&ct::lookup_detail::lookup_affine_32);
+#endif
+#endif
+    for (auto form : forms) {
+        for (size_t count : {size_t{1}, size_t{16}, size_t{32}}) {
+            for (uint64_t idx = 0; idx < count; ++idx) {
+                const AffinePoint e = form(table, count, idx);
+                ASSERT_EQ(0, std::memcmp(&e, &table[idx], sizeof e)) << count << " " << idx;
+            }
+            const AffinePoint none = form(table, count, count);
+            EXPECT_TRUE(none.x.is_zero() && none.y.is_zero());
+        }
+    }
+}
+
+// Odd multiples over one shared denominator: entry i times the
+// denominator's inverse is (2i + 1) P, for affine and Jacobian P.
+TEST(PointTables, OddMultiplesOverOneDenominator) {
+    Rng rng(16);
+    const Point g = Point::generator();
+    std::vector<Point> ps = {g, g.dbl(), jacobian_multiple(rng), jacobian_multiple(rng).negate(),
+                             jacobian_multiple(rng).endomorphism()};
+    Point affine = jacobian_multiple(rng);
+    affine.to_affine_assign();
+    ps.push_back(affine);
+    for (const Point& p : ps) {
+        for (size_t count : {size_t{1}, size_t{2}, size_t{8}, size_t{16}, kMaxOddMultiples}) {
+            std::vector<F> x(count), y(count);
+            const F zg = odd_multiples_shared_z(p, count, x.data(), y.data());
+            Point want = p;
+            const Point twice = p.dbl();
+            for (size_t i = 0; i < count; ++i) {
+                ASSERT_TRUE(Point::from_jacobian(x[i], y[i], zg, false).equals(want)) << count << " " << i;
+                want = want.add(twice);
+            }
+        }
+    }
 }
 
 TEST(PointAffine, ConstantTimeConversionMatches) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "arith/point_mul.h"
 #include "arith/precompute.h"
 #include "arith_helpers.h"
 #include "support/vectors.h"
@@ -94,6 +95,29 @@ TEST_F(Precompute, GlvAndJointFormAgree) {
             for (const Scalar& k : test_scalars(w + 100)) {
                 ASSERT_TRUE(precomputed_gen_mul(k).equals(binary_mul(Point::generator(), k))) << big(k).to_hex();
             }
+        }
+    }
+}
+
+// u1*G + u2*P takes u1's part from the current tables, whatever their
+// configuration, and adds it to the variable-base part.
+TEST_F(Precompute, DualMultiplicationUnderEveryConfiguration) {
+    Rng rng(41);
+    const Point p = binary_mul(Point::generator(), rng.scalar());
+    struct Cfg {
+        uint32_t w;
+        bool glv, jsf;
+    };
+    for (const Cfg& cfg : {Cfg{2, false, false}, Cfg{5, false, false}, Cfg{8, false, false}, Cfg{16, false, false},
+                           Cfg{6, true, false}, Cfg{9, true, true}}) {
+        SCOPED_TRACE("w=" + std::to_string(cfg.w) + (cfg.glv ? " glv" : "") + (cfg.jsf ? " jsf" : ""));
+        configure(config(cfg.w, cfg.glv, cfg.jsf));
+        std::vector<Scalar> u1s = test_scalars(cfg.w + 200);
+        for (const Scalar& k : carry_scalars(cfg.w)) u1s.push_back(k);
+        for (const Scalar& u1 : u1s) {
+            const Scalar u2 = rng.scalar();
+            const Point want = binary_mul(Point::generator(), u1).add(binary_mul(p, u2));
+            ASSERT_TRUE(dual_mul(u1, u2, p).equals(want)) << big(u1).to_hex();
         }
     }
 }

@@ -130,6 +130,51 @@ TEST(ScalarAgainstBignum, AllOperations) {
     }
 }
 
+// Products across the whole range, with limbs at their extremes: the
+// folding reduction must give the residue that the definition gives, and
+// both products must agree.
+TEST(ScalarAgainstBignum, ProductsWithExtremeLimbs) {
+    Rng rng(21);
+    auto edgy = [&rng] {
+        uint64_t l[4];
+        for (auto& x : l) {
+            switch (rng.u64() % 4) {
+                case 0: x = 0; break;
+                case 1: x = ~uint64_t{0}; break;
+                default: x = rng.u64(); break;
+            }
+        }
+        return S::from_limbs(l[0], l[1], l[2], l[3]);
+    };
+    std::vector<S> ops = {S::zero(), S::one(), n_minus(1), n_minus(2), sc(N() >> 1), sc(BigUint(1) << 128),
+                          sc((BigUint(1) << 128) - BigUint(1)), sc((BigUint(1) << 255))};
+    for (int i = 0; i < 2000; ++i) ops.push_back(i % 2 ? edgy() : rng.scalar());
+    for (size_t i = 0; i < ops.size(); ++i) {
+        const S a = ops[i], b = ops[(i * 7 + 3) % ops.size()];
+        const BigUint want = (big(a) * big(b)) % N();
+        ASSERT_TRUE(big(a * b) == want) << big(a).to_hex() << " " << big(b).to_hex();
+        ASSERT_TRUE(big(a.mul_fold(b)) == want);
+        ASSERT_TRUE(big(a * a) == (big(a) * big(a)) % N());
+    }
+}
+
+// The constant-time inverse against the variable-time one (both against
+// the definition) on many values, zero included.
+TEST(ScalarAgainstBignum, BothInversesAgree) {
+    Rng rng(22);
+    std::vector<S> ops = {S::zero(), S::one(), S::from_u64(2), n_minus(1), n_minus(2), sc(N() >> 1)};
+    for (int i = 0; i < 500; ++i) ops.push_back(rng.scalar());
+    for (const S& a : ops) {
+        const S inv = a.inverse_ct();
+        ASSERT_TRUE(inv.equal(a.inverse_var())) << big(a).to_hex();
+        if (a.is_zero()) {
+            ASSERT_TRUE(inv.is_zero());
+        } else {
+            ASSERT_TRUE((a * inv).equal(S::one())) << big(a).to_hex();
+        }
+    }
+}
+
 TEST(ScalarBits, BitAndBitsReadAcrossLimbs) {
     Rng rng(4);
     for (int t = 0; t < 20; ++t) {
