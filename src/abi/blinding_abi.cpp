@@ -4,6 +4,7 @@
 #include "abi/frame.h"
 #include "arith/gen_mul.h"
 #include "hash/sha256.h"
+#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -32,7 +33,9 @@ QORVEX_API int qorvex_context_randomize(qorvex_ctx* ctx, const uint8_t* seed32) 
     SecretBytes<32> digest;
     sha256(msg.data(), msg.size(), digest.data());
     WipeOnExit<Scalar> b(Scalar::from_bytes_reduce(digest.data()));
-    if (b->is_zero()) return set_error(ctx, ErrorCode::Internal, kBlindingZero);
+    // A zero scalar needs a digest of 0 or n; the failure code makes that
+    // public anyway.
+    if (declassify_bool(b->is_zero())) return set_error(ctx, ErrorCode::Internal, kBlindingZero);
     blinding_set(*b);
     return QORVEX_OK;
 }

@@ -4,6 +4,7 @@
 #include "abi/frame.h"
 #include "sig/ecdsa.h"
 #include "sig/pubkey_cache.h"
+#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -47,7 +48,8 @@ enum class SignKind { plain, verified };
 
 int sign_frame(qorvex_ctx* ctx, const uint8_t* msg32, const uint8_t* seckey32, uint8_t* sig64_out, SignKind kind) {
     WipeOnExit<Scalar> d;
-    if (!Scalar::parse_nonzero(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    // Whether the key is valid is public: the code says so.
+    if (!declassify_bool(Scalar::parse_nonzero(seckey32, *d))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     const Signature sig = kind == SignKind::verified ? ecdsa::sign_verified(msg32, *d) : ecdsa::sign(msg32, *d);
     if (sig.is_zero()) {
         std::memset(sig64_out, 0, 64);
@@ -87,7 +89,8 @@ QORVEX_API int qorvex_ecdsa_sign_recoverable(qorvex_ctx* ctx, const uint8_t* msg
     if (!ctx || !msg32 || !seckey32 || !sig64_out || !recid_out) return QORVEX_ERR_NULL_ARG;
     clear_error(ctx);
     WipeOnExit<Scalar> d;
-    if (!Scalar::parse_nonzero(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    // Whether the key is valid is public: the code says so.
+    if (!declassify_bool(Scalar::parse_nonzero(seckey32, *d))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     int recid = 0;
     const Signature sig = ecdsa::sign_recoverable(msg32, *d, recid);
     if (sig.is_zero()) {

@@ -4,6 +4,7 @@
 
 #include "abi/frame.h"
 #include "coins/ethereum.h"
+#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -67,7 +68,8 @@ QORVEX_API int qorvex_eth_sign(qorvex_ctx* ctx, const uint8_t* hash32, const uin
     *v_out = 0;
     clear_error(ctx);
     WipeOnExit<Scalar> d;
-    if (!Scalar::parse_nonzero(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    // Whether the key is valid is public: the code says so.
+    if (!declassify_bool(Scalar::parse_nonzero(seckey32, *d))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     const EthSignature es = eth_sign(hash32, *d, chain_id);
     // Besides a degenerate signature this catches a chain id so large that
     // 2 * chain_id + 35 + recid wraps to 0.

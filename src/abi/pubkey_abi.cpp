@@ -4,6 +4,7 @@
 #include "abi/frame.h"
 #include "arith/gen_mul.h"
 #include "arith/point_mul.h"
+#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -37,9 +38,14 @@ constexpr char kTweakMulInfinity[] = "tweak_mul resulted in infinity";
 // Returns false (nothing written) for an invalid key.
 bool derive(const uint8_t* key32, Point& out) {
     WipeOnExit<Scalar> k;
-    if (!Scalar::parse_nonzero(key32, *k)) return false;
+    // Whether the key is valid is public: the code says so.
+    if (!declassify_bool(Scalar::parse_nonzero(key32, *k))) return false;
     out = gen_mul_ct(*k);
+    // Only k = 0 gives infinity, and the key was checked above.
+    declassify_value(out.infinity);
     out.to_affine_ct_assign();
+    // The affine public key is the result; its Jacobian form never leaves.
+    declassify_value(out);
     return true;
 }
 

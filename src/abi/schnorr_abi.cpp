@@ -6,6 +6,7 @@
 #include "hash/tagged_hash.h"
 #include "sig/schnorr.h"
 #include "sig/xonly_cache.h"
+#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -26,7 +27,8 @@ int sign_frame(qorvex_ctx* ctx, const uint8_t* msg32, const uint8_t* seckey32, c
                uint8_t* sig64_out, bool verified) {
     clear_error(ctx);
     WipeOnExit<Scalar> d;
-    if (!Scalar::parse_nonzero(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    // Whether the key is valid is public: the code says so.
+    if (!declassify_bool(Scalar::parse_nonzero(seckey32, *d))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     // The verified form reaches the variable-time generator multiplication,
     // which may throw while it rebuilds its tables.
     return guarded(ctx, [&] {

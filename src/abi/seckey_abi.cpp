@@ -1,6 +1,7 @@
 // Private-key checks, negation and tweaks.
 #include "abi/frame.h"
 #include "arith/scalar.h"
+#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -21,14 +22,16 @@ extern "C" {
 QORVEX_API int qorvex_seckey_verify(qorvex_ctx* ctx, const uint8_t* key32) {
     if (!ctx || !key32) return QORVEX_ERR_NULL_ARG;
     WipeOnExit<Scalar> k;
-    return Scalar::parse_nonzero(key32, *k) ? QORVEX_OK : QORVEX_ERR_BAD_KEY;
+    // The verdict is the result.
+    return declassify_bool(Scalar::parse_nonzero(key32, *k)) ? QORVEX_OK : QORVEX_ERR_BAD_KEY;
 }
 
 QORVEX_API int qorvex_seckey_negate(qorvex_ctx* ctx, uint8_t* key32) {
     if (!ctx || !key32) return QORVEX_ERR_NULL_ARG;
     clear_error(ctx);
     WipeOnExit<Scalar> k;
-    if (!Scalar::parse_nonzero(key32, *k)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    // Whether the key is valid is public: the code says so.
+    if (!declassify_bool(Scalar::parse_nonzero(key32, *k))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     *k = k->negate_ct();
     k->to_bytes(key32);
     return QORVEX_OK;
@@ -38,12 +41,13 @@ QORVEX_API int qorvex_seckey_tweak_add(qorvex_ctx* ctx, uint8_t* key32, const ui
     if (!ctx || !key32 || !tweak32) return QORVEX_ERR_NULL_ARG;
     clear_error(ctx);
     WipeOnExit<Scalar> k, t, sum;
-    if (!Scalar::parse_nonzero(key32, *k)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
-    if (!Scalar::parse_strict(tweak32, *t)) return set_error(ctx, ErrorCode::BadInput, kTweakGeN);
+    // The validity verdicts are public: the code says which input failed.
+    if (!declassify_bool(Scalar::parse_nonzero(key32, *k))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    if (!declassify_bool(Scalar::parse_strict(tweak32, *t))) return set_error(ctx, ErrorCode::BadInput, kTweakGeN);
     *sum = k->add_ct(*t);
     // A zero sum means the tweak was the key's negation; once the call fails
     // that is public, so the branch reveals nothing further.
-    if (sum->is_zero()) return set_error(ctx, ErrorCode::Arith, kTweakAddZero);
+    if (declassify_bool(sum->is_zero())) return set_error(ctx, ErrorCode::Arith, kTweakAddZero);
     sum->to_bytes(key32);
     return QORVEX_OK;
 }
@@ -52,10 +56,14 @@ QORVEX_API int qorvex_seckey_tweak_mul(qorvex_ctx* ctx, uint8_t* key32, const ui
     if (!ctx || !key32 || !tweak32) return QORVEX_ERR_NULL_ARG;
     clear_error(ctx);
     WipeOnExit<Scalar> k, t, prod;
-    if (!Scalar::parse_nonzero(key32, *k)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
-    if (!Scalar::parse_nonzero(tweak32, *t)) return set_error(ctx, ErrorCode::BadInput, kTweakZeroOrGeN);
+    // The validity verdicts are public: the code says which input failed.
+    if (!declassify_bool(Scalar::parse_nonzero(key32, *k))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    if (!declassify_bool(Scalar::parse_nonzero(tweak32, *t)))
+        return set_error(ctx, ErrorCode::BadInput, kTweakZeroOrGeN);
     *prod = k->mul(*t);
-    if (prod->is_zero()) return set_error(ctx, ErrorCode::Arith, kTweakMulZero);
+    // Never true for two valid factors (n is prime); kept as a guard whose
+    // outcome the code would make public anyway.
+    if (declassify_bool(prod->is_zero())) return set_error(ctx, ErrorCode::Arith, kTweakMulZero);
     prod->to_bytes(key32);
     return QORVEX_OK;
 }

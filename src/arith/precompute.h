@@ -89,7 +89,7 @@ bool validate(const PrecomputeContext& ctx);
 std::shared_ptr<PrecomputeContext> load_cache(const std::string& path, const PrecomputeConfig& config);
 // Writes ctx to path through a temporary file; never replaces an existing
 // file. True on success.
-bool save_cache(const PrecomputeContext& ctx, const std::string& path);
+bool save_cache(const PrecomputeContext& ctx, const std::string& path) noexcept;
 // "cache_w<w>[_glv].bin", inside config.cache_dir when that is set, else
 // relative to the current directory.
 std::string cache_file_name(uint32_t window_bits, const PrecomputeConfig& config);

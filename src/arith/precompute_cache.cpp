@@ -218,17 +218,28 @@ std::shared_ptr<PrecomputeContext> load_cache(const std::string& path, const Pre
     return c;
 }
 
-bool save_cache(const PrecomputeContext& c, const std::string& path) {
-    const std::string tmp = path + ".tmp." + std::to_string(process_id());
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) return false;
-    uint8_t h[kHeaderSize];
-    write_header(h, c);
-    bool ok = std::fwrite(h, 1, kHeaderSize, f) == kHeaderSize && write_rows(f, c.tables);
-    if (ok && c.config.enable_glv) ok = write_rows(f, c.glv_tables);
-    if (std::fclose(f) != 0) ok = false;
+bool save_cache(const PrecomputeContext& c, const std::string& path) noexcept {
+    // A failed save only means the next process builds again, so nothing
+    // escapes from here: not a failed write, and not a failed allocation of
+    // the names or the write buffer either. The file is closed and the
+    // temporary removed on every path.
+    std::string tmp;
+    std::FILE* f = nullptr;
+    bool ok = false;
+    try {
+        tmp = path + ".tmp." + std::to_string(process_id());
+        f = std::fopen(tmp.c_str(), "wb");
+        if (!f) return false;
+        uint8_t h[kHeaderSize];
+        write_header(h, c);
+        ok = std::fwrite(h, 1, kHeaderSize, f) == kHeaderSize && write_rows(f, c.tables);
+        if (ok && c.config.enable_glv) ok = write_rows(f, c.glv_tables);
+    } catch (...) {
+        ok = false;
+    }
+    if (f && std::fclose(f) != 0) ok = false;
     if (ok) ok = rename_no_replace(tmp, path);
-    if (!ok) std::remove(tmp.c_str());
+    if (!ok && f) std::remove(tmp.c_str());
     return ok;
 }
 

@@ -7,6 +7,7 @@
 #include "hash/hmac_sha256.h"
 #include "support/bytes.h"
 #include "support/ct.h"
+#include "support/declassify.h"
 #include "support/wipe.h"
 
 namespace qorvex::ecdsa {
@@ -46,11 +47,16 @@ struct NoncePoint {
 NoncePoint nonce_point(const Scalar& k) {
     Point R = gen_mul_blinded(k);
     NoncePoint out{Scalar::zero(), 0, 0};
+    // R itself is public (anyone can compute it from the signature, the
+    // message and the key); only its Jacobian coordinates must stay hidden.
+    declassify_value(R.infinity);
     if (R.infinity) return out;  // k = 0 only; the caller has refused that
     R.to_affine_ct_assign();
     uint8_t x[32];
     R.X.to_bytes(x);
     out.r = Scalar::from_bytes_reduce(x);
+    // r is the first half of the signature.
+    declassify_value(out.r);
     out.odd_y = R.Y.limb[0] & 1;
     out.x_overflow = ge_mask_ct(x, kOrderBytes);
     secure_wipe(x, sizeof x);
@@ -61,22 +67,28 @@ NoncePoint nonce_point(const Scalar& k) {
 Signature sign_impl(const uint8_t msg32[32], const Scalar& d, int* recid) {
     if (recid) *recid = 0;
     const Signature fail{Scalar::zero(), Scalar::zero()};
-    if (d.is_zero()) return fail;
+    // Callers refuse a zero key first, with a code that makes it public.
+    if (declassify_bool(d.is_zero())) return fail;
     WipeOnExit<Scalar> z(Scalar::from_bytes_reduce(msg32));
     WipeOnExit<Scalar> k(rfc6979_nonce(d, msg32));
     // A zero nonce needs HMAC outputs of 0 or n twice; failing then only
     // says that, so the branch reveals nothing usable.
-    if (k->is_zero()) return fail;
+    if (declassify_bool(k->is_zero())) return fail;
     const NoncePoint np = nonce_point(*k);
     if (np.r.is_zero()) return fail;
     WipeOnExit<Scalar> kinv(k->inverse_ct());
     WipeOnExit<Scalar> sum(z->add_ct(np.r.mul(d)));
     Signature sig{np.r, kinv->mul(*sum)};
-    if (sig.s.is_zero()) return fail;
+    // s = 0 only fails the call, which makes it public anyway.
+    if (declassify_bool(sig.s.is_zero())) return fail;
     const uint64_t high = sig.s.is_high_mask();
     sig.s = sig.s.cond_negate_ct(high);
+    // The low-S signature is the result.
+    declassify_value(sig);
     // Negating s negates R, which flips only the parity bit.
     if (recid) *recid = static_cast<int>(((np.x_overflow & 2) | np.odd_y) ^ (high & 1));
+    // The recovery id is published with the signature.
+    if (recid) declassify_value(*recid);
     return sig;
 }
 
@@ -130,7 +142,11 @@ Signature sign_verified(const uint8_t msg32[32], const Scalar& d) {
     Signature sig = sign(msg32, d);
     if (sig.is_zero()) return sig;
     Point q = gen_mul_ct(d);
+    // d is a valid key (sign() succeeded), so q is not infinity.
+    declassify_value(q.infinity);
     q.to_affine_ct_assign();
+    // The affine public key is public; verification runs on public values.
+    declassify_value(q);
     if (!verify(msg32, q, sig)) return Signature{Scalar::zero(), Scalar::zero()};
     return sig;
 }

@@ -6,6 +6,7 @@
 #include "arith/point_mul.h"
 #include "hash/tagged_hash.h"
 #include "support/ct.h"
+#include "support/declassify.h"
 #include "support/wipe.h"
 
 namespace qorvex {
@@ -24,9 +25,12 @@ void schnorr_keypair(const Scalar& d, SchnorrKeypair& out) {
     WipeOnExit<Point> p(gen_mul_ct(d));
     // Only d = 0 lands at infinity, and every caller has refused a zero key
     // before it gets here, so the branch tells nothing new.
+    declassify_value(p->infinity);
     if (p->infinity) return;
     p->to_affine_ct_assign();
     p->X.to_bytes(out.xonly);
+    // The x-only public key is public.
+    declassify(out.xonly, sizeof out.xonly);
     // BIP-340 keys have even y; for an odd one sign with n - d, whose point
     // is the negation.
     out.d = d.cond_negate_ct(ct::mask_from_bit(p->Y.limb[0]));
@@ -60,7 +64,7 @@ bool schnorr_output_ok(uint8_t sig64[64]) {
 bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, const uint8_t aux32[32],
                   uint8_t sig64_out[64]) {
     // A zero d' only comes from a zero key, which callers refuse first.
-    if (kp.d.is_zero()) {
+    if (declassify_bool(kp.d.is_zero())) {
         std::memset(sig64_out, 0, 64);
         return false;
     }
@@ -83,6 +87,9 @@ bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, 
     // would be infinity, r all zero below, and the output check refuses that.
     WipeOnExit<Scalar> k(Scalar::from_bytes_reduce(rand.data()));
     WipeOnExit<Point> big_r(gen_mul_blinded(*k));
+    // R at infinity would give r = 0, which the output check refuses
+    // publicly; only R's Jacobian coordinates must stay hidden.
+    declassify_value(big_r->infinity);
     big_r->to_affine_ct_assign();
     const FieldElement rx = FieldElement::select_ct(ct::mask(big_r->infinity), big_r->X, FieldElement::zero());
     // BIP-340 wants R with even y: for an odd one use n - k', whose point is
@@ -96,6 +103,8 @@ bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, 
     WipeOnExit<Scalar> ed(e.mul_fold(kp.d));
     k->add_ct(*ed).to_bytes(sig + 32);
 
+    // The signature is the result.
+    declassify(sig, sizeof sig);
     // Everything is computed before anything is written, so the output may
     // overlap the message or the auxiliary bytes.
     std::memcpy(sig64_out, sig, 64);

@@ -1,0 +1,394 @@
+// Writes the seed corpora of the fuzz targets (fuzz/corpus/<target>/) from
+// the published vectors under tests/vectors/, in each target's input
+// layout. Deterministic: the same vectors give the same files.
+//
+//   make_corpus DIR          write DIR/<target>/<name> (DIR is emptied per target)
+//   make_corpus --check DIR  fail unless DIR holds exactly what would be written
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "qorvex.h"
+#include "support/vectors.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using qorvex::test::from_hex;
+using qorvex::test::load_json_vectors;
+
+// target -> file name -> content
+using Corpus = std::map<std::string, std::map<std::string, Bytes>>;
+
+qorvex_ctx* ctx() {
+    static qorvex_ctx* c = [] {
+        qorvex_ctx* made = nullptr;
+        if (qorvex_ctx_create(&made) != QORVEX_OK) std::abort();
+        return made;
+    }();
+    return c;
+}
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes byte(uint8_t b) { return Bytes{b}; }
+
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes le64(uint64_t v) {
+    Bytes out(8);
+    for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+    return out;
+}
+
+Bytes sha256(const Bytes& m) {
+    Bytes out(32);
+    static const uint8_t kEmpty = 0;
+    qorvex_sha256(m.empty() ? &kEmpty : m.data(), m.size(), out.data());
+    return out;
+}
+
+const Bytes kOrder = from_hex("fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364141");
+const Bytes kOrderMinus1 = from_hex("fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364140");
+const Bytes kP = from_hex("fffffffffffffffffffffffffffffffffffffffffffffffffffffffefffffc2f");
+const Bytes kZero32(32, 0);
+const Bytes kOnes32(32, 0xFF);
+
+Bytes pubkey33(const Bytes& key) {
+    Bytes out(33);
+    if (qorvex_pubkey_create(ctx(), key.data(), out.data()) != QORVEX_OK) std::abort();
+    return out;
+}
+
+Bytes compress(const Bytes& pub65) {
+    Bytes out(33);
+    if (qorvex_pubkey_parse(ctx(), pub65.data(), pub65.size(), out.data()) != QORVEX_OK) std::abort();
+    return out;
+}
+
+// A 64-byte compact signature from DER, or empty when it does not decode.
+Bytes compact_from_der(const Bytes& der) {
+    Bytes out(64);
+    if (der.empty() || qorvex_ecdsa_sig_from_der(ctx(), der.data(), der.size(), out.data()) != QORVEX_OK) return {};
+    return out;
+}
+
+struct Bip340Row {
+    std::string index;
+    Bytes key, pub, aux, msg, sig;
+};
+
+std::vector<Bip340Row> bip340_rows() {
+    std::istringstream in(qorvex::test::read_text_file(qorvex::test::vector_path("bip340/test-vectors.csv")));
+    std::vector<Bip340Row> rows;
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        std::string cell;
+        std::istringstream ls(line);
+        while (std::getline(ls, cell, ',')) f.push_back(cell);
+        if (f.size() < 7) continue;
+        rows.push_back({f[0], from_hex(f[1]), from_hex(f[2]), from_hex(f[3]), from_hex(f[4]), from_hex(f[5])});
+    }
+    return rows;
+}
+
+struct Rfc6979Case {
+    Bytes key, hash;
+};
+
+std::vector<Rfc6979Case> rfc6979_cases() {
+    std::vector<Rfc6979Case> out;
+    const auto doc = load_json_vectors("rfc6979/rfc6979_secp256k1_sha256.json");
+    for (const auto& c : doc["cases"].array())
+        out.push_back({from_hex(c["private_key"].str()), from_hex(c["message_sha256"].str())});
+    return out;
+}
+
+struct Multiple {
+    Bytes k, pub65;
+};
+
+std::vector<Multiple> multiples(size_t limit) {
+    std::vector<Multiple> out;
+    const auto doc = load_json_vectors("curve/multiples.json");
+    for (const auto& c : doc["cases"].array()) {
+        if (c["x"].is_null()) continue;
+        out.push_back({from_hex(c["k"].str()), cat({byte(4), from_hex(c["x"].str()), from_hex(c["y"].str())})});
+        if (out.size() == limit) break;
+    }
+    return out;
+}
+
+std::string name(size_t i, const std::string& what) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%03zu-", i);
+    std::string s = buf + what;
+    for (char& ch : s)
+        if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '-') ch = '_';
+    return s;
+}
+
+class Target {
+public:
+    Target(Corpus& c, const std::string& t) : files_(c[t]) {}
+    void add(const std::string& what, const Bytes& content) { files_[name(files_.size(), what)] = content; }
+
+private:
+    std::map<std::string, Bytes>& files_;
+};
+
+void make_pubkey(Corpus& corpus) {
+    Target t(corpus, "pubkey");
+    const auto ms = multiples(10);
+    for (size_t i = 0; i < ms.size(); ++i) {
+        const Bytes c33 = compress(ms[i].pub65);
+        const Bytes& tweak = ms[(i + 1) % ms.size()].k;
+        t.add("uncompressed", ms[i].pub65);
+        t.add("compressed-and-tweak", cat({c33, tweak}));
+        t.add("two-keys", cat({c33, compress(ms[(i + 3) % ms.size()].pub65)}));
+    }
+    const Bytes g = compress(ms[0].pub65);
+    Bytes g_neg = g;
+    g_neg[0] ^= 1;
+    t.add("key-and-its-negation", cat({g, g_neg}));
+    t.add("three-keys", cat({g, compress(ms[1].pub65), compress(ms[2].pub65)}));
+    t.add("tweak-n-minus-1", cat({g, kOrderMinus1}));
+    t.add("tweak-n", cat({g, kOrder}));
+    Bytes hybrid = ms[0].pub65;
+    hybrid[0] = static_cast<uint8_t>(6 | (hybrid[64] & 1));
+    t.add("hybrid", hybrid);
+    t.add("x-equal-p", cat({byte(2), kP}));
+    t.add("x-all-ones", cat({byte(3), kOnes32}));
+    Bytes off_curve = ms[1].pub65;
+    off_curve[64] ^= 1;
+    t.add("off-curve", off_curve);
+    t.add("bad-prefix", cat({byte(5), Bytes(ms[0].pub65.begin() + 1, ms[0].pub65.begin() + 33)}));
+    // Keys from the Wycheproof groups, a few of them.
+    const auto doc = load_json_vectors("wycheproof/ecdsa_secp256k1_sha256_test.json");
+    const auto& groups = doc["testGroups"].array();
+    for (size_t i = 0; i < groups.size(); i += 12) t.add("wycheproof-key", from_hex(groups[i]["publicKey"]["uncompressed"].str()));
+}
+
+void make_seckey(Corpus& corpus) {
+    Target t(corpus, "seckey");
+    const auto rows = bip340_rows();
+    std::vector<Bytes> keys;
+    for (const auto& r : rows)
+        if (!r.key.empty()) keys.push_back(r.key);
+    for (const auto& c : rfc6979_cases()) keys.push_back(c.key);
+    for (size_t i = 0; i < keys.size(); ++i) t.add("key-and-tweak", cat({keys[i], keys[(i + 1) % keys.size()]}));
+    Bytes neg = keys[0];
+    qorvex_seckey_negate(ctx(), neg.data());
+    t.add("tweak-is-negation", cat({keys[0], neg}));
+    t.add("zero-key", cat({kZero32, keys[0]}));
+    t.add("key-n", cat({kOrder, keys[0]}));
+    t.add("key-n-minus-1", cat({kOrderMinus1, kOrderMinus1}));
+    t.add("tweak-zero", cat({keys[1], kZero32}));
+    t.add("tweak-n", cat({keys[1], kOrder}));
+    t.add("all-ones", cat({kOnes32, kOnes32}));
+}
+
+void make_ecdsa_der(Corpus& corpus) {
+    Target t(corpus, "ecdsa_der");
+    const auto rfc = load_json_vectors("rfc6979/rfc6979_secp256k1_sha256.json");
+    for (const auto& c : rfc["cases"].array())
+        t.add("rfc6979", from_hex(c["signature_der"].str()));
+    // One signature per kind of Wycheproof test, the short ones.
+    std::map<std::string, bool> seen;
+    for (const char* file : {"wycheproof/ecdsa_secp256k1_sha256_test.json", "wycheproof/ecdsa_secp256k1_sha256_bitcoin_test.json"}) {
+        const auto doc = load_json_vectors(file);
+        for (const auto& g : doc["testGroups"].array()) {
+            for (const auto& test : g["tests"].array()) {
+                const std::string kind = test["comment"].str();
+                const Bytes sig = from_hex(test["sig"].str());
+                if (seen[kind] || sig.size() > 80 || seen.size() >= 45) continue;
+                seen[kind] = true;
+                t.add("wycheproof-" + test["result"].str(), sig);
+            }
+        }
+    }
+}
+
+void make_ecdsa_verify(Corpus& corpus) {
+    Target t(corpus, "ecdsa_verify");
+    for (const auto& c : rfc6979_cases()) {
+        Bytes sig(64);
+        qorvex_ecdsa_sign(ctx(), c.hash.data(), c.key.data(), sig.data());
+        t.add("rfc6979-valid", cat({byte(0), c.hash, sig, pubkey33(c.key)}));
+        t.add("rfc6979-signed", cat({byte(1), c.key, c.hash}));
+        t.add("rfc6979-signed-flip", cat({byte(1), c.key, c.hash, byte(40), byte(0x80)}));
+    }
+    for (const char* file : {"wycheproof/ecdsa_secp256k1_sha256_test.json", "wycheproof/ecdsa_secp256k1_sha256_bitcoin_test.json"}) {
+        size_t taken = 0;
+        const auto doc = load_json_vectors(file);
+        for (const auto& g : doc["testGroups"].array()) {
+            const Bytes pub = compress(from_hex(g["publicKey"]["uncompressed"].str()));
+            for (const auto& test : g["tests"].array()) {
+                const Bytes sig = compact_from_der(from_hex(test["sig"].str()));
+                if (sig.empty() || taken >= 12) continue;
+                ++taken;
+                t.add("wycheproof-" + test["result"].str(), cat({byte(0), sha256(from_hex(test["msg"].str())), sig, pub}));
+                break;
+            }
+        }
+    }
+}
+
+void make_ecdsa_recover(Corpus& corpus) {
+    Target t(corpus, "ecdsa_recover");
+    for (const auto& c : rfc6979_cases()) {
+        Bytes sig(64);
+        int recid = 0;
+        qorvex_ecdsa_sign_recoverable(ctx(), c.hash.data(), c.key.data(), sig.data(), &recid);
+        t.add("rfc6979", cat({byte(0), c.hash, sig, byte(static_cast<uint8_t>(recid + 1))}));
+        t.add("rfc6979-other-id", cat({byte(0), c.hash, sig, byte(static_cast<uint8_t>(((recid + 1) % 4) + 1))}));
+        t.add("rfc6979-signed", cat({byte(1), c.key, c.hash}));
+    }
+    t.add("bad-id", cat({byte(0), kZero32, kOrderMinus1, kOrderMinus1, byte(0)}));
+    t.add("r-plus-n-id", cat({byte(0), kZero32, Bytes(31, 0), byte(1), kOrderMinus1, byte(3)}));
+}
+
+void make_ecdsa_sign(Corpus& corpus) {
+    Target t(corpus, "ecdsa_sign");
+    for (const auto& c : rfc6979_cases()) t.add("rfc6979", cat({c.key, c.hash, c.key}));
+    for (const auto& r : bip340_rows())
+        if (!r.key.empty() && r.msg.size() == 32) t.add("bip340-key", cat({r.key, r.msg, r.aux}));
+    t.add("key-n-minus-1", cat({kOrderMinus1, kOnes32, kZero32}));
+    t.add("key-n", cat({kOrder, kOnes32, kZero32}));
+}
+
+void make_schnorr_verify(Corpus& corpus) {
+    Target t(corpus, "schnorr_verify");
+    for (const auto& r : bip340_rows()) {
+        if (r.msg.size() == 32) t.add("bip340-" + r.index, cat({byte(0), r.msg, r.sig, r.pub}));
+        else t.add("bip340-long-" + r.index, cat({byte(0), Bytes(32, 0), r.sig, r.pub, r.msg}));
+        if (!r.key.empty() && r.msg.size() == 32) {
+            t.add("bip340-signed-" + r.index, cat({byte(1), r.key, r.aux, r.msg}));
+            t.add("bip340-signed-flip-" + r.index, cat({byte(1), r.key, r.aux, r.msg, byte(70), byte(1)}));
+        }
+    }
+}
+
+void make_schnorr_sign(Corpus& corpus) {
+    Target t(corpus, "schnorr_sign");
+    for (const auto& r : bip340_rows()) {
+        if (r.key.empty()) continue;
+        if (r.msg.size() == 32) t.add("bip340-" + r.index, cat({r.key, r.aux, r.msg}));
+        else t.add("bip340-long-" + r.index, cat({r.key, r.aux, Bytes(32, 0), r.msg}));
+        t.add("bip340-with-text-" + r.index, cat({r.key, r.aux, sha256(r.key), text("message of any length")}));
+    }
+    t.add("key-n", cat({kOrder, kZero32, kZero32}));
+}
+
+void make_eth(Corpus& corpus) {
+    Target t(corpus, "eth");
+    const uint64_t chains[] = {0, 1, 56, 137, 0x7FFFFFFFull};
+    size_t i = 0;
+    for (const auto& c : rfc6979_cases()) {
+        const uint64_t chain = chains[i++ % 5];
+        t.add("sign", cat({byte(1), c.key, c.hash, le64(chain)}));
+        Bytes r(32), s(32);
+        uint64_t v = 0;
+        qorvex_eth_sign(ctx(), c.hash.data(), c.key.data(), r.data(), s.data(), &v, chain);
+        t.add("ecrecover", cat({byte(0), c.hash, r, s, le64(v)}));
+        t.add("ecrecover-v-flipped", cat({byte(0), c.hash, r, s, le64(v ^ 1)}));
+        t.add("address", cat({byte(2), pubkey33(c.key)}));
+    }
+    t.add("ecrecover-v-26", cat({byte(0), kZero32, kOrderMinus1, kOrderMinus1, le64(26)}));
+    t.add("ecrecover-r-is-n", cat({byte(0), kZero32, kOrder, kOrderMinus1, le64(27)}));
+    t.add("address-bad-key", cat({byte(2), byte(2), kP}));
+    t.add("personal-empty", byte(3));
+    t.add("personal-hello", cat({byte(3), text("hello")}));
+    const auto eip55 = load_json_vectors("eip55/eip55_vectors.json");
+    for (const auto& g : eip55["groups"].array())
+        t.add("personal-address-text", cat({byte(3), text(g["addresses"][0].str())}));
+}
+
+void make_hashes(Corpus& corpus) {
+    Target t(corpus, "hashes");
+    const std::string tags[] = {"BIP0340/challenge", "", "TapLeaf", "BIP0340/msg"};
+    size_t i = 0;
+    const auto doc = load_json_vectors("hashes/hash_known_answers.json");
+    const auto& algorithms = doc["algorithms"];
+    for (const char* alg : {"sha256", "sha512", "ripemd160", "keccak256"}) {
+        for (const auto& c : algorithms[alg].array()) {
+            if (!c.has("message")) continue;
+            const Bytes msg = from_hex(c["message"].str());
+            if (msg.size() > 300) continue;
+            const std::string& tag = tags[i % 4];
+            t.add(alg, cat({byte(static_cast<uint8_t>(tag.size())), text(tag), byte(static_cast<uint8_t>(i * 5)),
+                            byte(static_cast<uint8_t>(i * 11)), msg}));
+            ++i;
+        }
+    }
+}
+
+Corpus make_all() {
+    Corpus c;
+    make_pubkey(c);
+    make_seckey(c);
+    make_ecdsa_der(c);
+    make_ecdsa_verify(c);
+    make_ecdsa_recover(c);
+    make_ecdsa_sign(c);
+    make_schnorr_verify(c);
+    make_schnorr_sign(c);
+    make_eth(c);
+    make_hashes(c);
+    return c;
+}
+
+Bytes read_file(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    const bool check = argc == 3 && std::string(argv[1]) == "--check";
+    if (argc != 2 && !check) {
+        std::fprintf(stderr, "usage: %s [--check] corpus-dir\n", argv[0]);
+        return 2;
+    }
+    const fs::path dir = argv[argc - 1];
+    setenv("SECP256K1_WINDOW_BITS", "8", 0);  // small tables: start-up is instant
+    const Corpus corpus = make_all();
+    int differences = 0;
+    for (const auto& [target, files] : corpus) {
+        const fs::path tdir = dir / target;
+        if (check) {
+            std::map<std::string, Bytes> found;
+            if (fs::is_directory(tdir))
+                for (const auto& e : fs::directory_iterator(tdir)) found[e.path().filename().string()] = read_file(e.path());
+            if (found != files) {
+                std::fprintf(stderr, "%s: the seed corpus differs from what the vectors give; rerun make_corpus\n",
+                             tdir.string().c_str());
+                ++differences;
+            }
+            continue;
+        }
+        fs::remove_all(tdir);
+        fs::create_directories(tdir);
+        for (const auto& [file, content] : files)
+            std::ofstream(tdir / file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+        std::printf("%-16s %zu files\n", target.c_str(), files.size());
+    }
+    return differences == 0 ? 0 : 1;
+}
