@@ -49,6 +49,16 @@ bool derive(const uint8_t* key32, Point& out) {
     return true;
 }
 
+// key32 * G written by `encode`, with the checks of the creating functions.
+template <typename Encode>
+int create_frame(qorvex_ctx* ctx, const uint8_t* key32, Encode&& encode) {
+    Point p;
+    if (!derive(key32, p)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    if (p.infinity) return set_error(ctx, ErrorCode::BadKey, kPubkeyAtInfinity);
+    encode(p);
+    return QORVEX_OK;
+}
+
 // A 33-byte compressed key; false when it does not decompress.
 bool parse33(const uint8_t* in33, Point& out) {
     out = Point::decompress(in33);
@@ -62,21 +72,13 @@ extern "C" {
 QORVEX_API int qorvex_pubkey_create(qorvex_ctx* ctx, const uint8_t* key32, uint8_t* out33) {
     if (!ctx || !key32 || !out33) return QORVEX_ERR_NULL_ARG;
     clear_error(ctx);
-    Point p;
-    if (!derive(key32, p)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
-    if (p.infinity) return set_error(ctx, ErrorCode::BadKey, kPubkeyAtInfinity);
-    p.to_compressed(out33);
-    return QORVEX_OK;
+    return create_frame(ctx, key32, [&](const Point& p) { p.to_compressed(out33); });
 }
 
 QORVEX_API int qorvex_pubkey_create_uncompressed(qorvex_ctx* ctx, const uint8_t* key32, uint8_t* out65) {
     if (!ctx || !key32 || !out65) return QORVEX_ERR_NULL_ARG;
     clear_error(ctx);
-    Point p;
-    if (!derive(key32, p)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
-    if (p.infinity) return set_error(ctx, ErrorCode::BadKey, kPubkeyAtInfinity);
-    p.to_uncompressed(out65);
-    return QORVEX_OK;
+    return create_frame(ctx, key32, [&](const Point& p) { p.to_uncompressed(out65); });
 }
 
 QORVEX_API int qorvex_pubkey_xonly(qorvex_ctx* ctx, const uint8_t* key32, uint8_t* out32) {
