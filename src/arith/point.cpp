@@ -1,7 +1,9 @@
 #include "arith/point.h"
 
+#include <cstddef>
 #include <cstring>
 
+#include "arith/point_adx.h"
 #include "arith/point_table.h"
 
 namespace qorvex {
@@ -13,6 +15,10 @@ constexpr FieldElement kGy = {{0x9C47D08FFB10D4B8ULL, 0xFD17B448A6855419ULL, 0x5
 constexpr FieldElement kB = FieldElement::from_u64(7);
 
 bool fe_eq(const FieldElement& a, const FieldElement& b) { return a.equal_mask(b) != 0; }
+
+// The hand-written formulas read and write X, Y and Z as twelve consecutive
+// limbs.
+static_assert(offsetof(Point, X) == 0 && offsetof(Point, Y) == 32 && offsetof(Point, Z) == 64);
 
 }  // namespace
 
@@ -262,6 +268,28 @@ void Point::add_affine_var(const FieldElement& x2, const FieldElement& y2) {
         *this = from_affine(x2, y2);
         return;
     }
+#if QORVEX_HAVE_POINT_ADX
+    if (field_detail::point_adx_enabled()) {
+        // The whole formula first, into a copy; its tests of H and R then
+        // decide whether the copy is the answer.
+        Point sum;
+        FieldElement hr[2];
+        qorvex_point_madd_adx(sum.X.limb, X.limb, x2.limb, y2.limb, hr[0].limb);
+        is_generator = false;
+        z_is_one = false;
+        if (hr[0].is_zero_mask()) {
+            if (hr[1].is_zero_mask())
+                dbl_halving_ct();
+            else
+                *this = infinity_point();
+            return;
+        }
+        X = sum.X;
+        Y = sum.Y;
+        Z = sum.Z;
+        return;
+    }
+#endif
     const FieldElement z1z1 = Z.sqr();
     const FieldElement u2 = x2 * z1z1;
     const FieldElement s2 = y2 * z1z1 * Z;
@@ -286,6 +314,16 @@ void Point::add_affine_var(const FieldElement& x2, const FieldElement& y2) {
 }
 
 void Point::add_affine_unchecked_ct(const FieldElement& x2, const FieldElement& y2, FieldElement* z_ratio) {
+#if QORVEX_HAVE_POINT_ADX
+    if (field_detail::point_adx_enabled()) {
+        FieldElement hr[2];
+        qorvex_point_madd_adx(X.limb, X.limb, x2.limb, y2.limb, hr[0].limb);
+        is_generator = false;
+        z_is_one = false;
+        if (z_ratio) *z_ratio = hr[0];
+        return;
+    }
+#endif
     const FieldElement z1z1 = Z.sqr();
     const FieldElement u2 = x2 * z1z1;
     const FieldElement s2 = y2 * z1z1 * Z;
@@ -309,6 +347,14 @@ void Point::dbl_halving_ct() {
     // With Z3 = Y Z the slope scaled by Z3 is L = (3/2) X^2, so no factor 2
     // is carried through the formulas. With S = Y^2 and u = S X:
     // X3 = L^2 - 2u and Y3 = L (u - X3) - S^2.
+#if QORVEX_HAVE_POINT_ADX
+    if (field_detail::point_adx_enabled()) {
+        qorvex_point_dbl_adx(X.limb);
+        is_generator = false;
+        z_is_one = false;
+        return;
+    }
+#endif
     const FieldElement s = Y.sqr();
     const FieldElement a = X.sqr();
     const FieldElement l = a.half() + a;

@@ -1,0 +1,62 @@
+// Whole point formulas (and repeated squaring) as hand-written MULX/ADCX/ADOX
+// routines for processors with BMI2 and ADX.
+//
+// Inside one routine the product words stay in fixed registers, 2^256 - p
+// stays in a register, and every intermediate value lives in a stack slot
+// that the multiplications read directly, so the moves, stores and reloads
+// that separate compiled calls of the field routines disappear. Each step is
+// the same modular operation as in the C++ formulas of point.cpp, on the
+// same canonical values, so the results are identical bit for bit; the
+// tests compare the two on random and edge operands.
+//
+// The routines have no branches and no memory indexes that depend on the
+// values, so they serve the constant-time formulas too.
+#pragma once
+
+#include <cstdint>
+
+#include "arith/field_mul.h"
+
+#if QORVEX_HAVE_ADX_BACKEND && defined(__ELF__) && !defined(QORVEX_FIELD_BACKEND_PORTABLE)
+#define QORVEX_HAVE_POINT_ADX 1
+#else
+#define QORVEX_HAVE_POINT_ADX 0
+#endif
+
+#if QORVEX_HAVE_POINT_ADX
+extern "C" {
+// In place on X, Y, Z (twelve limbs, canonical): the halving doubling,
+// S = Y^2, L = (3/2) X^2, X3 = L^2 - 2 S X, Y3 = L (S X - X3) - S^2,
+// Z3 = Y Z.
+__attribute__((visibility("hidden"))) void qorvex_point_dbl_adx(uint64_t xyz[12]);
+
+// out = in + (x2, y2) by the Z3 = Z1 H mixed addition, with no handling of
+// special operands: Z1Z1 = Z1^2, H = x2 Z1Z1 - X1, R = y2 Z1Z1 Z1 - Y1,
+// X3 = R^2 - H^3 - 2 X1 H^2, Y3 = R (X1 H^2 - X3) - Y1 H^3, Z3 = Z1 H.
+// H and R are written to hr[0..3] and hr[4..7] for the caller's tests of
+// the exceptional cases. out may be in itself; hr must not overlap the
+// others.
+__attribute__((visibility("hidden"))) void qorvex_point_madd_adx(uint64_t out[12], const uint64_t in[12],
+                                                                const uint64_t x2[4], const uint64_t y2[4],
+                                                                uint64_t hr[8]);
+
+// r = a^(2^n) for n >= 1 (r may be a).
+__attribute__((visibility("hidden"))) void qorvex_fe_sqr_n_adx(uint64_t r[4], const uint64_t a[4], uint64_t n);
+}
+#endif
+
+namespace qorvex::field_detail {
+
+// Whether this process runs the routines above: exactly when the field
+// multiplication runs on its ADX back end.
+inline bool point_adx_enabled() {
+#if !QORVEX_HAVE_POINT_ADX
+    return false;
+#elif defined(QORVEX_FIELD_BACKEND_ADX)
+    return true;
+#else
+    return g_use_adx;
+#endif
+}
+
+}  // namespace qorvex::field_detail
