@@ -11,50 +11,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
+#include "common/inputs.h"
 #include "qorvex.h"
 
 namespace {
 
+using benchdata::Item;
+
 constexpr size_t kCount = 1000;
-
-// splitmix64: deterministic filler bytes.
-uint64_t next_u64(uint64_t& state) {
-    uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-}
-
-void fill(uint64_t& state, uint8_t* out, size_t len) {
-    for (size_t i = 0; i < len; i += 8) {
-        const uint64_t v = next_u64(state);
-        for (size_t j = 0; j < 8 && i + j < len; ++j) out[i + j] = static_cast<uint8_t>(v >> (8 * j));
-    }
-}
-
-// A scalar in [1, n - 1]: a first byte of 0x01..0xfe is below n and nonzero.
-void fill_scalar(uint64_t& state, uint8_t out32[32]) {
-    fill(state, out32, 32);
-    out32[0] = static_cast<uint8_t>(1 + out32[0] % 0xfe);
-}
-
-struct Item {
-    uint8_t key[32];
-    uint8_t msg[32];
-    uint8_t aux[32];
-    uint8_t tweak[32];
-    uint8_t pub33[33];
-    uint8_t pub65[65];
-    uint8_t xonly[32];
-    uint8_t ecdsa_sig[64];       // msg under key
-    int recid;
-    uint8_t ecdsa_sig_key0[64];  // msg under item 0's key
-    uint8_t schnorr_sig[64];     // msg under key, with aux
-    uint8_t schnorr_sig_key0[64];
-};
 
 // The context (made first: it builds or loads the generator tables) and the
 // inputs, for the life of the process. nullptr when any step failed.
@@ -67,14 +33,7 @@ const Fixture* fixture() {
     static const Fixture* f = []() -> const Fixture* {
         static Fixture fx;
         if (qorvex_ctx_create(&fx.ctx) != QORVEX_OK) return nullptr;
-        fx.items.resize(kCount);
-        uint64_t state = 0x716f7276ULL;
-        for (Item& it : fx.items) {
-            fill_scalar(state, it.key);
-            fill(state, it.msg, 32);
-            fill(state, it.aux, 32);
-            fill_scalar(state, it.tweak);
-        }
+        fx.items = benchdata::make_base_inputs(kCount).items;
         const uint8_t* key0 = fx.items[0].key;
         for (Item& it : fx.items) {
             qorvex_ctx* c = fx.ctx;

@@ -14,7 +14,7 @@
 
 #include <unistd.h>
 
-#include "inputs.h"
+#include "common/inputs.h"
 #include "measure.h"
 #include "operations.h"
 #include "peer_side.h"
@@ -88,6 +88,8 @@ std::string cpu_model() {
 
 int main(int argc, char** argv) {
     using namespace compare;
+    using benchdata::make_base_inputs;
+    using benchdata::tampered_copy;
     Options opt;
     if (!parse_args(argc, argv, opt)) {
         usage(stderr);

@@ -5,9 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "inputs.h"
+#include "common/inputs.h"
 
 namespace compare {
+
+using benchdata::Inputs;
+using benchdata::Item;
 
 // What a call produced: its bytes (a key or a signature; none for a
 // verification, whose verdict is the call's result).

@@ -1,6 +1,6 @@
 #include "inputs.h"
 
-namespace compare {
+namespace benchdata {
 
 namespace {
 
@@ -47,4 +47,4 @@ Inputs tampered_copy(const Inputs& in) {
     return out;
 }
 
-}  // namespace compare
+}  // namespace benchdata

@@ -1,21 +1,21 @@
-// The inputs every operation of the comparison runs on: 1,000 deterministic
-// secret keys, messages, auxiliary randomness and tweaks, and what follows
-// from them (public keys, signatures), all as bytes, the form both libraries
-// take at their interfaces.
+// The inputs the exported-function benchmarks and the comparison run on:
+// deterministic secret keys, messages, auxiliary randomness and tweaks, and
+// what follows from them (public keys, signatures), all as bytes, the form
+// both libraries take at their interfaces.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace compare {
+namespace benchdata {
 
 struct Item {
     uint8_t key[32];
     uint8_t msg[32];
     uint8_t aux[32];
     uint8_t tweak[32];
-    // Filled from the keys and messages by fill_derived().
+    // Derived from the keys and messages by the user of the inputs.
     uint8_t pub33[33];
     uint8_t pub65[65];
     uint8_t xonly[32];
@@ -40,4 +40,4 @@ Inputs make_base_inputs(size_t count);
 // untouched), so every signature in it is invalid for its message.
 Inputs tampered_copy(const Inputs& in);
 
-}  // namespace compare
+}  // namespace benchdata
