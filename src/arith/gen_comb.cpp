@@ -13,6 +13,7 @@
 #include "arith/ct_lookup.h"
 #include "arith/gen_mul.h"
 #include "support/ct.h"
+#include "support/wipe.h"
 
 namespace qorvex {
 
@@ -88,7 +89,10 @@ constexpr Scalar kCombOffset = {{0x402DA1732FC9BEBEULL, 0x4551231950B75FC4ULL, 1
 
 Point gen_mul_ct(const Scalar& k) {
     std::call_once(g_comb_once, build_comb);
-    const Scalar d = k.add_ct(kCombOffset).halve_ct();
+    // d and the entries it selects spell out k: they are wiped on return.
+    WipeOnExit<Scalar> d(k.add_ct(kCombOffset).halve_ct());
+    WipeOnExit<AffinePoint> e;
+    WipeOnExit<FieldElement> y;
     Point acc = Point::infinity_point();
     for (int j = kSpacing - 1; j >= 0; --j) {
         if (j < kSpacing - 1) acc.dbl_halving_ct();
@@ -98,18 +102,17 @@ Point gen_mul_ct(const Scalar& k) {
             uint64_t w = 0;
             for (int t = 0; t < kTeeth; ++t) {
                 const unsigned pos = static_cast<unsigned>((kTeeth * b + t) * kSpacing + j);
-                if (pos < 256) w |= ((d.limb[pos >> 6] >> (pos & 63)) & 1) << t;
+                if (pos < 256) w |= ((d->limb[pos >> 6] >> (pos & 63)) & 1) << t;
             }
             const uint64_t neg = ~ct::mask_from_bit(w >> 5);
             const uint64_t idx = (w & 31) ^ (neg & 31);
-            const AffinePoint e = ct::lookup_affine(g_comb.entries[b], kEntries, idx);
-            const FieldElement& x = e.x;
-            const FieldElement y = FieldElement::select_ct(neg, e.y, e.y.negate());
+            *e = ct::lookup_affine(g_comb.entries[b], kEntries, idx);
+            *y = FieldElement::select_ct(neg, e->y, e->y.negate());
             if (j == kSpacing - 1 && b == 0) {
-                acc = Point::from_affine(x, y);
+                acc = Point::from_affine(e->x, *y);
                 acc.z_is_one = false;
             } else {
-                acc.add_affine_unchecked_ct(x, y);
+                acc.add_affine_unchecked_ct(e->x, *y);
             }
         }
     }

@@ -16,6 +16,7 @@
 #include "arith/point_mul.h"
 #include "arith/point_table.h"
 #include "support/ct.h"
+#include "support/wipe.h"
 
 namespace qorvex {
 
@@ -65,25 +66,31 @@ Point mul_ct(const Point& p, const Scalar& k) {
     alignas(64) AffinePoint tl[kTableSize];
     const FieldElement global_z = build_tables(p, t, tl);
 
-    const Scalar s = k.add_ct(kOffset).halve_ct();
-    const GlvSplit split = s.split_lambda_ct();
-    const Scalar u = offset_half(split.k1, split.neg1);
-    const Scalar v = offset_half(split.k2, split.neg2);
+    // Everything derived from k is wiped on return.
+    WipeOnExit<Scalar> u, v;
+    {
+        WipeOnExit<Scalar> s(k.add_ct(kOffset).halve_ct());
+        WipeOnExit<GlvSplit> split(s->split_lambda_ct());
+        *u = offset_half(split->k1, split->neg1);
+        *v = offset_half(split->k2, split->neg2);
+    }
 
-    FieldElement x, y;
+    WipeOnExit<FieldElement> xw, yw;
+    FieldElement& x = *xw;
+    FieldElement& y = *yw;
     Point acc;
     for (int g = kGroups - 1; g >= 0; --g) {
         const unsigned off = static_cast<unsigned>(5 * g);
         if (g == kGroups - 1) {
-            lookup(t, u.bits(off, 5), x, y);
+            lookup(t, u->bits(off, 5), x, y);
             acc = Point::from_affine(x, y);
             acc.z_is_one = false;
         } else {
             for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
-            lookup(t, u.bits(off, 5), x, y);
+            lookup(t, u->bits(off, 5), x, y);
             acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
         }
-        lookup(tl, v.bits(off, 5), x, y);
+        lookup(tl, v->bits(off, 5), x, y);
         acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
     }
     // Only k = 0 (mod n) reaches infinity, and then the result says so anyway:
