@@ -32,7 +32,7 @@ QORVEX_API int qorvex_context_randomize(qorvex_ctx* ctx, const uint8_t* seed32) 
     msg[39] = 0;
     SecretBytes<32> digest;
     sha256(msg.data(), msg.size(), digest.data());
-    WipeOnExit<Scalar> b(Scalar::from_bytes_reduce(digest.data()));
+    WipeOnExit<Scalar> b([&] { return Scalar::from_bytes_reduce(digest.data()); });
     // A zero scalar needs a digest of 0 or n; the failure code makes that
     // public anyway.
     if (declassify_bool(b->is_zero())) return set_error(ctx, ErrorCode::Internal, kBlindingZero);

@@ -2,9 +2,9 @@
 #include <cstring>
 
 #include "abi/frame.h"
+#include "abi/inputs.h"
 #include "sig/ecdsa.h"
 #include "sig/pubkey_cache.h"
-#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -14,7 +14,6 @@ using ecdsa::Signature;
 
 namespace {
 
-constexpr char kBadPrivkey[] = "privkey is zero or >= n";
 constexpr char kDegenerate[] = "signing produced degenerate output";
 constexpr char kNonCanonical[] = "non-canonical compact sig";
 constexpr char kHighS[] = "high-S signature rejected (BIP-62)";
@@ -44,13 +43,19 @@ const char* der_message(DerError e) {
     return "bad DER";
 }
 
-enum class SignKind { plain, verified };
+enum class SignKind { plain, verified, recoverable };
 
-int sign_frame(qorvex_ctx* ctx, const uint8_t* msg32, const uint8_t* seckey32, uint8_t* sig64_out, SignKind kind) {
+// The three signing functions after their pointer checks. recid_out is
+// written by the recoverable kind only (0 with a degenerate signature).
+int sign_frame(qorvex_ctx* ctx, const uint8_t* msg32, const uint8_t* seckey32, uint8_t* sig64_out, SignKind kind,
+               int* recid_out = nullptr) {
     WipeOnExit<Scalar> d;
-    // Whether the key is valid is public: the code says so.
-    if (!declassify_bool(Scalar::parse_nonzero(seckey32, *d))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
-    const Signature sig = kind == SignKind::verified ? ecdsa::sign_verified(msg32, *d) : ecdsa::sign(msg32, *d);
+    if (!parse_seckey(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    int recid = 0;
+    const Signature sig = kind == SignKind::verified      ? ecdsa::sign_verified(msg32, *d)
+                          : kind == SignKind::recoverable ? ecdsa::sign_recoverable(msg32, *d, recid)
+                                                          : ecdsa::sign(msg32, *d);
+    if (recid_out) *recid_out = recid;
     if (sig.is_zero()) {
         std::memset(sig64_out, 0, 64);
         return set_error(ctx, ErrorCode::Internal, kDegenerate);
@@ -88,19 +93,7 @@ QORVEX_API int qorvex_ecdsa_sign_recoverable(qorvex_ctx* ctx, const uint8_t* msg
                                              uint8_t* sig64_out, int* recid_out) {
     if (!ctx || !msg32 || !seckey32 || !sig64_out || !recid_out) return QORVEX_ERR_NULL_ARG;
     clear_error(ctx);
-    WipeOnExit<Scalar> d;
-    // Whether the key is valid is public: the code says so.
-    if (!declassify_bool(Scalar::parse_nonzero(seckey32, *d))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
-    int recid = 0;
-    const Signature sig = ecdsa::sign_recoverable(msg32, *d, recid);
-    if (sig.is_zero()) {
-        std::memset(sig64_out, 0, 64);
-        *recid_out = 0;
-        return set_error(ctx, ErrorCode::Internal, kDegenerate);
-    }
-    ecdsa::write_compact(sig, sig64_out);
-    *recid_out = recid;
-    return QORVEX_OK;
+    return sign_frame(ctx, msg32, seckey32, sig64_out, SignKind::recoverable, recid_out);
 }
 
 QORVEX_API int qorvex_ecdsa_verify(qorvex_ctx* ctx, const uint8_t* msg32, const uint8_t* sig64, const uint8_t* pub33) {

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "abi/frame.h"
+#include "abi/inputs.h"
 #include "coins/ethereum.h"
-#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -14,15 +14,8 @@ namespace {
 
 constexpr char kInvalidCompressedPubkey[] = "invalid compressed pubkey";
 constexpr char kNeedAddressRoom[] = "need >= 43 bytes for ETH address";
-constexpr char kBadPrivkey[] = "privkey is zero or >= n";
 constexpr char kSignerInvalid[] = "ethereum signer returned invalid signature";
 constexpr char kEcrecoverFailed[] = "ecrecover failed";
-
-// A 33-byte compressed key; false when it does not decompress.
-bool parse33(const uint8_t* pub33, Point& out) {
-    out = Point::decompress(pub33);
-    return !out.infinity;
-}
 
 }  // namespace
 
@@ -68,8 +61,7 @@ QORVEX_API int qorvex_eth_sign(qorvex_ctx* ctx, const uint8_t* hash32, const uin
     *v_out = 0;
     clear_error(ctx);
     WipeOnExit<Scalar> d;
-    // Whether the key is valid is public: the code says so.
-    if (!declassify_bool(Scalar::parse_nonzero(seckey32, *d))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    if (!parse_seckey(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     const EthSignature es = eth_sign(hash32, *d, chain_id);
     // Besides a degenerate signature this catches a chain id so large that
     // 2 * chain_id + 35 + recid wraps to 0.

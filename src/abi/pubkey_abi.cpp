@@ -2,9 +2,10 @@
 #include <cstdint>
 
 #include "abi/frame.h"
+#include "abi/inputs.h"
 #include "arith/gen_mul.h"
 #include "arith/point_mul.h"
-#include "support/declassify.h"
+#include "arith/precompute.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -12,7 +13,6 @@ using namespace qorvex::abi;
 
 namespace {
 
-constexpr char kBadPrivkey[] = "privkey is zero or >= n";
 constexpr char kPubkeyAtInfinity[] = "pubkey at infinity";
 constexpr char kDecompressionFailed[] = "decompression failed";
 constexpr char kCoordinateGeP[] = "coordinate >= p";
@@ -38,14 +38,8 @@ constexpr char kTweakMulInfinity[] = "tweak_mul resulted in infinity";
 // Returns false (nothing written) for an invalid key.
 bool derive(const uint8_t* key32, Point& out) {
     WipeOnExit<Scalar> k;
-    // Whether the key is valid is public: the code says so.
-    if (!declassify_bool(Scalar::parse_nonzero(key32, *k))) return false;
-    out = gen_mul_ct(*k);
-    // Only k = 0 gives infinity, and the key was checked above.
-    declassify_value(out.infinity);
-    out.to_affine_ct_assign();
-    // The affine public key is the result; its Jacobian form never leaves.
-    declassify_value(out);
+    if (!parse_seckey(key32, *k)) return false;
+    out = public_key_point(*k);
     return true;
 }
 
@@ -57,12 +51,6 @@ int create_frame(qorvex_ctx* ctx, const uint8_t* key32, Encode&& encode) {
     if (p.infinity) return set_error(ctx, ErrorCode::BadKey, kPubkeyAtInfinity);
     encode(p);
     return QORVEX_OK;
-}
-
-// A 33-byte compressed key; false when it does not decompress.
-bool parse33(const uint8_t* in33, Point& out) {
-    out = Point::decompress(in33);
-    return !out.infinity;
 }
 
 }  // namespace
@@ -159,7 +147,10 @@ QORVEX_API int qorvex_pubkey_tweak_add(qorvex_ctx* ctx, const uint8_t* pub33, co
         if (!parse33(pub33, p)) return set_error(ctx, ErrorCode::BadPubkey, kInvalidPubkey);
         Scalar t;
         if (!Scalar::parse_strict(tweak32, t)) return set_error(ctx, ErrorCode::BadInput, kTweakGeN);
-        p.add_assign(mul(Point::generator(), t));
+        // tweak*G straight from the generator tables into the sum: the same
+        // point as the affine multiple plus P, with one inversion (for the
+        // encoding) instead of two.
+        PrecomputedGenTerm(t).add_to(p);
         if (p.infinity) return set_error(ctx, ErrorCode::Arith, kTweakAddInfinity);
         p.to_compressed(out33);
         return QORVEX_OK;

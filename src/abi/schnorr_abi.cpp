@@ -2,11 +2,11 @@
 #include <cstdint>
 
 #include "abi/frame.h"
+#include "abi/inputs.h"
 #include "arith/scalar.h"
 #include "hash/tagged_hash.h"
 #include "sig/schnorr.h"
 #include "sig/xonly_cache.h"
-#include "support/declassify.h"
 #include "support/wipe.h"
 
 using namespace qorvex;
@@ -14,7 +14,6 @@ using namespace qorvex::abi;
 
 namespace {
 
-constexpr char kBadPrivkey[] = "privkey is zero or >= n";
 constexpr char kDegenerate[] = "signing produced degenerate output";
 constexpr char kNonCanonicalSig[] = "Non-canonical Schnorr sig (r>=p or s>=n)";
 constexpr char kNonCanonicalPubkey[] = "Non-canonical pubkey (x>=p)";
@@ -27,8 +26,7 @@ int sign_frame(qorvex_ctx* ctx, const uint8_t* msg32, const uint8_t* seckey32, c
                uint8_t* sig64_out, bool verified) {
     clear_error(ctx);
     WipeOnExit<Scalar> d;
-    // Whether the key is valid is public: the code says so.
-    if (!declassify_bool(Scalar::parse_nonzero(seckey32, *d))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    if (!parse_seckey(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     // The verified form reaches the variable-time generator multiplication,
     // which may throw while it rebuilds its tables.
     return guarded(ctx, [&] {

@@ -1,5 +1,6 @@
 // Private-key checks, negation and tweaks.
 #include "abi/frame.h"
+#include "abi/inputs.h"
 #include "arith/scalar.h"
 #include "support/declassify.h"
 #include "support/wipe.h"
@@ -9,7 +10,6 @@ using namespace qorvex::abi;
 
 namespace {
 
-constexpr char kBadPrivkey[] = "privkey is zero or >= n";
 constexpr char kTweakGeN[] = "tweak >= n";
 constexpr char kTweakZeroOrGeN[] = "tweak is zero or >= n";
 constexpr char kTweakAddZero[] = "tweak_add resulted in zero";
@@ -23,15 +23,14 @@ QORVEX_API int qorvex_seckey_verify(qorvex_ctx* ctx, const uint8_t* key32) {
     if (!ctx || !key32) return QORVEX_ERR_NULL_ARG;
     WipeOnExit<Scalar> k;
     // The verdict is the result.
-    return declassify_bool(Scalar::parse_nonzero(key32, *k)) ? QORVEX_OK : QORVEX_ERR_BAD_KEY;
+    return parse_seckey(key32, *k) ? QORVEX_OK : QORVEX_ERR_BAD_KEY;
 }
 
 QORVEX_API int qorvex_seckey_negate(qorvex_ctx* ctx, uint8_t* key32) {
     if (!ctx || !key32) return QORVEX_ERR_NULL_ARG;
     clear_error(ctx);
     WipeOnExit<Scalar> k;
-    // Whether the key is valid is public: the code says so.
-    if (!declassify_bool(Scalar::parse_nonzero(key32, *k))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    if (!parse_seckey(key32, *k)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     *k = k->negate_ct();
     k->to_bytes(key32);
     return QORVEX_OK;
@@ -42,7 +41,7 @@ QORVEX_API int qorvex_seckey_tweak_add(qorvex_ctx* ctx, uint8_t* key32, const ui
     clear_error(ctx);
     WipeOnExit<Scalar> k, t, sum;
     // The validity verdicts are public: the code says which input failed.
-    if (!declassify_bool(Scalar::parse_nonzero(key32, *k))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    if (!parse_seckey(key32, *k)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     if (!declassify_bool(Scalar::parse_strict(tweak32, *t))) return set_error(ctx, ErrorCode::BadInput, kTweakGeN);
     *sum = k->add_ct(*t);
     // A zero sum means the tweak was the key's negation; once the call fails
@@ -57,7 +56,7 @@ QORVEX_API int qorvex_seckey_tweak_mul(qorvex_ctx* ctx, uint8_t* key32, const ui
     clear_error(ctx);
     WipeOnExit<Scalar> k, t, prod;
     // The validity verdicts are public: the code says which input failed.
-    if (!declassify_bool(Scalar::parse_nonzero(key32, *k))) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    if (!parse_seckey(key32, *k)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     if (!declassify_bool(Scalar::parse_nonzero(tweak32, *t)))
         return set_error(ctx, ErrorCode::BadInput, kTweakZeroOrGeN);
     *prod = k->mul(*t);

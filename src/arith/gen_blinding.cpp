@@ -45,7 +45,7 @@ bool blinding_active() { return t_blinding.active != 0; }
 Point gen_mul_blinded(const Scalar& k) {
     const BlindingState& s = t_blinding;
     if (!s.active) return gen_mul_ct(k);
-    WipeOnExit<Scalar> kb(k.add_ct(s.scalar));
+    WipeOnExit<Scalar> kb([&] { return k.add_ct(s.scalar); });
     Point r = gen_mul_ct(*kb);
     r.add_affine_complete_ct(s.x, s.neg_y, ct::mask(r.infinity) | r.Z.is_zero_mask(), s.infinity_mask);
     // The complete addition leaves the exact infinity form whenever the

@@ -90,7 +90,8 @@ constexpr Scalar kCombOffset = {{0x402DA1732FC9BEBEULL, 0x4551231950B75FC4ULL, 1
 Point gen_mul_ct(const Scalar& k) {
     std::call_once(g_comb_once, build_comb);
     // d and the entries it selects spell out k: they are wiped on return.
-    WipeOnExit<Scalar> d(k.add_ct(kCombOffset).halve_ct());
+    WipeOnExit<Scalar> offset([&] { return k.add_ct(kCombOffset); });
+    WipeOnExit<Scalar> d([&] { return offset->halve_ct(); });
     WipeOnExit<AffinePoint> e;
     WipeOnExit<FieldElement> y;
     Point acc = Point::infinity_point();

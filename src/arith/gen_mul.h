@@ -11,6 +11,12 @@ namespace qorvex {
 // k*G in constant time, unblinded; Jacobian (not normalised) or infinity.
 Point gen_mul_ct(const Scalar& k);
 
+// The public key of a secret d != 0: d*G by gen_mul_ct, made affine with
+// the constant-time inverse (the Jacobian Z of a secret multiple leaks
+// through a variable-time one), its Jacobian form wiped. The affine point is
+// public and marked so. Infinity for d = 0.
+Point public_key_point(const Scalar& d);
+
 // k*G with the calling thread's blinding when it is on, else gen_mul_ct.
 Point gen_mul_blinded(const Scalar& k);
 

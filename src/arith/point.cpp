@@ -242,15 +242,20 @@ void Point::to_xonly(uint8_t out32[32], bool* odd_y) const {
     if (odd_y) *odd_y = a.Y.is_odd();
 }
 
+Point Point::from_x(const FieldElement& x, bool odd_y) {
+    const FieldElement c = x.sqr() * x + kB;
+    FieldElement y = c.sqrt_candidate();
+    // p = 3 mod 4, so the candidate is a root exactly when c is a square.
+    if (!fe_eq(y.sqr(), c)) return infinity_point();
+    if (y.is_odd() != odd_y) y = y.negate();
+    return from_affine(x, y);
+}
+
 Point Point::decompress(const uint8_t in33[33]) {
     if (in33[0] != 0x02 && in33[0] != 0x03) return infinity_point();
     FieldElement x;
     if (!FieldElement::parse_strict(in33 + 1, x)) return infinity_point();
-    const FieldElement c = x.sqr() * x + kB;
-    FieldElement y = c.sqrt_candidate();
-    if (!fe_eq(y.sqr(), c)) return infinity_point();
-    if ((y.limb[0] & 1) != (in33[0] & 1)) y = y.negate();
-    return from_affine(x, y);
+    return from_x(x, (in33[0] & 1) != 0);
 }
 
 ParseResult Point::parse_uncompressed(const uint8_t in65[65], Point& out) {

@@ -63,6 +63,9 @@ struct Point {
     // x, and the parity of y through *odd_y when given.
     void to_xonly(uint8_t out32[32], bool* odd_y = nullptr) const;
 
+    // The point with this x and a y of the given parity, when x^3 + 7 is a
+    // square; otherwise the infinity form. Variable time.
+    static Point from_x(const FieldElement& x, bool odd_y);
     // Prefix 02/03, x < p, x^3 + 7 a square; otherwise the infinity form.
     static Point decompress(const uint8_t in33[33]);
     // Prefix 04, both coordinates < p, on the curve.

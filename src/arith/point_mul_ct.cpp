@@ -69,8 +69,9 @@ Point mul_ct(const Point& p, const Scalar& k) {
     // Everything derived from k is wiped on return.
     WipeOnExit<Scalar> u, v;
     {
-        WipeOnExit<Scalar> s(k.add_ct(kOffset).halve_ct());
-        WipeOnExit<GlvSplit> split(s->split_lambda_ct());
+        WipeOnExit<Scalar> offset([&] { return k.add_ct(kOffset); });
+        WipeOnExit<Scalar> s([&] { return offset->halve_ct(); });
+        WipeOnExit<GlvSplit> split([&] { return s->split_lambda_ct(); });
         *u = offset_half(split->k1, split->neg1);
         *v = offset_half(split->k2, split->neg2);
     }

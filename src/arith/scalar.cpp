@@ -9,6 +9,7 @@
 #include "arith/safegcd.h"
 #include "support/bytes.h"
 #include "support/declassify.h"
+#include "support/wipe.h"
 #include "support/hex.h"
 #include "support/int128.h"
 
@@ -100,18 +101,18 @@ Scalar reduce_512(const uint64_t t[8]) {
 }  // namespace
 
 Scalar Scalar::from_bytes_reduce(const uint8_t in32[32]) {
-    uint64_t l[4];
-    for (int i = 0; i < 4; ++i) l[3 - i] = load_be64(in32 + 8 * i);
-    return reduce_once(l, 0);
+    WipeOnExit<uint64_t[4]> l;
+    for (int i = 0; i < 4; ++i) (*l)[3 - i] = load_be64(in32 + 8 * i);
+    return reduce_once(*l, 0);
 }
 
 bool Scalar::parse_strict(const uint8_t in32[32], Scalar& out) {
-    uint64_t l[4], t[4];
-    for (int i = 0; i < 4; ++i) l[3 - i] = load_be64(in32 + 8 * i);
+    WipeOnExit<uint64_t[4]> l, t;
+    for (int i = 0; i < 4; ++i) (*l)[3 - i] = load_be64(in32 + 8 * i);
     // The range verdict is public by design (it becomes the caller's error
     // code); the mark tells the constant-time check so.
-    if (declassify_bool(add_nc(l, t) != 0)) return false;
-    std::memcpy(out.limb, l, sizeof l);
+    if (declassify_bool(add_nc(*l, *t) != 0)) return false;
+    std::memcpy(out.limb, *l, sizeof out.limb);
     return true;
 }
 
@@ -168,6 +169,8 @@ Scalar Scalar::negate_ct() const { return zero().subtract_ct(*this); }
 Scalar Scalar::negate() const { return negate_ct(); }
 
 Scalar Scalar::cond_negate_ct(uint64_t m) const { return select_ct(m, *this, negate_ct()); }
+
+void Scalar::cond_negate_assign_ct(uint64_t m) { *this = cond_negate_ct(m); }
 
 Scalar Scalar::mul(const Scalar& b) const {
     // The residue is unique, so folding with 2^256 - n gives exactly what a

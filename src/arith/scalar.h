@@ -51,6 +51,8 @@ struct Scalar {
     Scalar negate_ct() const;
     // Negates when m is all ones.
     Scalar cond_negate_ct(uint64_t m) const;
+    // The same in place, for secrets: no copy of the value is returned.
+    void cond_negate_assign_ct(uint64_t m);
     // Schoolbook product, Barrett reduction.
     Scalar mul(const Scalar& b) const;
     // Full products folded with 2^256 - n. Constant time.

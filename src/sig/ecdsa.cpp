@@ -35,6 +35,16 @@ uint64_t ge_mask_ct(const uint8_t a[32], const uint8_t b[32]) {
 
 FieldElement field_of(const Scalar& s) { return FieldElement{{s.limb[0], s.limb[1], s.limb[2], s.limb[3]}}; }
 
+// n as a field element (n < p).
+constexpr FieldElement kOrderInField{{Scalar::kN[0], Scalar::kN[1], Scalar::kN[2], Scalar::kN[3]}};
+
+// Whether x(R) = r + n is possible: r + n < p, that is r < p - n.
+bool r_plus_n_below_p(const Scalar& r) {
+    uint8_t rb[32];
+    r.to_bytes(rb);
+    return !ge_mask_ct(rb, kPMinusNBytes);
+}
+
 // x(R), r = x(R) mod n, the parity of y(R) and whether x(R) >= n, for the
 // secret nonce point R. R is made affine with the constant-time inverse; r
 // becomes public with the signature, the other two with the recovery id.
@@ -64,20 +74,33 @@ NoncePoint nonce_point(const Scalar& k) {
     return out;
 }
 
+// The MAC key of RFC 6979's first step, K = 0x00 * 32: the same chaining
+// values for every signature, computed once.
+const HmacSha256Key& initial_nonce_key() {
+    static const HmacSha256Key key = [] {
+        HmacSha256Key k{};
+        const uint8_t zero[32] = {};
+        k.set(zero);
+        return k;
+    }();
+    return key;
+}
+
 Signature sign_impl(const uint8_t msg32[32], const Scalar& d, int* recid) {
     if (recid) *recid = 0;
     const Signature fail{Scalar::zero(), Scalar::zero()};
     // Callers refuse a zero key first, with a code that makes it public.
     if (declassify_bool(d.is_zero())) return fail;
-    WipeOnExit<Scalar> z(Scalar::from_bytes_reduce(msg32));
-    WipeOnExit<Scalar> k(rfc6979_nonce(d, msg32));
+    WipeOnExit<Scalar> z([&] { return Scalar::from_bytes_reduce(msg32); });
+    WipeOnExit<Scalar> k([&] { return rfc6979_nonce(d, msg32); });
     // A zero nonce needs HMAC outputs of 0 or n twice; failing then only
     // says that, so the branch reveals nothing usable.
     if (declassify_bool(k->is_zero())) return fail;
     const NoncePoint np = nonce_point(*k);
     if (np.r.is_zero()) return fail;
-    WipeOnExit<Scalar> kinv(k->inverse_ct());
-    WipeOnExit<Scalar> sum(z->add_ct(np.r.mul(d)));
+    WipeOnExit<Scalar> kinv([&] { return k->inverse_ct(); });
+    WipeOnExit<Scalar> rd([&] { return np.r.mul(d); });
+    WipeOnExit<Scalar> sum([&] { return z->add_ct(*rd); });
     Signature sig{np.r, kinv->mul(*sum)};
     // s = 0 only fails the call, which makes it public anyway.
     if (declassify_bool(sig.s.is_zero())) return fail;
@@ -105,7 +128,7 @@ Scalar rfc6979_nonce(const Scalar& d, const uint8_t msg32[32]) {
     // The MAC lengths used (32, 33, 97) are all within the fixed-key form, so
     // mac() cannot refuse them.
     auto mac = [&](const uint8_t* m, size_t len, uint8_t* out) { (void)key->mac(m, len, out); };
-    key->set(K.data());
+    *key = initial_nonce_key();
     for (uint8_t marker = 0; marker < 2; ++marker) {
         std::memcpy(buf.data(), V.data(), 32);
         buf[32] = marker;
@@ -141,12 +164,8 @@ Signature sign_recoverable(const uint8_t msg32[32], const Scalar& d, int& recid)
 Signature sign_verified(const uint8_t msg32[32], const Scalar& d) {
     Signature sig = sign(msg32, d);
     if (sig.is_zero()) return sig;
-    Point q = gen_mul_ct(d);
-    // d is a valid key (sign() succeeded), so q is not infinity.
-    declassify_value(q.infinity);
-    q.to_affine_ct_assign();
-    // The affine public key is public; verification runs on public values.
-    declassify_value(q);
+    // Verification runs on public values only.
+    const Point q = public_key_point(d);
     if (!verify(msg32, q, sig)) return Signature{Scalar::zero(), Scalar::zero()};
     return sig;
 }
@@ -162,27 +181,19 @@ bool verify(const uint8_t msg32[32], const Point& q, const Signature& sig) {
     const FieldElement zz = R.Z.sqr();
     const FieldElement r = field_of(sig.r);
     if ((r * zz).equal(R.X)) return true;
-    uint8_t rb[32];
-    sig.r.to_bytes(rb);
-    if (ge_mask_ct(rb, kPMinusNBytes)) return false;
-    const FieldElement n = field_of(Scalar{{Scalar::kN[0], Scalar::kN[1], Scalar::kN[2], Scalar::kN[3]}});
-    return ((r + n) * zz).equal(R.X);
+    if (!r_plus_n_below_p(sig.r)) return false;
+    return ((r + kOrderInField) * zz).equal(R.X);
 }
 
 bool recover(const uint8_t msg32[32], const Signature& sig, int recid, Point& out) {
     if (recid < 0 || recid > 3 || sig.r.is_zero() || sig.s.is_zero()) return false;
     FieldElement x = field_of(sig.r);
     if (recid & 2) {
-        uint8_t rb[32];
-        sig.r.to_bytes(rb);
-        if (ge_mask_ct(rb, kPMinusNBytes)) return false;
-        x = x + field_of(Scalar{{Scalar::kN[0], Scalar::kN[1], Scalar::kN[2], Scalar::kN[3]}});
+        if (!r_plus_n_below_p(sig.r)) return false;
+        x = x + kOrderInField;
     }
-    const FieldElement c = x.sqr() * x + FieldElement::from_u64(7);
-    FieldElement y = c.sqrt_candidate();
-    if (!y.sqr().equal(c)) return false;
-    if (static_cast<int>(y.limb[0] & 1) != (recid & 1)) y = y.negate();
-    const Point R = Point::from_affine(x, y);
+    const Point R = Point::from_x(x, (recid & 1) != 0);
+    if (R.infinity) return false;
     const Scalar z = Scalar::from_bytes_reduce(msg32);
     const Scalar rinv = sig.r.inverse_var();
     const Point q = dual_mul(z.mul(rinv).negate(), sig.s.mul(rinv), R);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "support/thread_cache.h"
+
 namespace qorvex {
 
 namespace {
@@ -18,8 +20,6 @@ struct PubkeyCache {
     Slot slots[kSlots];
 };
 
-// Zero-initialised (every slot invalid) on the thread's first use.
-thread_local PubkeyCache t_cache;
 
 // FNV-1a over the first 8 bytes, prefix byte included.
 size_t slot_index(const uint8_t* key) {
@@ -34,7 +34,14 @@ size_t slot_index(const uint8_t* key) {
 }  // namespace
 
 const Point* cached_pubkey(const uint8_t pub33[33]) {
-    Slot& s = t_cache.slots[slot_index(pub33)];
+    PubkeyCache* cache = thread_cache<PubkeyCache>();
+    if (!cache) {
+        // No memory for the cache: parse without it.
+        thread_local Point uncached;
+        uncached = Point::decompress(pub33);
+        return uncached.infinity ? nullptr : &uncached;
+    }
+    Slot& s = cache->slots[slot_index(pub33)];
     if (s.valid && std::memcmp(s.key, pub33, 33) == 0) return &s.point;
     const Point p = Point::decompress(pub33);
     s.valid = !p.infinity;

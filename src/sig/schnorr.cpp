@@ -22,18 +22,15 @@ void SchnorrSignature::write(uint8_t sig64_out[64]) const {
 
 void schnorr_keypair(const Scalar& d, SchnorrKeypair& out) {
     out = SchnorrKeypair{};
-    WipeOnExit<Point> p(gen_mul_ct(d));
     // Only d = 0 lands at infinity, and every caller has refused a zero key
     // before it gets here, so the branch tells nothing new.
-    declassify_value(p->infinity);
-    if (p->infinity) return;
-    p->to_affine_ct_assign();
-    p->X.to_bytes(out.xonly);
-    // The x-only public key is public.
-    declassify(out.xonly, sizeof out.xonly);
+    const Point p = public_key_point(d);
+    if (p.infinity) return;
+    p.X.to_bytes(out.xonly);
     // BIP-340 keys have even y; for an odd one sign with n - d, whose point
     // is the negation.
-    out.d = d.cond_negate_ct(ct::mask_from_bit(p->Y.limb[0]));
+    out.d = d;
+    out.d.cond_negate_assign_ct(ct::mask_from_bit(p.Y.limb[0]));
 }
 
 Scalar schnorr_challenge(const uint8_t r32[32], const uint8_t xonly32[32], const uint8_t* msg, size_t msg_len) {
@@ -85,8 +82,8 @@ bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, 
 
     // k' = 0 (rand equal to 0 or n) is too unlikely to spend a test on. Its R
     // would be infinity, r all zero below, and the output check refuses that.
-    WipeOnExit<Scalar> k(Scalar::from_bytes_reduce(rand.data()));
-    WipeOnExit<Point> big_r(gen_mul_blinded(*k));
+    WipeOnExit<Scalar> k([&] { return Scalar::from_bytes_reduce(rand.data()); });
+    WipeOnExit<Point> big_r([&] { return gen_mul_blinded(*k); });
     // R at infinity would give r = 0, which the output check refuses
     // publicly; only R's Jacobian coordinates must stay hidden.
     declassify_value(big_r->infinity);
@@ -94,13 +91,13 @@ bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, 
     const FieldElement rx = FieldElement::select_ct(ct::mask(big_r->infinity), big_r->X, FieldElement::zero());
     // BIP-340 wants R with even y: for an odd one use n - k', whose point is
     // the negation with the same x.
-    *k = k->cond_negate_ct(ct::mask_from_bit(big_r->Y.limb[0]));
+    k->cond_negate_assign_ct(ct::mask_from_bit(big_r->Y.limb[0]));
 
     // x(R) is the public half of the signature from here on.
     uint8_t sig[64];
     rx.to_bytes(sig);
     const Scalar e = schnorr_challenge(sig, kp.xonly, msg, msg_len);
-    WipeOnExit<Scalar> ed(e.mul_fold(kp.d));
+    WipeOnExit<Scalar> ed([&] { return e.mul_fold(kp.d); });
     k->add_ct(*ed).to_bytes(sig + 32);
 
     // The signature is the result.

@@ -51,7 +51,7 @@ bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, 
                   uint8_t sig64_out[64]);
 
 // schnorr_sign, then the signature is verified against kp.xonly (lifted
-// afresh from its bytes) before it is released; false with sig64_out zeroed
+// from its bytes through this thread's cache) before it is released; false with sig64_out zeroed
 // when signing or that check fails. Reaches the variable-time generator
 // multiplication, which may throw while it (re)builds its tables.
 bool schnorr_sign_verified(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, const uint8_t aux32[32],

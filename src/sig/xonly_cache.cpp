@@ -1,38 +1,20 @@
 #include "sig/xonly_cache.h"
 
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "support/bytes.h"
+#include "support/thread_cache.h"
 
 namespace qorvex {
-
-namespace {
-
-// Made on the thread's first verification rather than placed in static
-// thread-local storage: threads that never verify pay nothing, and the
-// memory goes back when the thread ends.
-template <typename Cache>
-Cache* thread_cache() {
-    thread_local std::unique_ptr<Cache> cache;
-    if (!cache) cache.reset(new (std::nothrow) Cache());
-    return cache.get();
-}
-
-}  // namespace
 
 bool lift_x_uncached(const uint8_t x32[32], XonlyPubkey& out) {
     FieldElement x;
     if (!FieldElement::parse_strict(x32, x)) return false;
-    const FieldElement c = x.sqr() * x + FieldElement::from_u64(7);
-    FieldElement y = c.sqrt_candidate();
-    // p = 3 mod 4, so the candidate is a root exactly when c is a square.
-    if (!y.sqr().equal(c)) return false;
     // BIP-340 wants the root with even y.
-    if (y.is_odd()) y = y.negate();
+    const Point p = Point::from_x(x, false);
+    if (p.infinity) return false;
     std::memcpy(out.bytes, x32, 32);
-    out.point = AffinePoint{x, y};
+    out.point = AffinePoint{p.X, p.Y};
     return true;
 }
 

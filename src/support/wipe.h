@@ -33,7 +33,12 @@ class WipeOnExit {
 
 public:
     WipeOnExit() : v_{} {}
-    explicit WipeOnExit(const T& v) : v_(v) {}
+    // Takes the value from make(), built straight into the guard: passing a
+    // computed value instead would leave the caller a temporary copy that
+    // nothing wipes.
+    template <typename Make>
+        requires std::is_invocable_r_v<T, Make>
+    explicit WipeOnExit(Make&& make) : v_(static_cast<Make&&>(make)()) {}
     ~WipeOnExit() { secure_wipe(&v_, sizeof(T)); }
     WipeOnExit(const WipeOnExit&) = delete;
     WipeOnExit& operator=(const WipeOnExit&) = delete;
