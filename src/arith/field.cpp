@@ -6,6 +6,7 @@
 #include "arith/point_adx.h"
 #include "arith/safegcd.h"
 #include "support/bytes.h"
+#include "support/wipe.h"
 #include "support/cpu.h"
 #include "support/hex.h"
 
@@ -123,6 +124,8 @@ FieldElement FieldElement::inverse_ct() const {
     safegcd::inverse_ct(s, kModP);
     safegcd::to_u64x4(s, r.limb);
 #endif
+    // Z of a secret multiple passes through here.
+    secure_wipe_value(s);
     // The result is already below p; the subtraction keeps the contract
     // explicit for callers that pass a value in [p, 2^256).
     return reduce_once(r.limb);

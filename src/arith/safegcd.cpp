@@ -4,6 +4,8 @@
 #include <array>
 #include <bit>
 
+#include "support/wipe.h"
+
 namespace qorvex::safegcd {
 
 namespace {
@@ -235,6 +237,11 @@ void inverse_ct(Signed30& x, const Modulus& mod) {
     }
     normalize(d, f.v[8], mod);
     x = d;
+    // The constant-time form serves secrets: its working state goes too.
+    secure_wipe_value(d);
+    secure_wipe_value(e);
+    secure_wipe_value(f);
+    secure_wipe_value(g);
 }
 
 void signed62_to_u64x4(const Signed62& s, uint64_t out[4]) {
@@ -443,6 +450,11 @@ void inverse_ct(Signed62& x, const Modulus62& mod) {
     }
     normalize_62(d, f.v[4], mod);
     x = d;
+    // The constant-time form serves secrets: its working state goes too.
+    secure_wipe_value(d);
+    secure_wipe_value(e);
+    secure_wipe_value(f);
+    secure_wipe_value(g);
 }
 
 #endif  // QORVEX_SAFEGCD62

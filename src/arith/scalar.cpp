@@ -9,9 +9,9 @@
 #include "arith/safegcd.h"
 #include "support/bytes.h"
 #include "support/declassify.h"
-#include "support/wipe.h"
 #include "support/hex.h"
 #include "support/int128.h"
+#include "support/wipe.h"
 
 namespace qorvex {
 
@@ -216,6 +216,7 @@ Scalar Scalar::inverse_ct() const {
     safegcd::inverse_ct(s, kModN);
     safegcd::to_u64x4(s, r.limb);
 #endif
+    secure_wipe_value(s);
     return r;
 }
 
