@@ -3,7 +3,7 @@
 # exports that take neither secrets nor attacker bytes, so that a new export
 # cannot skip the checks. Prints the lists it found.
 #
-#   cmake -DLIBRARY=libqorvex.so -DCTIME_SOURCE=tests/ctime/ctime_check.cpp
+#   cmake -DLIBRARY=libqorvex.so -DCTIME_DIR=tests/ctime
 #         -DFUZZ_DIR=fuzz -DUNCHECKED_LIST=tests/guard/no_secret_no_attacker_bytes.txt
 #         -P check_export_coverage.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -22,9 +22,15 @@ list(REMOVE_DUPLICATES _exports)
 list(SORT _exports)
 list(LENGTH _exports _n_exports)
 
-# The constant-time table: CT_CASE(name, ...) and CT_EXCEPTION(name, ...).
-file(READ ${CTIME_SOURCE} _ct)
-string(REGEX MATCHALL "CT_(CASE|EXCEPTION)\\((qorvex_[a-z0-9_]+)" _ct_hits "${_ct}")
+# The constant-time table: CT_CASE(name, ...) and CT_EXCEPTION(name, ...) in
+# any file of the check.
+file(GLOB _ct_sources ${CTIME_DIR}/*.cpp)
+set(_ct_hits "")
+foreach(_src IN LISTS _ct_sources)
+  file(READ ${_src} _ct)
+  string(REGEX MATCHALL "CT_(CASE|EXCEPTION)\\((qorvex_[a-z0-9_]+)" _hits "${_ct}")
+  list(APPEND _ct_hits ${_hits})
+endforeach()
 set(_ctime "")
 foreach(_h IN LISTS _ct_hits)
   string(REGEX REPLACE "CT_(CASE|EXCEPTION)\\(" "" _name "${_h}")
