@@ -33,3 +33,12 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/qorvex.pc.in
   ${PROJECT_BINARY_DIR}/qorvex.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/qorvex.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The tool's manual page (generated from docs/cli.md by
+# scripts/make-manpage.sh and kept in the repository) and the licence.
+if(QORVEX_BUILD_CLI)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/qorvex.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
