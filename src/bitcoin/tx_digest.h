@@ -28,7 +28,8 @@
 //       TaprootSpend (index, hash type, annex, script-path data);
 //     - write_transaction / write_witness_stack serialize t (or one witness
 //       stack) into any sink with put(const uint8_t*, size_t): a
-//       Sha256Writer, a SizeCounter, a SpanWriter.
+//       Sha256Writer, a SizeCounter, a SpanWriter; parse_witness_stack
+//       (tx_parse.h) reads a stack back into views of its items.
 //
 //   Nothing here allocates, throws or checks the contents of the arrays:
 //   every pointer a count reaches must be valid (a null element of a

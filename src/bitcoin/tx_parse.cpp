@@ -105,4 +105,19 @@ bool serialized_wtxid(std::span<const uint8_t> bytes, uint8_t out32[32]) {
     return true;
 }
 
+std::optional<size_t> parse_witness_stack(std::span<const uint8_t> bytes,
+                                          std::span<std::span<const uint8_t>> items_out) {
+    Reader r(bytes, 0);
+    const auto count = r.compact();
+    if (!count || *count > items_out.size()) return std::nullopt;
+    for (uint64_t k = 0; k < *count; ++k) {
+        const auto len = r.compact();
+        const size_t start = r.pos();
+        if (!len || !r.skip(*len)) return std::nullopt;
+        items_out[k] = bytes.subspan(start, r.pos() - start);
+    }
+    if (r.left() != 0) return std::nullopt;
+    return static_cast<size_t>(*count);
+}
+
 }  // namespace qorvex::tx

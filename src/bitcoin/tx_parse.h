@@ -34,4 +34,12 @@ bool serialized_txid(std::span<const uint8_t> bytes, uint8_t out32[32]);
 // they do not.
 bool serialized_wtxid(std::span<const uint8_t> bytes, uint8_t out32[32]);
 
+// A serialized witness stack (a BIP-322 simple signature, for example):
+// the item count, then each item with its compact size, and nothing after.
+// The items are views into bytes, at most items_out.size() of them; returns
+// how many, or nullopt when the bytes are not exactly one stack or it holds
+// more items than items_out has room for.
+std::optional<size_t> parse_witness_stack(std::span<const uint8_t> bytes,
+                                          std::span<std::span<const uint8_t>> items_out);
+
 }  // namespace qorvex::tx

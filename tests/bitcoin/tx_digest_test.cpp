@@ -322,5 +322,38 @@ TEST(TxParse, LegacyFormWithoutInputsAndHugeCounts) {
     EXPECT_FALSE(tx::parse_serialized(huge_script));
 }
 
+// The stack the serializer writes parses back to the same items; anything
+// else is refused.
+TEST(TxParse, WitnessStackRoundTrip) {
+    const Bytes sig(72, 0x30), pub(33, 0x02), big(300, 0x77);
+    const uint8_t* items[] = {sig.data(), pub.data(), big.data()};
+    const size_t lens[] = {sig.size(), pub.size(), big.size()};
+    const tx::WitnessStack w{3, {items, lens}};
+    tx::SizeCounter count;
+    tx::write_witness_stack(count, w);
+    Bytes enc(count.size);
+    tx::SpanWriter sw(enc);
+    tx::write_witness_stack(sw, w);
+    ASSERT_TRUE(sw.ok());
+
+    std::span<const uint8_t> parsed[3];
+    ASSERT_EQ(std::optional<size_t>(3), tx::parse_witness_stack(enc, parsed));
+    EXPECT_EQ(sig, Bytes(parsed[0].begin(), parsed[0].end()));
+    EXPECT_EQ(pub, Bytes(parsed[1].begin(), parsed[1].end()));
+    EXPECT_EQ(big, Bytes(parsed[2].begin(), parsed[2].end()));
+
+    std::span<const uint8_t> two[2];
+    EXPECT_FALSE(tx::parse_witness_stack(enc, two));  // more items than room
+    for (size_t len = 0; len < enc.size(); ++len)
+        EXPECT_FALSE(tx::parse_witness_stack(std::span<const uint8_t>(enc.data(), len), parsed)) << len;
+    Bytes longer = enc;
+    longer.push_back(0);
+    EXPECT_FALSE(tx::parse_witness_stack(longer, parsed));
+    const Bytes empty_stack = {0x00};
+    EXPECT_EQ(std::optional<size_t>(0), tx::parse_witness_stack(empty_stack, parsed));
+    const Bytes wide_count = {0xFD, 0x01, 0x00, 0x00};
+    EXPECT_FALSE(tx::parse_witness_stack(wide_count, parsed));
+}
+
 }  // namespace
 }  // namespace qorvex::test
