@@ -337,6 +337,60 @@ void make_hashes(Corpus& corpus) {
     }
 }
 
+// --- Transaction ids, digests and Taproot keys ---
+
+// Deterministic filler bytes: a SHA-256 chain from a label.
+Bytes filler(const std::string& label, size_t n) {
+    Bytes out;
+    Bytes block = sha256(text(label));
+    while (out.size() < n) {
+        out.insert(out.end(), block.begin(), block.end());
+        block = sha256(block);
+    }
+    out.resize(n);
+    return out;
+}
+
+void make_bip144(Corpus& corpus) {
+    Target t(corpus, "bip144");
+    const auto v = load_json_vectors("bip143/bip143_vectors.json");
+    for (const auto& ex : v["examples"].array())
+        for (const char* key : {"signed_tx", "signed_tx_swapped", "tx", "unsigned_tx"})
+            if (ex.has(key)) t.add(std::string("bip143-") + key, cat({byte(0), from_hex(ex[key].str())}));
+    const auto k = load_json_vectors("bip341/wallet-test-vectors.json")["keyPathSpending"][static_cast<size_t>(0)];
+    const Bytes bip341_tx = from_hex(k["given"]["rawUnsignedTx"].str());
+    t.add("bip341-unsigned", cat({byte(0), bip341_tx}));
+    t.add("bip341-truncated", cat({byte(0), Bytes(bip341_tx.begin(), bip341_tx.end() - 1)}));
+    t.add("nine-bytes", cat({byte(0), Bytes(9, 0)}));
+    t.add("ten-bytes", cat({byte(0), from_hex("02000000000011223344")}));
+    for (const size_t n : {size_t{40}, size_t{300}, size_t{900}}) t.add("built", cat({byte(1), filler("bip144-" + std::to_string(n), n)}));
+}
+
+void make_tx_sighash(Corpus& corpus) {
+    Target t(corpus, "tx_sighash");
+    for (const size_t n : {size_t{0}, size_t{120}, size_t{400}, size_t{800}, size_t{1500}})
+        t.add("filler", filler("tx_sighash-" + std::to_string(n), n));
+}
+
+void make_taproot(Corpus& corpus) {
+    Target t(corpus, "taproot");
+    const auto v = load_json_vectors("bip341/wallet-test-vectors.json");
+    auto root_field = [](const qorvex::test::Json& j) {
+        return j.is_null() ? cat({byte(0), kZero32}) : cat({byte(32), from_hex(j.str())});
+    };
+    for (const auto& c : v["scriptPubKey"].array())
+        t.add("bip341-output-key",
+              cat({byte(0), from_hex(c["given"]["internalPubkey"].str()), root_field(c["intermediary"]["merkleRoot"])}));
+    for (const auto& in : v["keyPathSpending"][static_cast<size_t>(0)]["inputSpending"].array())
+        t.add("bip341-private-key",
+              cat({byte(1), from_hex(in["given"]["internalPrivkey"].str()), root_field(in["given"]["merkleRoot"])}));
+    t.add("zero-key", cat({byte(0), kZero32, byte(0), kZero32}));
+    t.add("x-is-p", cat({byte(0), kP, byte(32), kOnes32}));
+    t.add("short-root", cat({byte(0), from_hex(v["scriptPubKey"][static_cast<size_t>(0)]["given"]["internalPubkey"].str()),
+                             byte(5), kOnes32}));
+    t.add("key-n", cat({byte(1), kOrder, byte(0), kZero32}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -349,6 +403,9 @@ Corpus make_all() {
     make_schnorr_sign(c);
     make_eth(c);
     make_hashes(c);
+    make_bip144(c);
+    make_tx_sighash(c);
+    make_taproot(c);
     return c;
 }
 

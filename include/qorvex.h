@@ -355,6 +355,141 @@ QORVEX_API int qorvex_hash160(const uint8_t *data, size_t len, uint8_t *out20);
  * SHA3-256). out32 is required; data may be NULL only when len is 0. */
 QORVEX_API int qorvex_keccak256(const uint8_t *data, size_t len, uint8_t *out32);
 
+/* ------------------------------------------------------------------------ */
+/* Transaction digests (BIP-143, BIP-341, BIP-342), ids (BIP-144) and        */
+/* Taproot tweaks (BIP-341). Integers inside digests are little-endian;      */
+/* txids are 32 bytes in the order they are serialized (the reverse of the   */
+/* hex that block explorers show), hashed as given.                          */
+
+#define QORVEX_TXID_SIZE                32 /* txid, wtxid, witness commitment */
+#define QORVEX_SIGHASH_SIZE             32 /* every signature digest          */
+#define QORVEX_KEY_HASH_SIZE            20 /* Hash160 of a compressed key     */
+#define QORVEX_P2WPKH_SCRIPT_CODE_SIZE  25
+#define QORVEX_TAPROOT_MERKLE_ROOT_SIZE 32
+#define QORVEX_TAPLEAF_HASH_SIZE        32
+
+#define QORVEX_SIGHASH_DEFAULT      0x00 /* Taproot only: signs as ALL */
+#define QORVEX_SIGHASH_ALL          0x01
+#define QORVEX_SIGHASH_NONE         0x02
+#define QORVEX_SIGHASH_SINGLE       0x03
+#define QORVEX_SIGHASH_ANYONECANPAY 0x80
+
+/* The BIP-143 script code of a P2WPKH input: 76 a9 14 <key_hash20> 88 ac,
+ * without a length. No context. Codes: 1 NULL argument. */
+QORVEX_API int qorvex_bip143_p2wpkh_script_code(const uint8_t *key_hash20, uint8_t *out25);
+
+/* The BIP-143 signature hash (double SHA-256 of the preimage) of a segwit
+ * v0 input. The caller supplies the three aggregate hashes of the
+ * transaction (each a double SHA-256): hash_prevouts32 of all outpoints,
+ * hash_sequence32 of all sequences, hash_outputs32 of all outputs, or for
+ * SIGHASH_SINGLE of the output with the input's index (32 zero bytes when
+ * there is none). The hash-type rules then apply: with ANYONECANPAY (0x80)
+ * hashPrevouts is replaced by zeros; with ANYONECANPAY, NONE or SINGLE
+ * (sighash_type & 0x1f being 2 or 3) hashSequence too; with NONE
+ * hashOutputs too. script_code (without its length, which is prefixed
+ * here) is required even when script_code_len is 0. All 32 bits of
+ * sighash_type are serialized; no value is refused.
+ * Codes: 1 NULL argument (context untouched). */
+QORVEX_API int qorvex_bip143_sighash(qorvex_ctx *ctx, int32_t version, const uint8_t *hash_prevouts32,
+                                     const uint8_t *hash_sequence32, const uint8_t *outpoint_txid32,
+                                     uint32_t outpoint_vout, const uint8_t *script_code,
+                                     size_t script_code_len, uint64_t amount, uint32_t sequence,
+                                     const uint8_t *hash_outputs32, uint32_t lock_time,
+                                     uint32_t sighash_type, uint8_t *out32);
+
+/* The txid of a serialized transaction: the double SHA-256 of its legacy
+ * serialization (version, inputs, outputs, lock time). The transaction may
+ * be in the legacy or the BIP-144 witness form (bytes 4 and 5 being 00 01);
+ * either is parsed completely. Codes (the context is only tested for NULL,
+ * never written, and no message is stored): 1 NULL argument (tx may not be
+ * NULL even for length 0); 5 shorter than 10 bytes, truncated, trailing
+ * bytes after the lock time, a non-canonical compact size, or the witness
+ * form without any non-empty witness. On code 5 out32 is zeroed. */
+QORVEX_API int qorvex_bip144_txid(qorvex_ctx *ctx, const uint8_t *tx, size_t tx_len, uint8_t *out32);
+
+/* The wtxid: the double SHA-256 of all the bytes, once they parse as for
+ * qorvex_bip144_txid (equal to the txid for a transaction without witness).
+ * Codes as qorvex_bip144_txid. */
+QORVEX_API int qorvex_bip144_wtxid(qorvex_ctx *ctx, const uint8_t *tx, size_t tx_len, uint8_t *out32);
+
+/* The block witness commitment: double SHA-256 of witness_root32 ||
+ * reserved32. No context. Codes: 1 NULL argument. */
+QORVEX_API int qorvex_bip144_witness_commitment(const uint8_t *witness_root32, const uint8_t *reserved32,
+                                                uint8_t *out32);
+
+/* The BIP-341 key-path signature hash: TaggedHash("TapSighash", 0x00 ||
+ * SigMsg(hash_type, 0)) for input input_index. The transaction comes as
+ * arrays indexed by input (prevout_txids: input_count x 32 bytes in a row;
+ * prevout_vouts, sequences; amounts and script_pubkeys / script_pubkey_lens
+ * of the outputs being spent) and by output (output_amounts, output_scripts
+ * / output_script_lens). All arrays are required even when their count is
+ * 0; an element of a script array may be NULL only when its length is 0.
+ * hash_type is one of 0x00 (DEFAULT, signs as ALL), 0x01, 0x02, 0x03, 0x81,
+ * 0x82, 0x83. annex (with its 0x50 prefix, not checked) is present when it
+ * is non-NULL and annex_len is not 0. Nothing is allocated or copied.
+ * Codes: 1 NULL argument (context untouched); 5 input_index >= input_count
+ * (context untouched, no message); 5 "invalid taproot hash type";
+ * 5 "SIGHASH_SINGLE without a matching output" (input_index >=
+ * output_count). */
+QORVEX_API int qorvex_taproot_keypath_sighash(qorvex_ctx *ctx, int32_t version, int32_t lock_time,
+                                              size_t input_count, const uint8_t *prevout_txids,
+                                              const uint32_t *prevout_vouts, const uint64_t *amounts,
+                                              const uint32_t *sequences,
+                                              const uint8_t *const *script_pubkeys,
+                                              const size_t *script_pubkey_lens, size_t output_count,
+                                              const uint64_t *output_amounts,
+                                              const uint8_t *const *output_scripts,
+                                              const size_t *output_script_lens, size_t input_index,
+                                              int hash_type, const uint8_t *annex, size_t annex_len,
+                                              uint8_t *out32);
+
+/* The BIP-342 script-path signature hash: as qorvex_taproot_keypath_sighash
+ * with ext_flag 1 and the extension tapleaf_hash32 || key_version ||
+ * codesep_pos (0xffffffff when no OP_CODESEPARATOR was executed; key_version
+ * is 0 for BIP-342 keys). Codes as qorvex_taproot_keypath_sighash;
+ * tapleaf_hash32 is required. */
+QORVEX_API int qorvex_tapscript_sighash(qorvex_ctx *ctx, int32_t version, int32_t lock_time,
+                                        size_t input_count, const uint8_t *prevout_txids,
+                                        const uint32_t *prevout_vouts, const uint64_t *amounts,
+                                        const uint32_t *sequences, const uint8_t *const *script_pubkeys,
+                                        const size_t *script_pubkey_lens, size_t output_count,
+                                        const uint64_t *output_amounts,
+                                        const uint8_t *const *output_scripts,
+                                        const size_t *output_script_lens, size_t input_index,
+                                        int hash_type, const uint8_t *tapleaf_hash32,
+                                        uint8_t key_version, uint32_t codesep_pos,
+                                        const uint8_t *annex, size_t annex_len, uint8_t *out32);
+
+/* The Taproot output key Q = P + t*G, P the internal x-only key lifted to
+ * even y, t = TaggedHash("TapTweak", x(P) || merkle_root32), the root left
+ * out when merkle_root32 is NULL (BIP-86 key-path-only outputs). Writes
+ * x(Q) and *parity_out = 1 when y(Q) is odd. Both outputs are zeroed first
+ * (after the inputs are read). Codes: 3 "zero x-only key"; 7 "taproot
+ * output key derivation failed" (x not on the curve or >= p, t >= n, Q at
+ * infinity); 9 internal error. */
+QORVEX_API int qorvex_taproot_output_key(qorvex_ctx *ctx, const uint8_t *internal_xonly32,
+                                         const uint8_t *merkle_root32, uint8_t *output_xonly32_out,
+                                         int *parity_out);
+
+/* The private key that signs for the output key of seckey32's x-only key:
+ * d' = d + t mod n, where d is seckey32, or n - seckey32 when its public key
+ * has odd y, and t the tweak as in qorvex_taproot_output_key. Constant
+ * time; every copy of the keys is wiped. The output is zeroed first (after
+ * the inputs are read; it may be seckey32 itself). Codes: 2 "privkey is zero
+ * or >= n"; 7 "taproot tweak resulted in zero" (t >= n, or d' = 0). */
+QORVEX_API int qorvex_taproot_tweak_seckey(qorvex_ctx *ctx, const uint8_t *seckey32,
+                                           const uint8_t *merkle_root32, uint8_t *tweaked32_out);
+
+/* 0 when output_xonly32 with parity (0 even, 1 odd) is the output key of
+ * internal_xonly32 and the merkle_root bytes (0 to 32 of them, hashed as
+ * given; merkle_root may be NULL when merkle_root_len is 0).
+ * Codes: 6 "taproot commitment invalid" (also for a root longer than 32
+ * bytes, a parity other than 0 or 1, and an internal key off the curve);
+ * 9 internal error. */
+QORVEX_API int qorvex_taproot_verify(qorvex_ctx *ctx, const uint8_t *output_xonly32, int parity,
+                                     const uint8_t *internal_xonly32, const uint8_t *merkle_root,
+                                     size_t merkle_root_len);
+
 #ifdef __cplusplus
 }
 #endif

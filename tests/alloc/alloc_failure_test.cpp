@@ -158,6 +158,27 @@ std::vector<AllocCase> table_cases() {
          [&in](qorvex_ctx* c, uint8_t* out) {
              return qorvex_eth_ecrecover(c, in.msg.data(), in.eth_r.data(), in.eth_s.data(), in.eth_v, out);
          }},
+        // The output key zeroes its outputs before it reaches the tables, so
+        // they are copied out on success only: out holds the key and parity.
+        {"qorvex_taproot_output_key", 33,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             uint8_t q[32];
+             int parity = 0;
+             const int rc = qorvex_taproot_output_key(c, in.xonly.data(), in.tweak.data(), q, &parity);
+             if (rc == QORVEX_OK) {
+                 std::memcpy(out, q, 32);
+                 out[32] = static_cast<uint8_t>(parity);
+             }
+             return rc;
+         }},
+        {"qorvex_taproot_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             uint8_t q[32];
+             int parity = 0;
+             const int rc = qorvex_taproot_output_key(c, in.xonly.data(), nullptr, q, &parity);
+             if (rc != QORVEX_OK) return rc;
+             return qorvex_taproot_verify(c, q, parity, in.xonly.data(), nullptr, 0);
+         }},
     };
 }
 

@@ -13,6 +13,8 @@ extern const Command recover_command;  // cmd_ecdsa.cpp
 extern const Command der_command;      // cmd_ecdsa.cpp
 extern const Command hash_command;     // cmd_hash.cpp
 extern const Command eth_command;      // cmd_eth.cpp
+extern const Command tx_command;       // cmd_tx.cpp
+extern const Command taproot_command;  // cmd_taproot.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
@@ -28,6 +30,8 @@ const std::vector<const Command*>& command_table() {
         &der_command,
         &hash_command,
         &eth_command,
+        &tx_command,
+        &taproot_command,
         &demo_command,
         &selftest_command,
         &bench_command,
