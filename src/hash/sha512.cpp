@@ -80,7 +80,10 @@ inline void expand(uint64_t w[16]) {
 void sha512_compress(uint64_t state[8], const uint8_t block[128]) {
     uint64_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = load_be64(block + 8 * i);
+    sha512_compress_words(state, w);
+}
 
+void sha512_compress_words(uint64_t state[8], uint64_t w[16]) {
     uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
     uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
 
