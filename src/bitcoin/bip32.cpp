@@ -225,9 +225,12 @@ bool record_from_base58(std::string_view text, uint8_t rec[kRecordSize]) {
     SecretBytes<kSerializedSize + 4> buf;
     size_t n = 0;
     if (!base58check_decode(text, std::span<uint8_t>(buf.data(), buf.size()), n) || n != kSerializedSize) return false;
-    // Depth, fingerprint, child number and version are the key's public
-    // metadata; only the chain code and the key data are secret.
+    // Version, depth, fingerprint and child number are the key's public
+    // metadata (an xpub shows them too), as is the marker in front of the
+    // key; only the chain code and the key itself are secret.
     const uint8_t* p = buf.data();
+    declassify(p, kOffChainCode);
+    declassify(p + kOffKeyData, 1);
     const uint32_t fingerprint = load_be32(p + kOffFingerprint);
     const uint32_t child = load_be32(p + kOffChildNumber);
     if (p[kOffDepth] == 0 && (fingerprint != 0 || child != 0)) return false;
