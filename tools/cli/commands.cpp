@@ -13,6 +13,10 @@ extern const Command recover_command;  // cmd_ecdsa.cpp
 extern const Command der_command;      // cmd_ecdsa.cpp
 extern const Command hash_command;     // cmd_hash.cpp
 extern const Command eth_command;      // cmd_eth.cpp
+extern const Command mnemonic_command; // cmd_mnemonic.cpp
+extern const Command hd_command;       // cmd_hd.cpp
+extern const Command address_command;  // cmd_address.cpp
+extern const Command wif_command;      // cmd_wif.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
@@ -28,6 +32,10 @@ const std::vector<const Command*>& command_table() {
         &der_command,
         &hash_command,
         &eth_command,
+        &mnemonic_command,
+        &hd_command,
+        &address_command,
+        &wif_command,
         &demo_command,
         &selftest_command,
         &bench_command,
