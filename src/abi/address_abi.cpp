@@ -23,6 +23,12 @@ constexpr char kInvalidWif[] = "invalid WIF string";
 constexpr char kWifFailed[] = "WIF encode failed";
 constexpr char kWifTooSmall[] = "WIF buffer too small";
 
+static_assert(QORVEX_ADDRESS_MAX_SIZE == kMaxAddressLength + 1 && QORVEX_WIF_MAX_SIZE == kWifMaxLength + 1 &&
+                  QORVEX_SEGWIT_PROGRAM_MAX_SIZE == kWitnessProgramMaxLen &&
+                  QORVEX_P2WPKH_SPK_SIZE == kP2wpkhScriptLen && QORVEX_P2WSH_SPK_SIZE == kP2wshScriptLen &&
+                  QORVEX_P2TR_SPK_SIZE == kP2trScriptLen,
+              "header sizes");
+
 // The messages of one address kind.
 struct AddressKindText {
     const char* failed;

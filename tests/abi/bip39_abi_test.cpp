@@ -324,5 +324,31 @@ TEST_F(Bip39Abi, Bip85Refusals) {
     EXPECT_NE(std::string(buf, len), std::string(other, olen));
 }
 
+TEST_F(Bip39Abi, NullPointersLeaveTheContextAlone) {
+    const Json doc = load_json_vectors("bip85/bip85_vectors.json");
+    const qorvex_bip32_key root = from_text(doc["cases"][0]["master_xprv"].str());
+    uint8_t zero[32] = {0}, e[32];
+    char buf[QORVEX_BIP39_MNEMONIC_MAX_SIZE];
+    size_t len = sizeof buf;
+    ASSERT_EQ(QORVEX_ERR_BAD_KEY, qorvex_seckey_negate(ctx_.get(), zero));
+    // A NULL entropy is allowed (the system provides it), a NULL output not.
+    EXPECT_EQ(1, qorvex_bip39_generate(nullptr, 16, nullptr, buf, &len));
+    EXPECT_EQ(1, qorvex_bip39_generate(ctx_.get(), 16, nullptr, nullptr, &len));
+    EXPECT_EQ(1, qorvex_bip39_generate(ctx_.get(), 3, zero, buf, nullptr));
+    EXPECT_EQ(1, qorvex_bip39_to_entropy(ctx_.get(), nullptr, e, &len));
+    EXPECT_EQ(1, qorvex_bip39_to_entropy(ctx_.get(), kAbandonAbout.c_str(), nullptr, &len));
+    EXPECT_EQ(1, qorvex_bip39_to_entropy(ctx_.get(), kAbandonAbout.c_str(), e, nullptr));
+    EXPECT_EQ(1, qorvex_bip39_to_seed(nullptr, kAbandonAbout.c_str(), nullptr, e));
+    // The length check of bip85_entropy comes after the pointers.
+    EXPECT_EQ(1, qorvex_bip85_entropy(ctx_.get(), nullptr, "m/0'", e, 0));
+    EXPECT_EQ(1, qorvex_bip85_entropy(ctx_.get(), &root, nullptr, e, 32));
+    EXPECT_EQ(1, qorvex_bip85_entropy(ctx_.get(), &root, "m/0'", nullptr, 32));
+    EXPECT_EQ(1, qorvex_bip85_bip39(ctx_.get(), nullptr, 12, 0, 0, buf, &len));
+    EXPECT_EQ(1, qorvex_bip85_bip39(ctx_.get(), &root, 15, 0, 0, nullptr, &len));
+    EXPECT_EQ(1, qorvex_bip85_bip39(ctx_.get(), &root, 12, 0, 0, buf, nullptr));
+    EXPECT_EQ(QORVEX_ERR_BAD_KEY, qorvex_last_error(ctx_.get()));
+    EXPECT_STREQ("privkey is zero or >= n", qorvex_last_error_msg(ctx_.get()));
+}
+
 }  // namespace
 }  // namespace qorvex::test
