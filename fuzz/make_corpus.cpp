@@ -391,6 +391,95 @@ void make_taproot(Corpus& corpus) {
     t.add("key-n", cat({byte(1), kOrder, byte(0), kZero32}));
 }
 
+// --- Wallet formats ---
+
+std::string wif_of(const Bytes& key, int compressed, int network) {
+    char text[QORVEX_WIF_MAX_SIZE];
+    size_t len = sizeof text;
+    if (qorvex_wif_encode(ctx(), key.data(), compressed, network, text, &len) != QORVEX_OK) std::abort();
+    return std::string(text, len);
+}
+
+void make_wif(Corpus& corpus) {
+    Target t(corpus, "wif");
+    size_t i = 0;
+    for (const auto& c : rfc6979_cases()) {
+        const int compressed = static_cast<int>(i & 1), network = static_cast<int>((i >> 1) & 1);
+        t.add("text", cat({byte(0), text(wif_of(c.key, compressed, network))}));
+        t.add("encode", cat({byte(1), c.key, byte(static_cast<uint8_t>(compressed)), byte(static_cast<uint8_t>(network))}));
+        t.add("tampered", cat({byte(2), c.key, byte(1), byte(0), byte(static_cast<uint8_t>(i * 7)), byte(0x01)}));
+        ++i;
+    }
+    const auto bip85 = load_json_vectors("bip85/bip85_vectors.json");
+    for (const auto& c : bip85["cases"].array())
+        if (c.has("derived_wif")) t.add("bip85-wif", cat({byte(0), text(c["derived_wif"].str())}));
+    t.add("key-n", cat({byte(0), text("L5oLkpV3aqBjhki6LmvChTCV6odsp4SXM6FfU2Gppt5kFqRzExJJ")}));
+    t.add("encode-key-n", cat({byte(1), kOrder, byte(1), byte(0)}));
+    t.add("encode-bad-network", cat({byte(1), kOrderMinus1, byte(1), byte(0xFF)}));
+    t.add("address", cat({byte(0), text("1BgGZ9tcN4rm9KBzDn7KprQz87SZ26SAMH")}));
+}
+
+void make_bip32_text(Corpus& corpus) {
+    Target t(corpus, "bip32_text");
+    const auto doc = load_json_vectors("bip32/bip32_vectors.json");
+    for (const auto& v : doc["valid"].array()) {
+        const Bytes seed = from_hex(v["seed"].str());
+        for (const auto& ch : v["chains"].array()) {
+            t.add("xprv", cat({byte(0), text(ch["ext_prv"].str())}));
+            t.add("xpub", cat({byte(0), text(ch["ext_pub"].str())}));
+            t.add("seed-and-path", cat({byte(1), byte(static_cast<uint8_t>(seed.size() - 16)), seed, text(ch["chain"].str())}));
+            qorvex_bip32_key k;
+            if (qorvex_bip32_from_base58(ctx(), ch["ext_pub"].str().c_str(), &k) != QORVEX_OK) std::abort();
+            t.add("xpub-record", cat({byte(2), Bytes(k.data, k.data + 82), Bytes{0, 0, 0, 5}}));
+            if (qorvex_bip32_from_base58(ctx(), ch["ext_prv"].str().c_str(), &k) != QORVEX_OK) std::abort();
+            t.add("xprv-record", cat({byte(2), Bytes(k.data, k.data + 82), Bytes{0x80, 0, 0, 1}}));
+        }
+    }
+    for (const auto& v : doc["invalid"].array()) t.add("invalid", cat({byte(0), text(v["ext_key"].str())}));
+    const Bytes seed16(16, 0x42);
+    for (const char* path : {"m", "m/0'/1h/2H/3", "m/2147483647'", "m/2147483648", "m//0", "m/0/", "M/0", "m/007"})
+        t.add("path", cat({byte(1), byte(0), seed16, text(path)}));
+}
+
+void make_mnemonic(Corpus& corpus) {
+    Target t(corpus, "mnemonic");
+    const auto doc = load_json_vectors("bip39/vectors.json");
+    size_t i = 0;
+    for (const auto& v : doc["english"].array()) {
+        const std::string m = v[1].str();
+        t.add("english", cat({byte(i % 8 == 0 ? 0x80 : 0), text(m)}));
+        const Bytes e = from_hex(v[0].str());
+        t.add("entropy", cat({byte(1), byte(static_cast<uint8_t>((e.size() - 16) / 4)), e, byte(static_cast<uint8_t>(i * 9)), byte(0x20)}));
+        ++i;
+    }
+    const std::string m = doc["english"][0][1].str();
+    t.add("spaced", cat({byte(0), text("\t  " + m + " \n")}));
+    t.add("upper", cat({byte(0), text("ABANDON" + m.substr(7))}));
+    t.add("thirteen", cat({byte(0), text(m + " abandon")}));
+    t.add("japanese", cat({byte(0), text(doc["japanese"][0][1].str())}));
+    const auto bip85 = load_json_vectors("bip85/bip85_vectors.json");
+    for (const auto& c : bip85["cases"].array())
+        if (c.has("derived_bip39_mnemonic")) t.add("bip85", cat({byte(0), text(c["derived_bip39_mnemonic"].str())}));
+}
+
+void make_segwit(Corpus& corpus) {
+    Target t(corpus, "segwit");
+    const auto doc = load_json_vectors("bech32/bech32_vectors.json");
+    for (const char* list : {"segwit_addresses_bip173_valid", "segwit_addresses_bip350_valid"})
+        for (const auto& v : doc[list].array()) t.add("script", cat({byte(0), from_hex(v["scriptPubKey"].str())}));
+    t.add("p2pkh-script", cat({byte(0), from_hex("76a914751e76e8199196d454941c45d1b3a323f1433bd688ac")}));
+    t.add("op-0x50", cat({byte(0), from_hex("5002751e")}));
+    t.add("push-1", cat({byte(0), from_hex("0001aa")}));
+    t.add("empty-script", byte(0));
+    const Bytes g = from_hex(doc["bip173_examples"]["public_key"].str());
+    for (const uint8_t net : {0, 1, 2}) t.add("key", cat({byte(1), g, byte(net)}));
+    for (const auto& c : rfc6979_cases()) t.add("key", cat({byte(1), pubkey33(c.key), byte(0)}));
+    t.add("key-uncompressed-prefix", cat({byte(1), byte(4), Bytes(g.begin() + 1, g.end()), byte(0)}));
+    for (const auto& r : bip340_rows())
+        if (r.pub.size() == 32) t.add("xonly", cat({byte(2), r.pub, byte(static_cast<uint8_t>(r.index.size() & 1))}));
+    t.add("xonly-zero", cat({byte(2), kZero32, byte(0)}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -406,6 +495,10 @@ Corpus make_all() {
     make_bip144(c);
     make_tx_sighash(c);
     make_taproot(c);
+    make_wif(c);
+    make_bip32_text(c);
+    make_mnemonic(c);
+    make_segwit(c);
     return c;
 }
 

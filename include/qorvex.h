@@ -489,6 +489,239 @@ QORVEX_API int qorvex_taproot_tweak_seckey(qorvex_ctx *ctx, const uint8_t *secke
 QORVEX_API int qorvex_taproot_verify(qorvex_ctx *ctx, const uint8_t *output_xonly32, int parity,
                                      const uint8_t *internal_xonly32, const uint8_t *merkle_root,
                                      size_t merkle_root_len);
+/* Bitcoin: addresses, WIF and segwit output scripts                        */
+/*                                                                          */
+/* Address and WIF encoders write NUL-terminated text: *len holds the       */
+/* capacity on entry; a text of length L is written (L + 1 bytes) only when */
+/* L < capacity, and then *len receives L. On any failure neither the       */
+/* buffer nor *len changes. The network is 0 (mainnet) or 1 (testnet, which */
+/* also serves signet and regtest), compared as unsigned: -1 is refused.     */
+
+#define QORVEX_NETWORK_MAINNET          0
+#define QORVEX_NETWORK_TESTNET          1
+#define QORVEX_KEY_HASH_SIZE            20  /* Hash160 of a key or script */
+#define QORVEX_ADDRESS_MAX_SIZE         63  /* longest address (P2TR, 62 characters) and its NUL */
+#define QORVEX_WIF_MAX_SIZE             53  /* 52 characters (51 uncompressed) and the NUL */
+#define QORVEX_SEGWIT_PROGRAM_MAX_SIZE  40
+#define QORVEX_P2WPKH_SPK_SIZE          22
+#define QORVEX_P2WSH_SPK_SIZE           34
+#define QORVEX_P2TR_SPK_SIZE            34
+
+/* P2PKH address: Base58Check(0x00 or 0x6F || Hash160(pub33)).
+ * Codes: 5 "invalid network" (checked first); 3 "invalid pubkey" (not a
+ * 33-byte compressed key on the curve; an 04 prefix included); 9 "P2PKH
+ * generation failed"; 10 "P2PKH buffer too small". */
+QORVEX_API int qorvex_addr_p2pkh(qorvex_ctx *ctx, const uint8_t *pub33, int network, char *addr_out,
+                                 size_t *addr_len);
+
+/* P2SH address of a redeem script: Base58Check(0x05 or 0xC4 ||
+ * Hash160(script)); a script of length 0 is accepted. No context: returns 1
+ * for a NULL script, addr_out or addr_len, 5 for a network above 1, 9 when
+ * the encoding fails, 10 for a short buffer; no message is stored. */
+QORVEX_API int qorvex_addr_p2sh(const uint8_t *script, size_t script_len, int network, char *addr_out,
+                                size_t *addr_len);
+
+/* P2SH-P2WPKH address: the P2SH address of the redeem script
+ * 0x00 0x14 || Hash160(pub33). Codes: 5 "invalid network"; 3 "invalid
+ * pubkey"; 9 "P2SH-P2WPKH generation failed"; 10 "P2SH-P2WPKH buffer too
+ * small". */
+QORVEX_API int qorvex_addr_p2sh_p2wpkh(qorvex_ctx *ctx, const uint8_t *pub33, int network, char *addr_out,
+                                       size_t *addr_len);
+
+/* P2WPKH address: Bech32 segwit address ("bc"/"tb"), version 0, program
+ * Hash160(pub33). Codes: 5 "invalid network"; 3 "invalid pubkey"; 9 "P2WPKH
+ * generation failed"; 10 "P2WPKH buffer too small". */
+QORVEX_API int qorvex_addr_p2wpkh(qorvex_ctx *ctx, const uint8_t *pub33, int network, char *addr_out,
+                                  size_t *addr_len);
+
+/* P2TR address: Bech32m segwit address, version 1, program the 32-byte
+ * x-only output key as given (no tweak is applied, and any non-zero 32
+ * bytes are accepted). Codes: 5 "invalid network"; 3 "zero x-only key";
+ * 9 "P2TR generation failed"; 10 "P2TR buffer too small". */
+QORVEX_API int qorvex_addr_p2tr(qorvex_ctx *ctx, const uint8_t *xonly32, int network, char *addr_out,
+                                size_t *addr_len);
+
+/* WIF text of a private key: Base58Check(0x80 or 0xEF || key || 0x01 when
+ * compressed is non-zero). Codes: 5 "invalid network"; 2 "privkey is zero
+ * or >= n"; 9 "WIF encode failed"; 10 "WIF buffer too small". */
+QORVEX_API int qorvex_wif_encode(qorvex_ctx *ctx, const uint8_t *seckey32, int compressed, int network,
+                                 char *wif_out, size_t *wif_len);
+
+/* Reads a WIF string: the key, *compressed_out (1 when the payload ends in
+ * 0x01, 0 for the 33-byte form) and *network_out (0 for the 0x80 version
+ * byte, 1 for 0xEF). Codes: 5 "invalid WIF string" for any failure: a
+ * character outside Base58, the checksum, the version byte, the length, the
+ * compression byte, or a key that is zero or not below n (no reduction
+ * modulo n). The outputs are written only on success. */
+QORVEX_API int qorvex_wif_decode(qorvex_ctx *ctx, const char *wif, uint8_t *seckey32_out, int *compressed_out,
+                                 int *network_out);
+
+/* 1 when the script is a witness program: 4 to 42 bytes, a version opcode
+ * (0x00, or 0x51 to 0x60 for versions 1 to 16), then one push of 2 to 40
+ * bytes that ends the script; else 0 (also for a NULL script). No context,
+ * no error. */
+QORVEX_API int qorvex_segwit_is_witness_program(const uint8_t *script, size_t script_len);
+
+/* The version (0 to 16) and program of a witness program; program_out needs
+ * QORVEX_SEGWIT_PROGRAM_MAX_SIZE bytes (its capacity is not passed) and
+ * *program_len_out receives the program's length. No context: returns 1 for
+ * a NULL pointer; 5 when the script is not a witness program, after writing
+ * -1 to *version_out and 0 to *program_len_out. */
+QORVEX_API int qorvex_segwit_parse_program(const uint8_t *script, size_t script_len, int *version_out,
+                                           uint8_t *program_out, size_t *program_len_out);
+
+/* The P2WPKH scriptPubKey 0x00 0x14 || hash20. No context: 1 for NULL. */
+QORVEX_API int qorvex_segwit_p2wpkh_spk(const uint8_t *hash20, uint8_t *spk22_out);
+
+/* The P2WSH scriptPubKey 0x00 0x20 || hash32. No context: 1 for NULL. */
+QORVEX_API int qorvex_segwit_p2wsh_spk(const uint8_t *hash32, uint8_t *spk34_out);
+
+/* The P2TR scriptPubKey 0x51 0x20 || xonly32 (the output key as given). No
+ * context: 1 for NULL. */
+QORVEX_API int qorvex_segwit_p2tr_spk(const uint8_t *xonly32, uint8_t *spk34_out);
+
+/* SHA-256 of a witness script (the P2WSH program). script may be NULL when
+ * script_len is 0. No context: 1 for a NULL pointer. */
+QORVEX_API int qorvex_segwit_witness_script_hash(const uint8_t *script, size_t script_len, uint8_t *hash32_out);
+
+/* ------------------------------------------------------------------------ */
+/* BIP-32 hierarchical deterministic keys                                   */
+
+#define QORVEX_BIP32_KEY_SIZE          82  /* the qorvex_bip32_key record */
+#define QORVEX_BIP32_SERIALIZED_SIZE   78  /* BIP-32's serialization inside it */
+#define QORVEX_BIP32_TEXT_SIZE        112  /* xprv/xpub text: 111 characters and the NUL */
+#define QORVEX_BIP32_SEED_MIN_SIZE     16
+#define QORVEX_BIP32_SEED_MAX_SIZE     64
+#define QORVEX_BIP32_HARDENED  0x80000000u /* child numbers from here on are hardened */
+
+/* An extended key: BIP-32's 78-byte serialization, then a kind byte and
+ * three reserved bytes. Numbers are big-endian.
+ *   offset size
+ *      0    4  version: 0x0488ADE4 private (xprv), 0x0488B21E public (xpub)
+ *      4    1  depth (0 for a master key)
+ *      5    4  parent fingerprint (first 4 bytes of Hash160 of the parent's
+ *              compressed public key; 0 for a master key)
+ *      9    4  child number (bit 31 set = hardened)
+ *     13   32  chain code
+ *     45   33  key data: 0x00 and the 32-byte private key, or the
+ *              compressed public key
+ *     78    1  kind: 1 private, 0 public
+ *     79    3  reserved, zero
+ * Only the mainnet versions are accepted and produced (testnet tprv/tpub
+ * are refused). A private record holds the key and chain code: wipe it
+ * after use.
+ *
+ * Every function taking a record checks it first, in this order: 5
+ * "invalid BIP-32 key kind" (kind >= 2); 5 "invalid BIP-32 reserved bytes";
+ * 5 "invalid BIP-32 version" (not the version of the kind); for a private
+ * key 5 "invalid BIP-32 private marker" (key data not starting with 0x00)
+ * and 2 "invalid BIP-32 private key" (zero or >= n); for a public key 3
+ * "invalid BIP-32 public key prefix" (not 02/03) and 3 "invalid BIP-32
+ * public key" (not on the curve). Output records are written only on
+ * success and may be the input record. */
+typedef struct qorvex_bip32_key {
+    uint8_t data[QORVEX_BIP32_KEY_SIZE];
+} qorvex_bip32_key;
+
+/* The master key of a seed: HMAC-SHA512("Bitcoin seed", seed).
+ * Codes: 5 "seed must be 16-64 bytes"; 9 "BIP-32 master key failed" (the
+ * left half is not a valid key). */
+QORVEX_API int qorvex_bip32_master(qorvex_ctx *ctx, const uint8_t *seed, size_t seed_len,
+                                   qorvex_bip32_key *key_out);
+
+/* The child at index (hardened from QORVEX_BIP32_HARDENED) of a private or
+ * public parent. Codes: the record checks; 9 "BIP-32 derivation failed" (a
+ * hardened index below a public key, a parent at depth 255, or an invalid
+ * derived key). */
+QORVEX_API int qorvex_bip32_derive(qorvex_ctx *ctx, const qorvex_bip32_key *parent, uint32_t index,
+                                   qorvex_bip32_key *child_out);
+
+/* The key at the end of a path: "m", then steps "/" + a decimal index up to
+ * 2147483647 (leading zeros allowed) + an optional hardened marker ', h or
+ * H, e.g. "m/84'/0'/0'/0/0". "m" alone gives the parent unchanged.
+ * Codes: the record checks; 5 "invalid BIP-32 path" for any other text (no
+ * trailing '/', empty step, white space or upper-case "M") or any failing
+ * step. */
+QORVEX_API int qorvex_bip32_derive_path(qorvex_ctx *ctx, const qorvex_bip32_key *parent, const char *path,
+                                        qorvex_bip32_key *key_out);
+
+/* The 32-byte private key of a private record. Codes: 2 "key is public, not
+ * private" (kind 0, tested before the record checks); the record checks. */
+QORVEX_API int qorvex_bip32_privkey(qorvex_ctx *ctx, const qorvex_bip32_key *key, uint8_t *seckey32_out);
+
+/* The compressed public key of a record. Codes: the record checks; 3
+ * "invalid BIP-32 public key". */
+QORVEX_API int qorvex_bip32_pubkey(qorvex_ctx *ctx, const qorvex_bip32_key *key, uint8_t *pub33_out);
+
+/* The xprv/xpub text (Base58Check of the 78 bytes, 111 characters) of a
+ * record; *out_len holds the capacity (QORVEX_BIP32_TEXT_SIZE suffices) and
+ * receives the length, as for the address encoders. Codes: the record
+ * checks; 10 "extended key buffer too small". */
+QORVEX_API int qorvex_bip32_to_base58(qorvex_ctx *ctx, const qorvex_bip32_key *key, char *out, size_t *out_len);
+
+/* Reads xprv/xpub text into a record. Codes: 5 "invalid extended key text"
+ * (not Base58Check, a payload other than 78 bytes, or a depth-0 key with a
+ * non-zero parent fingerprint or child number); then the record checks,
+ * with kind 0 for the xpub version and 1 for any other (so a testnet or
+ * unknown version gives 5 "invalid BIP-32 version"). */
+QORVEX_API int qorvex_bip32_from_base58(qorvex_ctx *ctx, const char *text, qorvex_bip32_key *key_out);
+
+/* ------------------------------------------------------------------------ */
+/* BIP-39 mnemonics (English) and BIP-85                                     */
+
+#define QORVEX_BIP39_SEED_SIZE          64
+#define QORVEX_BIP39_ENTROPY_MAX_SIZE   32
+#define QORVEX_BIP39_MNEMONIC_MAX_SIZE 216  /* 24 words of up to 8 letters, 23 spaces, the NUL */
+#define QORVEX_BIP85_ENTROPY_MAX_SIZE   32
+
+/* The mnemonic of entropy_len bytes (16, 20, 24, 28 or 32: 12 to 24 words),
+ * words joined by single spaces; with a NULL entropy the bytes come from
+ * the operating system (a failing source aborts the process). *mnemonic_len
+ * as for the address encoders (QORVEX_BIP39_MNEMONIC_MAX_SIZE suffices).
+ * Codes: 5 "entropy must be 16/20/24/28/32"; 9 "BIP-39 generation failed";
+ * 10 "mnemonic buffer too small". */
+QORVEX_API int qorvex_bip39_generate(qorvex_ctx *ctx, size_t entropy_len, const uint8_t *entropy,
+                                     char *mnemonic_out, size_t *mnemonic_len);
+
+/* 0 for a valid mnemonic: 12, 15, 18, 21 or 24 words of the English list
+ * (lower case), separated and surrounded by any white space (space, tab,
+ * LF, VT, FF, CR), with a matching checksum; else 5. The context is only
+ * checked for NULL: no code or message is stored. */
+QORVEX_API int qorvex_bip39_validate(qorvex_ctx *ctx, const char *mnemonic);
+
+/* The entropy of a valid mnemonic; *entropy_len holds the capacity and
+ * receives the length (16 to 32). Codes: 5 "invalid mnemonic"; 10 "entropy
+ * buffer too small". */
+QORVEX_API int qorvex_bip39_to_entropy(qorvex_ctx *ctx, const char *mnemonic, uint8_t *entropy_out,
+                                       size_t *entropy_len);
+
+/* The 64-byte seed: PBKDF2-HMAC-SHA512 (2048 rounds) of the NFKD form of
+ * the mnemonic exactly as given (white space included) with the salt
+ * "mnemonic" || NFKD(passphrase). A NULL passphrase is the empty one; a
+ * passphrase that is not valid UTF-8 is used byte for byte. The seed is
+ * zeroed once the pointers are checked. Codes: 5 "invalid mnemonic" (the
+ * checks of qorvex_bip39_validate); 9 "allocation failed". */
+QORVEX_API int qorvex_bip39_to_seed(qorvex_ctx *ctx, const char *mnemonic, const char *passphrase,
+                                    uint8_t *seed64_out);
+
+/* BIP-85 entropy: the first out_len bytes of HMAC-SHA512("bip-entropy-from-k",
+ * k) for the private key k at path (the whole path, in the syntax of
+ * qorvex_bip32_derive_path) below a private record. Codes: 5 "entropy_len
+ * must be 1-32" (checked before anything else); 2 "BIP-85 requires xprv
+ * (private key)" (kind 0, before the record checks); the record checks;
+ * 5 "BIP-85 path derivation failed". */
+QORVEX_API int qorvex_bip85_entropy(qorvex_ctx *ctx, const qorvex_bip32_key *key, const char *path,
+                                    uint8_t *out, size_t out_len);
+
+/* The BIP-85 BIP-39 child mnemonic of words (12, 18 or 24) words at
+ * m/83696968'/39'/0'/words'/index'. *mnemonic_len as for
+ * qorvex_bip39_generate. Codes: 5 "words must be 12, 18, or 24"; 5 "only
+ * language_index=0 (English) supported"; those of qorvex_bip85_entropy (an
+ * index of 2^31 or more gives 5 "BIP-85 path derivation failed"); 9 "BIP-85
+ * BIP-39 mnemonic generation failed"; 10 "mnemonic buffer too small". */
+QORVEX_API int qorvex_bip85_bip39(qorvex_ctx *ctx, const qorvex_bip32_key *key, uint32_t words,
+                                  int language_index, uint32_t index, char *mnemonic_out,
+                                  size_t *mnemonic_len);
 
 #ifdef __cplusplus
 }

@@ -45,14 +45,24 @@ int set_error(qorvex_ctx* ctx, ErrorCode code, const char* message) {
 int set_error(qorvex_ctx* ctx, ErrorCode code) { return set_error(ctx, code, code_text(static_cast<int>(code))); }
 
 int write_out(qorvex_ctx* ctx, uint8_t* buf, size_t* size_inout, const uint8_t* bytes, size_t len) {
-    if (*size_inout < len) return set_error(ctx, ErrorCode::BufTooSmall, kBufferTooSmall);
+    return write_out(ctx, buf, size_inout, bytes, len, kBufferTooSmall);
+}
+
+int write_out(qorvex_ctx* ctx, uint8_t* buf, size_t* size_inout, const uint8_t* bytes, size_t len,
+              const char* too_small) {
+    if (*size_inout < len) return set_error(ctx, ErrorCode::BufTooSmall, too_small);
     if (len != 0) std::memcpy(buf, bytes, len);
     *size_inout = len;
     return QORVEX_OK;
 }
 
 int write_text_out(qorvex_ctx* ctx, char* buf, size_t* size_inout, const char* text, size_t len) {
-    if (*size_inout <= len) return set_error(ctx, ErrorCode::BufTooSmall, kBufferTooSmall);
+    return write_text_out(ctx, buf, size_inout, text, len, kBufferTooSmall);
+}
+
+int write_text_out(qorvex_ctx* ctx, char* buf, size_t* size_inout, const char* text, size_t len,
+                   const char* too_small) {
+    if (*size_inout <= len) return set_error(ctx, ErrorCode::BufTooSmall, too_small);
     if (len != 0) std::memcpy(buf, text, len);
     buf[len] = '\0';
     *size_inout = len;

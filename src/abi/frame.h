@@ -81,4 +81,10 @@ int write_out(qorvex_ctx* ctx, uint8_t* buf, size_t* size_inout, const uint8_t* 
 // without it.
 int write_text_out(qorvex_ctx* ctx, char* buf, size_t* size_inout, const char* text, size_t len);
 
+// The same two with the family's own message for code 10.
+int write_out(qorvex_ctx* ctx, uint8_t* buf, size_t* size_inout, const uint8_t* bytes, size_t len,
+              const char* too_small);
+int write_text_out(qorvex_ctx* ctx, char* buf, size_t* size_inout, const char* text, size_t len,
+                   const char* too_small);
+
 }  // namespace qorvex::abi

@@ -11,6 +11,15 @@ namespace qorvex {
 
 namespace {
 
+// The rounds are inlined into the compression, so that the eight working
+// variables stay in registers instead of passing through memory by
+// reference on every call.
+#if defined(__GNUC__) || defined(__clang__)
+#define QORVEX_SHA512_INLINE inline __attribute__((always_inline))
+#else
+#define QORVEX_SHA512_INLINE inline
+#endif
+
 // The first 64 bits of the fractional parts of the cube roots of the first
 // 80 primes.
 constexpr uint64_t kRoundConstants[80] = {
@@ -42,34 +51,39 @@ inline uint64_t big_sigma1(uint64_t x) { return rotr(x, 14) ^ rotr(x, 18) ^ rotr
 inline uint64_t small_sigma0(uint64_t x) { return rotr(x, 1) ^ rotr(x, 8) ^ (x >> 7); }
 inline uint64_t small_sigma1(uint64_t x) { return rotr(x, 19) ^ rotr(x, 61) ^ (x >> 6); }
 inline uint64_t choose(uint64_t x, uint64_t y, uint64_t z) { return z ^ (x & (y ^ z)); }
-inline uint64_t majority(uint64_t x, uint64_t y, uint64_t z) { return (x & y) | (z & (x | y)); }
-
-// One round; the caller renames the working variables instead of moving them.
-inline void step(uint64_t a, uint64_t b, uint64_t c, uint64_t& d, uint64_t e, uint64_t f, uint64_t g,
+// One round; the caller renames the working variables instead of moving
+// them. The majority is b ^ ((a ^ b) & (b ^ c)), and this round's a ^ b is
+// the next round's b ^ c, carried in bc. h + K + W does not wait for e.
+QORVEX_SHA512_INLINE void step(uint64_t a, uint64_t b, uint64_t& bc, uint64_t& d, uint64_t e, uint64_t f, uint64_t g,
                  uint64_t& h, uint64_t k_plus_w) {
-    const uint64_t t1 = h + big_sigma1(e) + choose(e, f, g) + k_plus_w;
-    const uint64_t t2 = big_sigma0(a) + majority(a, b, c);
+    const uint64_t t1 = (h + k_plus_w) + choose(e, f, g) + big_sigma1(e);
+    const uint64_t ab = a ^ b;
+    const uint64_t t2 = big_sigma0(a) + (b ^ (ab & bc));
+    bc = ab;
     d += t1;
     h = t1 + t2;
 }
 
-inline void sixteen_rounds(uint64_t& a, uint64_t& b, uint64_t& c, uint64_t& d, uint64_t& e, uint64_t& f,
-                           uint64_t& g, uint64_t& h, const uint64_t w[16], const uint64_t* k) {
+QORVEX_SHA512_INLINE void sixteen_rounds(uint64_t& a, uint64_t& b, uint64_t& c, uint64_t& d, uint64_t& e, uint64_t& f,
+                           uint64_t& g, uint64_t& h, uint64_t& bc, const uint64_t w[16], const uint64_t* k) {
     for (int i = 0; i < 16; i += 8) {
-        step(a, b, c, d, e, f, g, h, k[i + 0] + w[i + 0]);
-        step(h, a, b, c, d, e, f, g, k[i + 1] + w[i + 1]);
-        step(g, h, a, b, c, d, e, f, k[i + 2] + w[i + 2]);
-        step(f, g, h, a, b, c, d, e, k[i + 3] + w[i + 3]);
-        step(e, f, g, h, a, b, c, d, k[i + 4] + w[i + 4]);
-        step(d, e, f, g, h, a, b, c, k[i + 5] + w[i + 5]);
-        step(c, d, e, f, g, h, a, b, k[i + 6] + w[i + 6]);
-        step(b, c, d, e, f, g, h, a, k[i + 7] + w[i + 7]);
+        step(a, b, bc, d, e, f, g, h, k[i + 0] + w[i + 0]);
+        step(h, a, bc, c, d, e, f, g, k[i + 1] + w[i + 1]);
+        step(g, h, bc, b, c, d, e, f, k[i + 2] + w[i + 2]);
+        step(f, g, bc, a, b, c, d, e, k[i + 3] + w[i + 3]);
+        step(e, f, bc, h, a, b, c, d, k[i + 4] + w[i + 4]);
+        step(d, e, bc, g, h, a, b, c, k[i + 5] + w[i + 5]);
+        step(c, d, bc, f, g, h, a, b, k[i + 6] + w[i + 6]);
+        step(b, c, bc, e, f, g, h, a, k[i + 7] + w[i + 7]);
     }
 }
 
 // The next sixteen schedule words, in place (word t reads t-2, t-7, t-15
 // and t-16, each already of the right generation when read).
-inline void expand(uint64_t w[16]) {
+QORVEX_SHA512_INLINE void expand(uint64_t w[16]) {
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC unroll 16
+#endif
     for (int i = 0; i < 16; ++i) {
         w[i] += small_sigma1(w[(i + 14) & 15]) + w[(i + 9) & 15] + small_sigma0(w[(i + 1) & 15]);
     }
@@ -80,14 +94,18 @@ inline void expand(uint64_t w[16]) {
 void sha512_compress(uint64_t state[8], const uint8_t block[128]) {
     uint64_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = load_be64(block + 8 * i);
+    sha512_compress_words(state, w);
+}
 
+void sha512_compress_words(uint64_t state[8], uint64_t w[16]) {
     uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
     uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
+    uint64_t bc = b ^ c;
 
-    sixteen_rounds(a, b, c, d, e, f, g, h, w, kRoundConstants + 0);
+    sixteen_rounds(a, b, c, d, e, f, g, h, bc, w, kRoundConstants + 0);
     for (int j = 16; j < 80; j += 16) {
         expand(w);
-        sixteen_rounds(a, b, c, d, e, f, g, h, w, kRoundConstants + j);
+        sixteen_rounds(a, b, c, d, e, f, g, h, bc, w, kRoundConstants + j);
     }
 
     state[0] += a;

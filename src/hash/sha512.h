@@ -33,4 +33,9 @@ void sha512(const uint8_t* data, size_t len, uint8_t out64[64]);
 // One compression of a 128-byte block.
 void sha512_compress(uint64_t state[8], const uint8_t block[128]);
 
+// One compression of a block given as its sixteen big-endian words, for
+// callers that keep their data in words (PBKDF2's iterations). w serves as
+// the message schedule and is overwritten.
+void sha512_compress_words(uint64_t state[8], uint64_t w[16]);
+
 }  // namespace qorvex

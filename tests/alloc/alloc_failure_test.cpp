@@ -52,6 +52,8 @@ struct Inputs {
     Bytes eth_r = Bytes(32), eth_s = Bytes(32);
     uint64_t eth_v = 0;
     int recid = 0;
+    qorvex_bip32_key xprv{}, xpub{};
+    std::string mnemonic;
 
     Inputs() {
         if (qorvex_ctx_create(&ctx) != QORVEX_OK) std::abort();
@@ -61,6 +63,17 @@ struct Inputs {
         qorvex_ecdsa_sig_compact_to_opaque(ctx, ecdsa_sig.data(), opaque.data());
         qorvex_schnorr_sign(ctx, msg.data(), key.data(), aux.data(), schnorr_sig.data());
         qorvex_eth_sign(ctx, msg.data(), key.data(), eth_r.data(), eth_s.data(), &eth_v, 1);
+        // A master key and its xpub record (the layout of qorvex.h).
+        qorvex_bip32_master(ctx, key.data(), 32, &xprv);
+        xpub = xprv;
+        const uint8_t version[4] = {0x04, 0x88, 0xB2, 0x1E};
+        std::memcpy(xpub.data, version, 4);
+        qorvex_bip32_pubkey(ctx, &xprv, xpub.data + 45);
+        xpub.data[78] = 0;
+        char m[QORVEX_BIP39_MNEMONIC_MAX_SIZE];
+        size_t len = sizeof m;
+        qorvex_bip39_generate(ctx, 16, key.data(), m, &len);
+        mnemonic.assign(m, len);
     }
 };
 
@@ -178,6 +191,20 @@ std::vector<AllocCase> table_cases() {
              const int rc = qorvex_taproot_output_key(c, in.xonly.data(), nullptr, q, &parity);
              if (rc != QORVEX_OK) return rc;
              return qorvex_taproot_verify(c, q, parity, in.xonly.data(), nullptr, 0);
+         }},
+        // Public derivation takes k*G from the tables.
+        {"qorvex_bip32_derive (xpub)", QORVEX_BIP32_KEY_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_bip32_derive(c, &in.xpub, 7, reinterpret_cast<qorvex_bip32_key*>(out));
+         }},
+        {"qorvex_bip32_derive_path (xpub)", QORVEX_BIP32_KEY_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_bip32_derive_path(c, &in.xpub, "m/0/1", reinterpret_cast<qorvex_bip32_key*>(out));
+         }},
+        // Copies of the mnemonic and passphrase, their NFKD forms, the salt.
+        {"qorvex_bip39_to_seed", QORVEX_BIP39_SEED_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_bip39_to_seed(c, in.mnemonic.c_str(), "caf\xc3\xa9 passphrase", out);
          }},
     };
 }
@@ -472,6 +499,72 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
         {"qorvex_sha512", [&] { uint8_t o[64]; return qorvex_sha512(in.msg.data(), 32, o); }},
         {"qorvex_hash160", [&] { uint8_t o[20]; return qorvex_hash160(in.msg.data(), 32, o); }},
         {"qorvex_keccak256", [&] { uint8_t o[32]; return qorvex_keccak256(in.msg.data(), 32, o); }},
+        // Addresses, WIF and segwit scripts.
+        {"qorvex_addr_p2pkh, _p2sh_p2wpkh, _p2wpkh, _p2tr", [&] {
+             char a[QORVEX_ADDRESS_MAX_SIZE];
+             size_t l1 = sizeof a, l2 = sizeof a, l3 = sizeof a, l4 = sizeof a;
+             return qorvex_addr_p2pkh(c, in.pub33.data(), 0, a, &l1) |
+                    qorvex_addr_p2sh_p2wpkh(c, in.pub33.data(), 1, a, &l2) |
+                    qorvex_addr_p2wpkh(c, in.pub33.data(), 0, a, &l3) | qorvex_addr_p2tr(c, in.xonly.data(), 1, a, &l4);
+         }},
+        {"qorvex_addr_p2sh", [&] {
+             char a[QORVEX_ADDRESS_MAX_SIZE];
+             size_t len = sizeof a;
+             return qorvex_addr_p2sh(in.msg.data(), 32, 0, a, &len);
+         }},
+        {"qorvex_wif_encode and _decode", [&] {
+             char w[QORVEX_WIF_MAX_SIZE];
+             size_t len = sizeof w;
+             uint8_t k[32];
+             int comp, net;
+             const int rc = qorvex_wif_encode(c, in.key.data(), 1, 0, w, &len);
+             return rc | qorvex_wif_decode(c, w, k, &comp, &net);
+         }},
+        {"qorvex_segwit_*", [&] {
+             uint8_t spk[34], prog[40], h[32];
+             int v;
+             size_t len;
+             int rc = qorvex_segwit_p2wsh_spk(in.msg.data(), spk) | qorvex_segwit_p2tr_spk(in.xonly.data(), spk) |
+                      qorvex_segwit_p2wpkh_spk(in.msg.data(), spk) |
+                      qorvex_segwit_witness_script_hash(in.msg.data(), 32, h);
+             rc |= qorvex_segwit_parse_program(spk, 22, &v, prog, &len);
+             return rc | (qorvex_segwit_is_witness_program(spk, 22) - 1);
+         }},
+        // BIP-32 (the private side; public derivation is guarded), BIP-39
+        // without the seed, and BIP-85.
+        {"qorvex_bip32_master, _derive, _derive_path (xprv)", [&] {
+             qorvex_bip32_key k, child;
+             const int rc = qorvex_bip32_master(c, in.msg.data(), 32, &k);
+             return rc | qorvex_bip32_derive(c, &k, QORVEX_BIP32_HARDENED, &child) |
+                    qorvex_bip32_derive_path(c, &k, "m/84'/0'/0'/0/0", &child);
+         }},
+        {"qorvex_bip32_privkey, _pubkey", [&] {
+             uint8_t k[32], p[33];
+             return qorvex_bip32_privkey(c, &in.xprv, k) | qorvex_bip32_pubkey(c, &in.xpub, p);
+         }},
+        {"qorvex_bip32_to_base58 and _from_base58", [&] {
+             char t[QORVEX_BIP32_TEXT_SIZE];
+             size_t len = sizeof t;
+             qorvex_bip32_key k;
+             const int rc = qorvex_bip32_to_base58(c, &in.xprv, t, &len);
+             return rc | qorvex_bip32_from_base58(c, t, &k);
+         }},
+        {"qorvex_bip39_generate, _validate, _to_entropy", [&] {
+             char m[QORVEX_BIP39_MNEMONIC_MAX_SIZE];
+             size_t len = sizeof m, elen = 32;
+             uint8_t e[32];
+             int rc = qorvex_bip39_generate(c, 32, in.key.data(), m, &len);
+             len = sizeof m;
+             rc |= qorvex_bip39_generate(c, 16, nullptr, m, &len);
+             return rc | qorvex_bip39_validate(c, m) | qorvex_bip39_to_entropy(c, m, e, &elen);
+         }},
+        {"qorvex_bip85_entropy, _bip39", [&] {
+             uint8_t e[32];
+             char m[QORVEX_BIP39_MNEMONIC_MAX_SIZE];
+             size_t len = sizeof m;
+             const int rc = qorvex_bip85_entropy(c, &in.xprv, "m/83696968'/0'/0'", e, 32);
+             return rc | qorvex_bip85_bip39(c, &in.xprv, 24, 0, 1, m, &len);
+         }},
     };
     for (const auto& call : calls) {
         SCOPED_TRACE(call.name);

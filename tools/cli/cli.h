@@ -259,6 +259,35 @@ bool key_from_stdin(const Args& args);
 // A public key given as hex (33 or 65 bytes), checked and compressed.
 void parse_pubkey(Session& s, const char* hex, uint8_t out33[33], std::string_view what);
 
+// ---------------------------------------------------------------------------
+// Wallet texts: mnemonics, passphrases, seeds, WIF and xprv/xpub text. Every
+// secret is read from a file or stdin ("-") into a wiped buffer, never from
+// the command line.
+
+// The text of a file with the surrounding white space removed, and a NUL
+// after it, in out.data(). Throws a usage error when it cannot be read.
+void read_secret_text(const char* path, SecretBuffer& out, std::string_view what);
+// A mnemonic file: its words joined by single spaces (the sentence wallets
+// hash), NUL-terminated.
+void read_mnemonic_file(const char* path, SecretBuffer& out);
+// A passphrase file: its text as it stands, less one final line break.
+void read_passphrase_file(const char* path, SecretBuffer& out);
+// The extended key of --key-file PATH (xprv or xpub text) or --xpub TEXT.
+void read_extended_key(Session& s, const Args& args, qorvex_bip32_key& out);
+bool is_private(const qorvex_bip32_key& k);
+// The xpub record of a private record (a public record is copied).
+void neuter(Session& s, const qorvex_bip32_key& in, qorvex_bip32_key& out);
+// xprv/xpub text of a record.
+std::string extended_key_text(Session& s, const qorvex_bip32_key& k);
+// The first 4 bytes of Hash160 of the record's public key, in hex.
+std::string key_fingerprint(Session& s, const qorvex_bip32_key& k);
+// --out FILE, --force and --show-secret, for commands whose result is
+// secret; the help texts are string literals.
+std::vector<Option> secret_output_options(const char* out_help, const char* show_help);
+// Prints a result that may hold secrets: its text is built in one buffer
+// that is wiped after printing, and every string of the result is scrubbed.
+void emit_secret_result(Session& s, Json& result);
+
 // Concatenates option lists.
 std::vector<Option> join(std::vector<Option> a, const std::vector<Option>& b);
 

@@ -15,6 +15,10 @@ extern const Command hash_command;     // cmd_hash.cpp
 extern const Command eth_command;      // cmd_eth.cpp
 extern const Command tx_command;       // cmd_tx.cpp
 extern const Command taproot_command;  // cmd_taproot.cpp
+extern const Command mnemonic_command; // cmd_mnemonic.cpp
+extern const Command hd_command;       // cmd_hd.cpp
+extern const Command address_command;  // cmd_address.cpp
+extern const Command wif_command;      // cmd_wif.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
@@ -32,6 +36,10 @@ const std::vector<const Command*>& command_table() {
         &eth_command,
         &tx_command,
         &taproot_command,
+        &mnemonic_command,
+        &hd_command,
+        &address_command,
+        &wif_command,
         &demo_command,
         &selftest_command,
         &bench_command,

@@ -136,6 +136,29 @@ void step_ethereum(Demo& d, Step& st) {
     st.fields.set("same_address", true, "same address");
 }
 
+void step_wallet(Demo& d, Step& st) {
+    static const char kPath[] = "m/84'/0'/0'/0/0";
+    // Entropy from the demo phrase: every run shows the same mnemonic.
+    uint8_t entropy[32], seed[QORVEX_BIP39_SEED_SIZE], pub[33];
+    d.s.check(qorvex_sha256(bytes(kSeedPhrase), std::strlen(kSeedPhrase), entropy));
+    char mnemonic[QORVEX_BIP39_MNEMONIC_MAX_SIZE], addr[QORVEX_ADDRESS_MAX_SIZE];
+    size_t mlen = sizeof mnemonic, alen = sizeof addr;
+    d.s.check(qorvex_bip39_generate(d.s.ctx(), 16, entropy, mnemonic, &mlen));
+    d.s.check(qorvex_bip39_validate(d.s.ctx(), mnemonic));
+    d.s.check(qorvex_bip39_to_seed(d.s.ctx(), mnemonic, nullptr, seed));
+    qorvex_bip32_key master, child;
+    d.s.check(qorvex_bip32_master(d.s.ctx(), seed, sizeof seed, &master));
+    d.s.check(qorvex_bip32_derive_path(d.s.ctx(), &master, kPath, &child));
+    d.s.check(qorvex_bip32_pubkey(d.s.ctx(), &child, pub));
+    d.s.check(qorvex_addr_p2wpkh(d.s.ctx(), pub, QORVEX_NETWORK_MAINNET, addr, &alen));
+    st.fields.set("mnemonic", std::string(mnemonic, mlen));
+    st.fields.set("seed", to_hex(seed, sizeof seed), "BIP-39 seed");
+    st.fields.set("master_fingerprint", key_fingerprint(d.s, master), "master key");
+    st.fields.set("path", kPath);
+    st.fields.set("public_key", to_hex(pub, 33), "public key");
+    st.fields.set("address", std::string(addr, alen), "P2WPKH");
+}
+
 struct DemoStep {
     const char* title;
     const char* about;  // one or two sentences shown above the results
@@ -167,6 +190,10 @@ const DemoStep kSteps[] = {
      "An Ethereum address is the end of the Keccak-256 of the public key. Wallets\n"
      "sign the EIP-191 hash of a message; ecrecover finds the signer's address.",
      step_ethereum},
+    {"Wallet: mnemonic, seed and address",
+     "A BIP-39 mnemonic gives a 64-byte seed, the seed a BIP-32 master key, and the\n"
+     "key at m/84'/0'/0'/0/0 the first native segwit (BIP-84) receiving address.",
+     step_wallet},
 };
 
 // "label   value", long hex values broken over lines under the value column.
@@ -178,6 +205,25 @@ std::string render_step(const Json& fields) {
         std::string label = fields.label(i);
         label.resize(width, ' ');
         const std::string value = fields.value(i).scalar();
+        // Long text (a mnemonic) is broken between words.
+        if (value.size() > 72 && value.find(' ') != std::string::npos) {
+            std::string line;
+            bool first = true;
+            const auto flush = [&] {
+                out += std::string(4, ' ') + (first ? label : std::string(width, ' ')) + "  " + line + "\n";
+                first = false;
+                line.clear();
+            };
+            for (size_t p = 0; p < value.size();) {
+                const size_t e = std::min(value.find(' ', p), value.size());
+                const std::string word = value.substr(p, e - p);
+                if (!line.empty() && line.size() + 1 + word.size() > 72) flush();
+                line += (line.empty() ? "" : " ") + word;
+                p = e + 1;
+            }
+            flush();
+            continue;
+        }
         // Long values (signatures, uncompressed keys) on lines of equal length.
         const size_t lines = value.size() <= 72 ? 1 : (value.size() + 71) / 72;
         const size_t chunk = (value.size() + lines - 1) / lines;
@@ -232,8 +278,9 @@ extern const Command demo_command = {
     "demo",
     "Walks through what the library does, on fixed inputs, printing each step's\n"
     "inputs and results: the context and its self-test, keys from a fixed seed,\n"
-    "ECDSA signing, verification and key recovery, Schnorr signatures, and an\n"
-    "Ethereum address and signed message. Every run prints the same values.",
+    "ECDSA signing, verification and key recovery, Schnorr signatures, an\n"
+    "Ethereum address and signed message, and a wallet (mnemonic, seed, BIP-32\n"
+    "path and address). Every run prints the same values.",
     {},
     "  $ qorvex demo\n",
     run_demo,

@@ -1,0 +1,143 @@
+// Wallet texts shared by mnemonic, hd, address and wif: secret files read
+// into wiped buffers, extended keys, and results that carry secrets.
+#include <algorithm>
+#include <cstring>
+
+#include "cli.h"
+
+namespace qcli {
+
+namespace {
+
+bool is_blank(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Enough for any mnemonic, passphrase or key file: reading into it does not
+// reallocate, so no copy of the secret is left behind.
+constexpr size_t kTextRoom = 1 << 16;
+
+void read_into(const char* path, SecretBuffer& buf, std::string_view what) {
+    buf.data().reserve(kTextRoom);
+    read_file(path, buf.data());
+    if (buf.data().size() >= kTextRoom) {
+        buf.clear();
+        usage_error(std::string(what) + ": the file is too large");
+    }
+}
+
+}  // namespace
+
+void read_secret_text(const char* path, SecretBuffer& out, std::string_view what) {
+    read_into(path, out, what);
+    std::vector<uint8_t>& d = out.data();
+    size_t b = 0, e = d.size();
+    while (b < e && is_blank(d[b])) ++b;
+    while (e > b && is_blank(d[e - 1])) --e;
+    std::memmove(d.data(), d.data() + b, e - b);
+    wipe(d.data() + (e - b), d.size() - (e - b));
+    d.resize(e - b);
+    d.push_back('\0');
+}
+
+void read_mnemonic_file(const char* path, SecretBuffer& out) {
+    read_into(path, out, "mnemonic");
+    std::vector<uint8_t>& d = out.data();
+    // Words joined by single spaces, compacted in place.
+    size_t w = 0;
+    bool in_word = false;
+    for (size_t r = 0; r < d.size(); ++r) {
+        const uint8_t c = d[r];
+        if (is_blank(c)) {
+            in_word = false;
+            continue;
+        }
+        if (!in_word && w > 0) d[w++] = ' ';
+        d[w++] = c;
+        in_word = true;
+    }
+    wipe(d.data() + w, d.size() - w);
+    d.resize(w);
+    d.push_back('\0');
+}
+
+void read_passphrase_file(const char* path, SecretBuffer& out) {
+    read_into(path, out, "passphrase");
+    std::vector<uint8_t>& d = out.data();
+    if (!d.empty() && d.back() == '\n') d.pop_back();
+    if (!d.empty() && d.back() == '\r') d.pop_back();
+    if (std::memchr(d.data(), '\0', d.size()) != nullptr) usage_error("the passphrase holds a NUL byte");
+    d.push_back('\0');
+}
+
+void read_extended_key(Session& s, const Args& args, qorvex_bip32_key& out) {
+    if (args.has("key-file") == args.has("xpub")) usage_error("give either --key-file PATH (xprv or xpub) or --xpub TEXT");
+    if (const char* x = args.get("xpub")) {
+        s.check(qorvex_bip32_from_base58(s.ctx(), x, &out));
+        if (is_private(out)) usage_error("--xpub takes an xpub; give private keys with --key-file");
+        return;
+    }
+    SecretBuffer text;
+    read_secret_text(args.get("key-file"), text, "extended key");
+    s.check(qorvex_bip32_from_base58(s.ctx(), reinterpret_cast<const char*>(text.data().data()), &out));
+}
+
+bool is_private(const qorvex_bip32_key& k) { return k.data[78] == 1; }
+
+void neuter(Session& s, const qorvex_bip32_key& in, qorvex_bip32_key& out) {
+    out = in;
+    if (!is_private(in)) return;
+    // The record layout of qorvex.h: the xpub version, the compressed key in
+    // the key data, kind 0.
+    static const uint8_t kXpubVersion[4] = {0x04, 0x88, 0xB2, 0x1E};
+    std::memcpy(out.data, kXpubVersion, 4);
+    s.check(qorvex_bip32_pubkey(s.ctx(), &in, out.data + 45));
+    out.data[78] = 0;
+}
+
+std::string extended_key_text(Session& s, const qorvex_bip32_key& k) {
+    char text[QORVEX_BIP32_TEXT_SIZE];
+    size_t len = sizeof text;
+    s.check(qorvex_bip32_to_base58(s.ctx(), &k, text, &len));
+    std::string out(text, len);
+    wipe(text, sizeof text);
+    return out;
+}
+
+std::string key_fingerprint(Session& s, const qorvex_bip32_key& k) {
+    uint8_t pub[33], h[20];
+    s.check(qorvex_bip32_pubkey(s.ctx(), &k, pub));
+    s.check(qorvex_hash160(pub, 33, h));
+    return to_hex(h, 4);
+}
+
+std::vector<Option> secret_output_options(const char* out_help, const char* show_help) {
+    return {
+        {"out", "FILE", out_help},
+        {"force", nullptr, "with --out, replace an existing file"},
+        {"show-secret", nullptr, show_help},
+    };
+}
+
+void emit_secret_result(Session& s, Json& r) {
+    size_t width = 0;
+    for (size_t i = 0; i < r.member_count(); ++i) width = std::max(width, r.label(i).size());
+    std::string text;
+    text.reserve(8192);  // one buffer for the whole text, wiped below
+    for (size_t i = 0; i < r.member_count(); ++i) {
+        text += r.label(i);
+        text.append(width - r.label(i).size() + 2, ' ');
+        // Strings are appended from the result itself: a copy would be a
+        // copy of a secret that nothing wipes.
+        const Json& v = r.value(i);
+        if (v.kind() == Json::Kind::String) {
+            text += v.text();
+        } else {
+            text += v.scalar();
+        }
+        text += '\n';
+    }
+    s.emit(r, &text);
+    wipe(text.data(), text.size());
+    r.scrub();
+}
+
+}  // namespace qcli
