@@ -58,10 +58,12 @@ SigningContext signing_context(const uint8_t group_key33[33], const std::vector<
         sc.rho[j] = Scalar::from_bytes_reduce(digest);
     }
 
+    sc.nonce_points.resize(commits.size());
     Point r = Point::infinity_point();
     for (size_t j = 0; j < commits.size(); ++j) {
-        r.add_assign(commits[j].hiding);
-        r.add_assign(mul(commits[j].binding, sc.rho[j]));
+        sc.nonce_points[j] = mul(commits[j].binding, sc.rho[j]);
+        sc.nonce_points[j].add_assign(commits[j].hiding);
+        r.add_assign(sc.nonce_points[j]);
     }
     sc.r_infinity = r.infinity;
     if (!r.infinity) {
@@ -114,14 +116,13 @@ Scalar sign(const SigningContext& sc, const std::vector<NonceCommitment>& commit
 
 bool verify_partial(const SigningContext& sc, const std::vector<NonceCommitment>& commits, size_t index,
                     const Scalar& z, const Point& verification_share) {
-    Point ri = commits[index].hiding;
-    ri.add_assign(mul(commits[index].binding, sc.rho[index]));
+    Point ri = sc.nonce_points[index];
     if (sc.r_odd) ri.negate_assign();
     Point yi = verification_share;
     if (sc.y_odd) yi.negate_assign();
+    // z G - (lambda c) Y_i' = R_i, as one double multiplication.
     const Scalar lambda_c = lagrange_coefficient(commits, commits[index].id).mul(sc.c);
-    ri.add_assign(mul(yi, lambda_c));
-    return mul(Point::generator(), z).equals(ri);
+    return dual_mul(z, lambda_c.negate(), yi).equals(ri);
 }
 
 bool aggregate(const SigningContext& sc, const std::vector<PartialSig>& partials, uint8_t sig64_out[64]) {

@@ -23,7 +23,8 @@ void sign_nonce_gen(uint32_t id, const uint8_t seed32[32], uint8_t nonce_out[kNo
 // What signers, verifiers and the aggregator all derive from the group
 // key, the ordered commitment list and the message.
 struct SigningContext {
-    std::vector<Scalar> rho;  // binding factor of each commitment, list order
+    std::vector<Scalar> rho;           // binding factor of each commitment, list order
+    std::vector<Point> nonce_points;   // D_j + rho_j E_j of each, before any negation
     bool r_odd = false;       // R (before normalisation) had odd y
     bool r_infinity = false;
     uint8_t r_x[32] = {};
