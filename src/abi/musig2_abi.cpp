@@ -1,6 +1,5 @@
 // MuSig2 for two or three signers.
 #include <cstring>
-#include <vector>
 
 #include "abi/frame.h"
 #include "abi/inputs.h"
@@ -179,21 +178,16 @@ QORVEX_API int qorvex_musig2_nonce_agg(qorvex_ctx* ctx, const uint8_t* pubnonces
     // Every nonce is parsed before the output, which may overlap them, is
     // touched; the output ends up zero on every failure.
     uint8_t agg[kAggNonceSize] = {};
-    const int rc = guarded(ctx, [&] {
+    const int rc = [&] {
         if (n_pubnonces < 2) return set_error(ctx, ErrorCode::BadInput, kTooFewNonces);
         if (n_pubnonces > kMaxNonces) return set_error(ctx, ErrorCode::BadInput, kTooManyNonces);
-        std::vector<PubNonce> nonces(n_pubnonces);
-        for (size_t i = 0; i < n_pubnonces; ++i) {
-            PubNonce::Fault fault;
-            const auto p = PubNonce::parse(pubnonces + kPubNonceSize * i, fault);
-            if (fault == PubNonce::Fault::r1) return set_error(ctx, ErrorCode::BadInput, kBadPubNonceR1);
-            if (fault == PubNonce::Fault::r2) return set_error(ctx, ErrorCode::BadInput, kBadPubNonceR2);
-            nonces[i] = *p;
-        }
-        if (!nonce_agg(nonces.data(), nonces.size(), agg))
-            return set_error(ctx, ErrorCode::BadInput, kAggNonceInfinity);
-        return static_cast<int>(QORVEX_OK);
-    });
+        NonceAggFault fault;
+        if (nonce_agg(pubnonces, n_pubnonces, agg, fault)) return static_cast<int>(QORVEX_OK);
+        const char* message = fault == NonceAggFault::r1   ? kBadPubNonceR1
+                              : fault == NonceAggFault::r2 ? kBadPubNonceR2
+                                                           : kAggNonceInfinity;
+        return set_error(ctx, ErrorCode::BadInput, message);
+    }();
     std::memcpy(aggnonce_out, agg, kAggNonceSize);
     return rc;
 }

@@ -122,13 +122,25 @@ void nonce_gen(const uint8_t seckey32[32], const uint8_t pubkey32[32], const uin
     }
 }
 
-bool nonce_agg(const PubNonce* nonces, size_t n, uint8_t aggnonce_out[kAggNonceSize]) {
+bool nonce_agg(const uint8_t* pubnonces, size_t n, uint8_t aggnonce_out[kAggNonceSize], NonceAggFault& fault) {
+    // Summed while parsing; a nonce that fails later discards the sums, so
+    // the outcome is that of parsing them all first.
     Point r1 = Point::infinity_point(), r2 = Point::infinity_point();
     for (size_t i = 0; i < n; ++i) {
-        r1.add_assign(nonces[i].r1);
-        r2.add_assign(nonces[i].r2);
+        PubNonce::Fault pf;
+        const auto p = PubNonce::parse(pubnonces + kPubNonceSize * i, pf);
+        if (!p) {
+            fault = pf == PubNonce::Fault::r1 ? NonceAggFault::r1 : NonceAggFault::r2;
+            return false;
+        }
+        r1.add_assign(p->r1);
+        r2.add_assign(p->r2);
     }
-    if (r1.infinity || r2.infinity) return false;
+    if (r1.infinity || r2.infinity) {
+        fault = NonceAggFault::infinity;
+        return false;
+    }
+    fault = NonceAggFault::none;
     r1.to_compressed(aggnonce_out);
     r2.to_compressed(aggnonce_out + 33);
     return true;

@@ -35,9 +35,13 @@ void nonce_gen(const uint8_t seckey32[32], const uint8_t pubkey32[32], const uin
                const uint8_t msg32[32], const uint8_t rand32[32], uint8_t secnonce_out[kSecNonceSize],
                uint8_t pubnonce_out[kPubNonceSize]);
 
-// Sum of the R1 halves and of the R2 halves; false when either sum is
-// infinity.
-bool nonce_agg(const PubNonce* nonces, size_t n, uint8_t aggnonce_out[kAggNonceSize]);
+enum class NonceAggFault { none, r1, r2, infinity };
+
+// Sum of the R1 halves and of the R2 halves of n public nonces (66 bytes
+// each), every one parsed in order first (R1, then R2); infinity when
+// either sum is. Nothing is allocated, whatever n is. aggnonce_out is
+// written only on success.
+bool nonce_agg(const uint8_t* pubnonces, size_t n, uint8_t aggnonce_out[kAggNonceSize], NonceAggFault& fault);
 
 // BIP-327 GetSessionValues: b, R (G when R1 + b*R2 is infinity) made even,
 // e. aggnonce_bytes are the 66 bytes agg was parsed from.
