@@ -700,8 +700,9 @@ TEST_F(Musig2, PartialSigAggCodes) {
 
 TEST_F(Musig2, NullArgumentsTouchNothing) {
     Run r = start(2, 13, Bytes(32, 8));
-    // Leaves a failure that a NULL argument must not replace.
-    Bytes dummy(64);
+    // Leaves a failure that a NULL argument must not replace; the buffer
+    // is large enough for every blob.
+    Bytes dummy(256);
     ASSERT_EQ(QORVEX_ERR_BAD_INPUT, qorvex_musig2_nonce_agg(ctx(), dummy.data(), 1, dummy.data()));
     const uint8_t* p = dummy.data();
     uint8_t* w = dummy.data();
