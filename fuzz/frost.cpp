@@ -50,11 +50,16 @@ Bytes take(Input& in, size_t n) {
     return b;
 }
 
-int finalize(qorvex_ctx* c, uint32_t id, uint32_t t, uint32_t n, const Bytes& commits, const Bytes& shares,
+// The blobs are passed with one spare byte, so that an empty list still
+// has a valid pointer (a NULL one is a different error).
+int finalize(qorvex_ctx* c, uint32_t id, uint32_t t, uint32_t n, Bytes commits, Bytes shares,
              uint8_t keypkg[kKeypkg]) {
     std::memset(keypkg, 0xA5, kKeypkg);
-    const int rc = qorvex_frost_keygen_finalize(c, id, commits.data(), commits.size(), shares.data(), shares.size(), t,
-                                                n, keypkg);
+    const size_t commits_len = commits.size(), shares_len = shares.size();
+    commits.push_back(0);
+    shares.push_back(0);
+    const int rc = qorvex_frost_keygen_finalize(c, id, commits.data(), commits_len, shares.data(), shares_len, t, n,
+                                                keypkg);
     FUZZ_CHECK(one_of(rc, {QORVEX_OK, QORVEX_ERR_BAD_INPUT, QORVEX_ERR_INTERNAL}));
     if (rc != QORVEX_OK) {
         uint8_t untouched[kKeypkg];

@@ -432,6 +432,8 @@ void make_frost(Corpus& corpus) {
     const Bytes share(keypkg.begin() + 44, keypkg.begin() + 77), group(keypkg.begin() + 77, keypkg.begin() + 110);
     t.add("raw-2-of-3", cat({byte(0), byte(th), byte(n), byte(1), commits, mine, keypkg, nonce, byte(2), list, psigs, share, group, msg}));
     t.add("raw-wrong-t", cat({byte(0), byte(3), byte(n), byte(1), commits, mine, keypkg, nonce, byte(2), list, psigs, share, group, msg}));
+    // Nothing at all: every count zero, every list empty.
+    t.add("empty", Bytes{});
     t.add("raw-one-signer", cat({byte(0), byte(th), byte(n), byte(2), commits, mine, keypkg, nonce, byte(1), list, psigs, share, group, msg}));
     // Real runs, untouched and with each blob flipped.
     for (uint8_t region = 0; region < 6; ++region) {
