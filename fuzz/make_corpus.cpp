@@ -480,6 +480,103 @@ void make_segwit(Corpus& corpus) {
     t.add("xonly-zero", cat({byte(2), kZero32, byte(0)}));
 }
 
+// --- MuSig2 and FROST ---
+
+void make_musig2(Corpus& corpus) {
+    Target t(corpus, "musig2");
+    const auto doc = load_json_vectors("bip327/sign_verify_vectors.json");
+    const Bytes sk = from_hex(doc["sk"].str());
+    const Bytes secnonce97 = from_hex(doc["secnonces"][0].str());
+    const Bytes secnonce(secnonce97.begin(), secnonce97.begin() + 64);
+    for (const auto& c : doc["valid_test_cases"].array()) {
+        const Bytes msg = from_hex(doc["msgs"][static_cast<size_t>(c["msg_index"].integer())].str());
+        if (msg.size() != 32) continue;
+        Bytes keys, nonces;
+        for (const auto& i : c["key_indices"].array()) keys = cat({keys, from_hex(doc["pubkeys"][static_cast<size_t>(i.integer())].str())});
+        for (const auto& i : c["nonce_indices"].array()) nonces = cat({nonces, from_hex(doc["pnonces"][static_cast<size_t>(i.integer())].str())});
+        const size_t n = keys.size() / 33;
+        const size_t signer = static_cast<size_t>(c["signer_index"].integer());
+        const Bytes aggnonce = from_hex(doc["aggnonces"][static_cast<size_t>(c["aggnonce_index"].integer())].str());
+        Bytes keyagg(165), agg(32), session(165);
+        qorvex_musig2_key_agg(ctx(), keys.data(), n, keyagg.data(), agg.data());
+        qorvex_musig2_start_sign_session(ctx(), aggnonce.data(), keyagg.data(), msg.data(), session.data());
+        const Bytes psig = from_hex(c["expected"].str());
+        const Bytes xonly(keys.begin() + static_cast<std::ptrdiff_t>(33 * signer + 1),
+                          keys.begin() + static_cast<std::ptrdiff_t>(33 * signer + 33));
+        // The raw layout verifies against the first public nonce: the
+        // signer's goes first (the sum does not change).
+        Bytes ordered;
+        for (size_t i = 0; i < n; ++i) {
+            const size_t j = i == 0 ? signer : (i <= signer ? i - 1 : i);
+            ordered = cat({ordered, Bytes(nonces.begin() + static_cast<std::ptrdiff_t>(66 * j),
+                                          nonces.begin() + static_cast<std::ptrdiff_t>(66 * j + 66))});
+        }
+        t.add("bip327-sign", cat({byte(0), byte(static_cast<uint8_t>(n)), keys, byte(static_cast<uint8_t>(n)), ordered,
+                                  aggnonce, keyagg, session, byte(1), psig, xonly, msg,
+                                  byte(static_cast<uint8_t>(signer)), sk, secnonce}));
+    }
+    const auto agg_doc = load_json_vectors("bip327/key_agg_vectors.json");
+    for (const auto& c : agg_doc["error_test_cases"].array()) {
+        Bytes keys;
+        for (const auto& i : c["key_indices"].array()) keys = cat({keys, from_hex(agg_doc["pubkeys"][static_cast<size_t>(i.integer())].str())});
+        t.add("bip327-keyagg-error", cat({byte(0), byte(static_cast<uint8_t>(keys.size() / 33)), keys}));
+    }
+    const auto nonce_doc = load_json_vectors("bip327/nonce_agg_vectors.json");
+    for (const char* group : {"valid_test_cases", "error_test_cases"}) {
+        for (const auto& c : nonce_doc[group].array()) {
+            Bytes nonces;
+            for (const auto& i : c["pnonce_indices"].array()) nonces = cat({nonces, from_hex(nonce_doc["pnonces"][static_cast<size_t>(i.integer())].str())});
+            t.add("bip327-nonceagg", cat({byte(0), byte(0), byte(2), nonces}));
+        }
+    }
+    // Real runs, untouched and with each blob flipped.
+    for (uint8_t region = 0; region < 5; ++region) {
+        for (uint8_t n = 0; n < 2; ++n) {
+            const Bytes run = filler("musig2 run " + std::to_string(region) + std::to_string(n), 32 * 3 + 32 + 32 * 3);
+            t.add("run", cat({byte(1), byte(n), run, byte(region)}));
+            t.add("run-flipped", cat({byte(1), byte(n), run, byte(region), byte(static_cast<uint8_t>(17 + region * 29)), byte(0x40)}));
+        }
+    }
+}
+
+void make_frost(Corpus& corpus) {
+    Target t(corpus, "frost");
+    // A real 2-of-3 key generation and signing by 1 and 2, laid out raw.
+    const uint32_t th = 2, n = 3;
+    const size_t cs = 33 * th + 72;
+    Bytes commits(cs * n), all_shares(36 * n * n);
+    for (uint32_t id = 1; id <= n; ++id) {
+        const Bytes seed = filler("frost seed " + std::to_string(id), 32);
+        size_t cl = cs, sl = 36 * n;
+        qorvex_frost_keygen_begin(ctx(), id, th, n, seed.data(), commits.data() + cs * (id - 1), &cl,
+                                  all_shares.data() + 36 * n * (id - 1), &sl);
+    }
+    Bytes mine;
+    for (uint32_t m = 0; m < n; ++m) mine = cat({mine, Bytes(all_shares.begin() + static_cast<std::ptrdiff_t>(36 * n * m), all_shares.begin() + static_cast<std::ptrdiff_t>(36 * n * m + 36))});
+    Bytes keypkg(141);
+    qorvex_frost_keygen_finalize(ctx(), 1, commits.data(), commits.size(), mine.data(), mine.size(), th, n, keypkg.data());
+    Bytes nonce(64), list(140), other(64), psigs(72);
+    const Bytes s1 = filler("frost nonce 1", 32), s2 = filler("frost nonce 2", 32), msg = filler("frost msg", 32);
+    qorvex_frost_sign_nonce_gen(ctx(), 1, s1.data(), nonce.data(), list.data());
+    qorvex_frost_sign_nonce_gen(ctx(), 2, s2.data(), other.data(), list.data() + 70);
+    Bytes nonce_copy = nonce;
+    qorvex_frost_sign(ctx(), keypkg.data(), nonce_copy.data(), msg.data(), list.data(), 2, psigs.data());
+    const Bytes share(keypkg.begin() + 44, keypkg.begin() + 77), group(keypkg.begin() + 77, keypkg.begin() + 110);
+    t.add("raw-2-of-3", cat({byte(0), byte(th), byte(n), byte(1), commits, mine, keypkg, nonce, byte(2), list, psigs, share, group, msg}));
+    t.add("raw-wrong-t", cat({byte(0), byte(3), byte(n), byte(1), commits, mine, keypkg, nonce, byte(2), list, psigs, share, group, msg}));
+    // Nothing at all: every count zero, every list empty.
+    t.add("empty", Bytes{});
+    t.add("raw-one-signer", cat({byte(0), byte(th), byte(n), byte(2), commits, mine, keypkg, nonce, byte(1), list, psigs, share, group, msg}));
+    // Real runs, untouched and with each blob flipped.
+    for (uint8_t region = 0; region < 6; ++region) {
+        for (uint8_t shape = 0; shape < 2; ++shape) {
+            const Bytes run = filler("frost run " + std::to_string(region) + std::to_string(shape), 32 * 3 + 32 + 32 * 3);
+            t.add("run", cat({byte(1), byte(shape), byte(1), run, byte(region)}));
+            t.add("run-flipped", cat({byte(1), byte(shape), byte(1), run, byte(region), byte(static_cast<uint8_t>(5 + region * 23)), byte(0x08)}));
+        }
+    }
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -499,6 +596,8 @@ Corpus make_all() {
     make_bip32_text(c);
     make_mnemonic(c);
     make_segwit(c);
+    make_musig2(c);
+    make_frost(c);
     return c;
 }
 

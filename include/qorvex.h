@@ -722,6 +722,269 @@ QORVEX_API int qorvex_bip85_entropy(qorvex_ctx *ctx, const qorvex_bip32_key *key
 QORVEX_API int qorvex_bip85_bip39(qorvex_ctx *ctx, const qorvex_bip32_key *key, uint32_t words,
                                   int language_index, uint32_t index, char *mnemonic_out,
                                   size_t *mnemonic_len);
+/* MuSig2 (BIP-327): n-of-n Schnorr multi-signatures for 2 or 3 signers,     */
+/* ending in an ordinary BIP-340 signature under the 32-byte aggregate key   */
+/* (qorvex_schnorr_verify accepts it). No state is kept between calls: every */
+/* intermediate value is a fixed-size blob the caller stores and passes      */
+/* back. A run: every party aggregates the same ordered key list; every      */
+/* signer makes a nonce pair and publishes the public half; anyone           */
+/* aggregates the public nonces and starts the session; every signer makes   */
+/* its partial signature; anyone verifies and sums them.                     */
+/*                                                                          */
+/* Follows BIP-327 for key aggregation, nonce aggregation, the session,      */
+/* signing and partial verification, without key tweaking. Differs in nonce  */
+/* generation (its own hash layout), in the 64-byte secret nonce (k1 || k2), */
+/* in refusing an aggregate public nonce at infinity, and in taking the      */
+/* signer's key as x-only in partial verification.                           */
+/*                                                                          */
+/* Misuse rules:                                                            */
+/*  - A secret nonce is single-use. Signing overwrites it with zeros on every */
+/*    return, success or failure, so that a second use fails. Never copy it, */
+/*    store it where it could be restored, or sign two sessions with it:     */
+/*    two partial signatures from one nonce reveal the private key.          */
+/*  - extra_rand32 of qorvex_musig2_nonce_gen must never be used twice: with */
+/*    the same inputs it gives the same nonce, and that nonce used for two    */
+/*    different messages reveals the private key. Pass NULL to take fresh    */
+/*    randomness from the operating system.                                  */
+/*  - Every blob received from another party (public keys, public nonces,    */
+/*    the aggregate nonce, keyagg and session blobs, partial signatures) is  */
+/*    checked in full before use; a failure names the blob at fault.         */
+
+#define QORVEX_MUSIG2_MIN_SIGNERS      2
+#define QORVEX_MUSIG2_MAX_SIGNERS      3
+#define QORVEX_MUSIG2_KEYAGG_SIZE      165 /* n, Q's negation flag, Q, the key coefficients */
+#define QORVEX_MUSIG2_SESSION_SIZE     165 /* R, b, e, R's negation flag, n */
+#define QORVEX_MUSIG2_SECNONCE_SIZE    64  /* k1 || k2: secret, single-use */
+#define QORVEX_MUSIG2_PUBNONCE_SIZE    66  /* k1*G || k2*G, compressed */
+#define QORVEX_MUSIG2_AGGNONCE_SIZE    66
+#define QORVEX_MUSIG2_PARTIAL_SIG_SIZE 32
+#define QORVEX_MUSIG2_MAX_NONCES       1048576 /* n_pubnonces, n_partial_sigs */
+
+/* Aggregates n_pubkeys (2 or 3) compressed keys, in the given order (sort
+ * them first if the parties do not agree on one), with BIP-327's
+ * second-key rule. Writes the keyagg blob (QORVEX_MUSIG2_KEYAGG_SIZE) and
+ * the x-only aggregate key (32). Both outputs are zeroed first.
+ * Codes: 5 "need >= 2 pubkeys", "too many pubkeys for keyagg blob";
+ * 3 "invalid pubkey in key list"; 7 "aggregate pubkey is infinity" (needs a
+ * hash collision); 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_musig2_key_agg(qorvex_ctx *ctx, const uint8_t *pubkeys, size_t n_pubkeys,
+                                     uint8_t *keyagg_out, uint8_t *agg_pubkey32_out);
+
+/* A signer's nonce pair for one signing session: the secret nonce
+ * (QORVEX_MUSIG2_SECNONCE_SIZE, keep it secret and use it once) and the
+ * public nonce to publish (QORVEX_MUSIG2_PUBNONCE_SIZE). pubkey32 (the
+ * signer's x-only key), agg_pubkey32 and msg32 are only hashed in.
+ * extra_rand32: 32 fresh random bytes, never used twice (see the misuse
+ * rules above), or NULL for randomness from the operating system (getrandom;
+ * the process aborts if it fails). The same non-NULL extra_rand32 with the
+ * same inputs gives the same nonce.
+ * Codes: 2 "privkey is zero or >= n" (outputs untouched). */
+QORVEX_API int qorvex_musig2_nonce_gen(qorvex_ctx *ctx, const uint8_t *privkey32, const uint8_t *pubkey32,
+                                       const uint8_t *agg_pubkey32, const uint8_t *msg32,
+                                       const uint8_t *extra_rand32, uint8_t *secnonce_out,
+                                       uint8_t *pubnonce_out);
+
+/* Sums n_pubnonces public nonces (66 bytes each, in any order) into the
+ * aggregate nonce (QORVEX_MUSIG2_AGGNONCE_SIZE), zeroed first.
+ * Codes: 5 "need >= 2 nonces", "nonce count too large" (above
+ * QORVEX_MUSIG2_MAX_NONCES), "invalid pubnonce R1", "invalid pubnonce R2",
+ * "aggregated nonce is infinity". */
+QORVEX_API int qorvex_musig2_nonce_agg(qorvex_ctx *ctx, const uint8_t *pubnonces, size_t n_pubnonces,
+                                       uint8_t *aggnonce_out);
+
+/* The session blob (QORVEX_MUSIG2_SESSION_SIZE, zeroed first) for signing
+ * msg32 under keyagg with the aggregate nonce; either half of aggnonce may
+ * be 33 zero bytes (infinity).
+ * Codes: 5 "invalid agg nonce R1", "invalid agg nonce R2"; keyagg: 5 "invalid
+ * keyagg participant count", 2 "invalid aggregated key", 5 "invalid key
+ * coefficient in keyagg"; 9 internal error. */
+QORVEX_API int qorvex_musig2_start_sign_session(qorvex_ctx *ctx, const uint8_t *aggnonce,
+                                                const uint8_t *keyagg, const uint8_t *msg32,
+                                                uint8_t *session_out);
+
+/* The first version, disabled: it cannot check that privkey belongs at
+ * signer_index. For any non-NULL arguments it zeroes partial_sig_out, wipes
+ * secnonce and returns 12 (QORVEX_ERR_DEPRECATED) with the first 127
+ * characters of a message naming qorvex_musig2_partial_sign_v2. */
+QORVEX_API int qorvex_musig2_partial_sign(qorvex_ctx *ctx, uint8_t *secnonce, const uint8_t *privkey32,
+                                          const uint8_t *keyagg, const uint8_t *session,
+                                          size_t signer_index, uint8_t *partial_sig_out);
+
+/* The signer's partial signature (QORVEX_MUSIG2_PARTIAL_SIG_SIZE). pubkeys
+ * is the key list given to qorvex_musig2_key_agg (n * 33 bytes, n from
+ * keyagg); privkey32 * G must be pubkeys[signer_index].
+ * secnonce is read and then OVERWRITTEN WITH ZEROS on every return after
+ * the pointer checks, whatever the outcome: a secret nonce signs once.
+ * partial_sig_out is zero on failure.
+ * Codes: 2 "privkey is zero or >= n"; keyagg codes as for the session;
+ * 5 "signer_index out of range"; 2 "privkey does not match
+ * pubkeys[signer_index] — wrong signer_index"; 5 "invalid secnonce k1"
+ * (also a secnonce already used), "invalid secnonce k2"; session: 5 "invalid
+ * session R point", "invalid session scalar b", "invalid session scalar e",
+ * "invalid session participant count", "session participant count does not
+ * match keyagg"; 9 "musig2_partial_sign produced degenerate zero output". */
+QORVEX_API int qorvex_musig2_partial_sign_v2(qorvex_ctx *ctx, uint8_t *secnonce, const uint8_t *privkey32,
+                                             const uint8_t *pubkeys, const uint8_t *keyagg,
+                                             const uint8_t *session, size_t signer_index,
+                                             uint8_t *partial_sig_out);
+
+/* 0 when partial_sig is signer_index's valid partial signature for its
+ * public nonce (66) and x-only key (32; either parity of the full key is
+ * accepted). Codes: 4 "partial sig >= n"; keyagg codes; 5 "signer_index out
+ * of range"; session codes (as for signing); 6 "partial sig verify failed"
+ * (also for a public nonce or key that does not parse); 9 internal error. */
+QORVEX_API int qorvex_musig2_partial_verify(qorvex_ctx *ctx, const uint8_t *partial_sig,
+                                            const uint8_t *pubnonce, const uint8_t *pubkey32,
+                                            const uint8_t *keyagg, const uint8_t *session,
+                                            size_t signer_index);
+
+/* The 64-byte BIP-340 signature from all n partial signatures (32 bytes
+ * each). sig64_out is written on success, or zeroed for a zero sum. The
+ * partial signatures are not verified here: a bad one gives a signature
+ * that fails qorvex_schnorr_verify.
+ * Codes: 5 "partial_sigs must be non-empty", "partial sig count too large";
+ * 4 "partial sig >= n"; session codes; 5 "partial_sigs count does not match
+ * session participant count"; 9 "aggregate signature is zero". */
+QORVEX_API int qorvex_musig2_partial_sig_agg(qorvex_ctx *ctx, const uint8_t *partial_sigs,
+                                             size_t n_partial_sigs, const uint8_t *session,
+                                             uint8_t *sig64_out);
+
+/* ------------------------------------------------------------------------ */
+/* FROST: t-of-N threshold Schnorr signatures, with dealerless key           */
+/* generation, ending in an ordinary BIP-340 signature under the x-only form */
+/* of the group key (bytes 1..32 of the 33-byte group key).                  */
+/*                                                                          */
+/* Key generation: each participant 1..N calls qorvex_frost_keygen_begin     */
+/* once with its own secret seed, sends its commitment blob to everybody and */
+/* entry j of its share blob to participant j only (over a private channel), */
+/* then calls qorvex_frost_keygen_finalize with all N commitment blobs and   */
+/* the N entries it received, and obtains its key package. Each commitment   */
+/* carries a proof of knowledge of its constant term, so that no participant */
+/* can choose the group key by cancelling the others' contributions.         */
+/*                                                                          */
+/* Signing: t or more signers each make a nonce pair; a coordinator gathers  */
+/* their nonce commitments into one list, which every signer, verifier and   */
+/* the aggregator must receive in the same order; each signer signs; the     */
+/* coordinator may verify each partial signature and aggregates them.        */
+/*                                                                          */
+/* Misuse rules:                                                            */
+/*  - A KEY PACKAGE HOLDS A SECRET SHARE: store it like a private key. A     */
+/*    share blob entry is secret too, for its recipient only.                */
+/*  - The seed of qorvex_frost_sign_nonce_gen must never be used twice: the  */
+/*    nonces depend on nothing but the seed and the identifier, and one      */
+/*    nonce used for two signing runs (another message or signer list)       */
+/*    reveals the signing share. The keygen seed likewise serves one key     */
+/*    generation only.                                                       */
+/*  - A secret nonce is single-use: qorvex_frost_sign overwrites it with     */
+/*    zeros on every return, so that a second use fails.                     */
+/*  - Every blob from another party (commitments, shares, nonce commitments, */
+/*    partial signatures, the group key) is checked in full before use.      */
+
+#define QORVEX_FROST_MAX_PARTICIPANTS  1048576 /* N, and signers per list */
+#define QORVEX_FROST_COMMITMENT_SIZE(t) (33 * (size_t)(t) + 72)
+#define QORVEX_FROST_SHARE_ENTRY_SIZE  36 /* sender (4, LE) || share (32) */
+#define QORVEX_FROST_SHARES_SIZE(n)    (QORVEX_FROST_SHARE_ENTRY_SIZE * (size_t)(n))
+#define QORVEX_FROST_KEYPKG_SIZE       141 /* secret: holds the signing share */
+#define QORVEX_FROST_NONCE_SIZE        64  /* d || e: secret, single-use */
+#define QORVEX_FROST_NONCE_COMMIT_SIZE 70  /* id (4, LE) || D (33) || E (33) */
+#define QORVEX_FROST_PARTIAL_SIG_SIZE  36  /* id (4, LE) || z (32) */
+
+/* Participant participant_id's contribution to a threshold-of-
+ * num_participants key, derived from seed32 (32 secret random bytes, never
+ * reused). Writes the commitment blob (QORVEX_FROST_COMMITMENT_SIZE(t):
+ * t, sender, C_0 .. C_{t-1}, then the proof x(R) || z) and the share blob
+ * (QORVEX_FROST_SHARES_SIZE(N), entry j - 1 for participant j); *commits_len
+ * and *shares_len hold the capacities and receive the sizes. On failure
+ * buffers and lengths are untouched.
+ * Codes: 5 "invalid threshold" (t < 2 or N < t), "invalid participant_id"
+ * (0 or above N), "num_participants too large" (above
+ * QORVEX_FROST_MAX_PARTICIPANTS); 10 "commits buffer too small", "shares
+ * buffer too small"; 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_frost_keygen_begin(qorvex_ctx *ctx, uint32_t participant_id, uint32_t threshold,
+                                         uint32_t num_participants, const uint8_t *seed32,
+                                         uint8_t *commits_out, size_t *commits_len,
+                                         uint8_t *shares_out, size_t *shares_len);
+
+/* Participant participant_id's key package (QORVEX_FROST_KEYPKG_SIZE) from
+ * the N commitment blobs, concatenated in any order (all_commits_len =
+ * N * QORVEX_FROST_COMMITMENT_SIZE(t)), and the N share entries addressed to
+ * it, one from every participant including itself, in any order
+ * (received_shares_len = QORVEX_FROST_SHARES_SIZE(N)). Every participant must
+ * be given the same t, N and commitment blobs. keypkg_out is written only on
+ * success. Codes: 5 as qorvex_frost_keygen_begin; 5 "all_commits length does
+ * not match threshold and num_participants", "received_shares length does
+ * not match num_participants"; per commitment blob: 5 "invalid commitment
+ * coefficient count", "invalid commitment sender", "duplicate commitment
+ * sender", "invalid commitment coefficient", "invalid commitment proof of
+ * knowledge"; per share: 5 "invalid share sender", "duplicate share
+ * sender", "invalid share scalar"; 9 "FROST keygen finalize failed" (a share
+ * that does not match its sender's commitments, or a degenerate key);
+ * 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_frost_keygen_finalize(qorvex_ctx *ctx, uint32_t participant_id,
+                                            const uint8_t *all_commits, size_t all_commits_len,
+                                            const uint8_t *received_shares, size_t received_shares_len,
+                                            uint32_t threshold, uint32_t num_participants,
+                                            uint8_t *keypkg_out);
+
+/* A signer's nonce pair for one signing run, from seed32 (32 secret random
+ * bytes that must NEVER be used for another run): the secret nonce
+ * (QORVEX_FROST_NONCE_SIZE) and the nonce commitment to publish
+ * (QORVEX_FROST_NONCE_COMMIT_SIZE). The same seed and identifier always give
+ * the same pair. Codes: 5 "invalid participant_id" (0; outputs untouched). */
+QORVEX_API int qorvex_frost_sign_nonce_gen(qorvex_ctx *ctx, uint32_t participant_id, const uint8_t *seed32,
+                                           uint8_t *nonce_out, uint8_t *nonce_commit_out);
+
+/* The signer's partial signature (QORVEX_FROST_PARTIAL_SIG_SIZE) of msg32,
+ * with its key package, its secret nonce and the n_signers nonce
+ * commitments of the signing set (70 bytes each, in the coordinator's
+ * order, its own among them). nonce is read and then OVERWRITTEN WITH ZEROS
+ * on every return after the pointer checks: a secret nonce signs once.
+ * partial_sig_out is zero on failure.
+ * Codes: 5 "n_signers must be non-zero", "n_signers too large"; 2 "invalid
+ * key package participant metadata", "invalid key package threshold";
+ * 5 "invalid signer count" (above N), "n_signers below threshold (FROST
+ * requires >= t signers)"; 2 "invalid signing share in keypkg", "invalid
+ * verification share", "invalid group public key"; 5 "invalid hiding
+ * nonce" (also a nonce already used), "invalid binding nonce"; per
+ * commitment: 5 "invalid nonce commitment signer" (0 or above N), "duplicate
+ * nonce commitment signer", "invalid hiding nonce point", "invalid binding
+ * nonce point"; 5 "missing signer nonce commitment"; 9 "FROST signer
+ * returned invalid partial signature"; 9 "allocation failed", "internal
+ * error". */
+QORVEX_API int qorvex_frost_sign(qorvex_ctx *ctx, const uint8_t *keypkg, uint8_t *nonce, const uint8_t *msg32,
+                                 const uint8_t *nonce_commits, size_t n_signers, uint8_t *partial_sig_out);
+
+/* 0 when partial_sig is valid for its signer's verification share (33,
+ * from the signer's key package), the nonce commitments, msg32 and the
+ * group key (33). Codes: 5 "n_signers must be non-zero", "n_signers too
+ * large", "partial_sig.id must be non-zero"; 4 "invalid partial sig scalar";
+ * 3 "invalid verification share"; per commitment: 5 "nonce commitment signer
+ * IDs must be non-zero", "duplicate nonce commitment signer IDs", "invalid
+ * hiding nonce point", "invalid binding nonce point"; 5 "partial_sig.id not
+ * found in nonce_commits"; 3 "invalid group public key"; 6 "FROST partial
+ * signature verification failed"; 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_frost_verify_partial(qorvex_ctx *ctx, const uint8_t *partial_sig,
+                                           const uint8_t *verification_share33,
+                                           const uint8_t *nonce_commits, size_t n_signers,
+                                           const uint8_t *msg32, const uint8_t *group_pubkey33);
+
+/* The 64-byte BIP-340 signature from the partial signatures (36 bytes each,
+ * any order) of every signer in the nonce commitment list. sig64_out is
+ * zero on failure. The result is not verified: verify the partial
+ * signatures first, or the signature with qorvex_schnorr_verify.
+ * Codes: 5 "partial_sigs must be non-empty", "n_signers must be non-zero",
+ * "partial/nonces signer count mismatch", "signer count too large"; per
+ * partial signature: 5 "invalid partial sig signer", "duplicate partial sig
+ * signer", 4 "invalid partial sig scalar" (also z = 0); per commitment: 5
+ * "invalid nonce commitment signer", "duplicate nonce commitment signer",
+ * "invalid hiding nonce point", "invalid binding nonce point"; 5 "partial sig
+ * signer missing from nonce commitments"; 2 "invalid group public key";
+ * 9 "FROST aggregate produced invalid signature"; 9 "allocation failed",
+ * "internal error". */
+QORVEX_API int qorvex_frost_aggregate(qorvex_ctx *ctx, const uint8_t *partial_sigs, size_t n_partial_sigs,
+                                      const uint8_t *nonce_commits, size_t n_signers,
+                                      const uint8_t *group_pubkey33, const uint8_t *msg32,
+                                      uint8_t *sig64_out);
 
 #ifdef __cplusplus
 }

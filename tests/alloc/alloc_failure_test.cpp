@@ -77,6 +77,67 @@ struct Inputs {
     }
 };
 
+
+// MuSig2 and FROST inputs: a 3-signer MuSig2 session in which the first key
+// signs, and a 2-of-3 FROST key generation with participants 1 and 2
+// ready to sign. Made once, with allocation untouched.
+struct ThresholdInputs {
+    uint8_t keys[3][32] = {}, pubkeys[99] = {}, xonly[32] = {}, agg[32] = {};
+    uint8_t keyagg[QORVEX_MUSIG2_KEYAGG_SIZE] = {}, session[QORVEX_MUSIG2_SESSION_SIZE] = {};
+    uint8_t pubnonces[3 * QORVEX_MUSIG2_PUBNONCE_SIZE] = {}, aggnonce[QORVEX_MUSIG2_AGGNONCE_SIZE] = {};
+    uint8_t secnonce[QORVEX_MUSIG2_SECNONCE_SIZE] = {}, psig[32] = {};
+    static constexpr size_t kCommits = QORVEX_FROST_COMMITMENT_SIZE(2), kShares = QORVEX_FROST_SHARES_SIZE(3);
+    Bytes commits = Bytes(3 * kCommits), shares = Bytes(3 * kShares), received;
+    uint8_t keypkgs[2][QORVEX_FROST_KEYPKG_SIZE] = {}, nonce[QORVEX_FROST_NONCE_SIZE] = {};
+    uint8_t list[2 * QORVEX_FROST_NONCE_COMMIT_SIZE] = {}, partials[2 * QORVEX_FROST_PARTIAL_SIG_SIZE] = {};
+    Bytes seed1 = hex32("frost-1");
+
+    explicit ThresholdInputs(qorvex_ctx* ctx) {
+        for (int i = 0; i < 3; ++i) {
+            const Bytes k = hex32(i == 0 ? "musig2-a" : i == 1 ? "musig2-b" : "musig2-c");
+            std::memcpy(keys[i], k.data(), 32);
+            qorvex_pubkey_create(ctx, keys[i], pubkeys + 33 * i);
+        }
+        qorvex_pubkey_xonly(ctx, keys[0], xonly);
+        qorvex_musig2_key_agg(ctx, pubkeys, 3, keyagg, agg);
+        for (int i = 0; i < 3; ++i) {
+            uint8_t sec[QORVEX_MUSIG2_SECNONCE_SIZE], x[32];
+            const Bytes rand = hex32("rand");
+            qorvex_pubkey_xonly(ctx, keys[i], x);
+            qorvex_musig2_nonce_gen(ctx, keys[i], x, agg, agg, rand.data(), i == 0 ? secnonce : sec,
+                                    pubnonces + QORVEX_MUSIG2_PUBNONCE_SIZE * i);
+        }
+        qorvex_musig2_nonce_agg(ctx, pubnonces, 3, aggnonce);
+        qorvex_musig2_start_sign_session(ctx, aggnonce, keyagg, agg, session);
+        uint8_t used[QORVEX_MUSIG2_SECNONCE_SIZE];
+        std::memcpy(used, secnonce, sizeof used);
+        qorvex_musig2_partial_sign_v2(ctx, used, keys[0], pubkeys, keyagg, session, 0, psig);
+
+        for (uint32_t id = 1; id <= 3; ++id) {
+            const Bytes seed = hex32(id == 1 ? "frost-1" : id == 2 ? "frost-2" : "frost-3");
+            size_t cl = kCommits, sl = kShares;
+            qorvex_frost_keygen_begin(ctx, id, 2, 3, seed.data(), commits.data() + kCommits * (id - 1), &cl,
+                                      shares.data() + kShares * (id - 1), &sl);
+        }
+        for (uint32_t id = 1; id <= 2; ++id) {
+            Bytes mine;
+            for (uint32_t m = 0; m < 3; ++m) {
+                const uint8_t* e = shares.data() + kShares * m + QORVEX_FROST_SHARE_ENTRY_SIZE * (id - 1);
+                mine.insert(mine.end(), e, e + QORVEX_FROST_SHARE_ENTRY_SIZE);
+            }
+            qorvex_frost_keygen_finalize(ctx, id, commits.data(), commits.size(), mine.data(), mine.size(), 2, 3,
+                                         keypkgs[id - 1]);
+            if (id == 1) received = mine;
+        }
+        uint8_t other[QORVEX_FROST_NONCE_SIZE], used1[QORVEX_FROST_NONCE_SIZE];
+        qorvex_frost_sign_nonce_gen(ctx, 1, hex32("nonce-1").data(), nonce, list);
+        qorvex_frost_sign_nonce_gen(ctx, 2, hex32("nonce-2").data(), other, list + QORVEX_FROST_NONCE_COMMIT_SIZE);
+        std::memcpy(used1, nonce, sizeof used1);
+        qorvex_frost_sign(ctx, keypkgs[0], used1, agg, list, 2, partials);
+        qorvex_frost_sign(ctx, keypkgs[1], other, agg, list, 2, partials + QORVEX_FROST_PARTIAL_SIG_SIZE);
+    }
+};
+
 bool g_context_made = false;
 
 Inputs& inputs() {
@@ -124,6 +185,8 @@ struct AllocCase {
 
 std::vector<AllocCase> table_cases() {
     Inputs& in = inputs();
+    static const ThresholdInputs threshold(in.ctx);
+    const ThresholdInputs& th = threshold;
     return {
         {"qorvex_pubkey_tweak_add", 33,
          [&in](qorvex_ctx* c, uint8_t* out) { return qorvex_pubkey_tweak_add(c, in.pub33.data(), in.tweak.data(), out); }},
@@ -205,6 +268,60 @@ std::vector<AllocCase> table_cases() {
         {"qorvex_bip39_to_seed", QORVEX_BIP39_SEED_SIZE,
          [&in](qorvex_ctx* c, uint8_t* out) {
              return qorvex_bip39_to_seed(c, in.mnemonic.c_str(), "caf\xc3\xa9 passphrase", out);
+         }},
+        // --- MuSig2 and FROST: outputs that are zeroed on failure are
+        // kept out of the comparison (out_size 0) ---
+        {"qorvex_musig2_key_agg", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t keyagg[QORVEX_MUSIG2_KEYAGG_SIZE], agg[32];
+             return qorvex_musig2_key_agg(c, th.pubkeys, 3, keyagg, agg);
+         }},
+        {"qorvex_musig2_nonce_agg", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t agg[QORVEX_MUSIG2_AGGNONCE_SIZE];
+             return qorvex_musig2_nonce_agg(c, th.pubnonces, 3, agg);
+         }},
+        {"qorvex_musig2_start_sign_session", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t session[QORVEX_MUSIG2_SESSION_SIZE];
+             return qorvex_musig2_start_sign_session(c, th.aggnonce, th.keyagg, th.agg, session);
+         }},
+        {"qorvex_musig2_partial_sign_v2", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t nonce[QORVEX_MUSIG2_SECNONCE_SIZE], psig[32];
+             std::memcpy(nonce, th.secnonce, sizeof nonce);
+             return qorvex_musig2_partial_sign_v2(c, nonce, th.keys[0], th.pubkeys, th.keyagg, th.session, 0, psig);
+         }},
+        {"qorvex_musig2_partial_verify", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             return qorvex_musig2_partial_verify(c, th.psig, th.pubnonces, th.xonly, th.keyagg, th.session, 0);
+         }},
+        {"qorvex_frost_keygen_begin", ThresholdInputs::kCommits + ThresholdInputs::kShares,
+         [&th](qorvex_ctx* c, uint8_t* out) {
+             size_t cl = ThresholdInputs::kCommits, sl = ThresholdInputs::kShares;
+             return qorvex_frost_keygen_begin(c, 1, 2, 3, th.seed1.data(), out, &cl,
+                                              out + ThresholdInputs::kCommits, &sl);
+         }},
+        {"qorvex_frost_keygen_finalize", QORVEX_FROST_KEYPKG_SIZE,
+         [&th](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_frost_keygen_finalize(c, 1, th.commits.data(), th.commits.size(), th.received.data(),
+                                                 th.received.size(), 2, 3, out);
+         }},
+        {"qorvex_frost_sign", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t nonce[QORVEX_FROST_NONCE_SIZE], psig[QORVEX_FROST_PARTIAL_SIG_SIZE];
+             std::memcpy(nonce, th.nonce, sizeof nonce);
+             return qorvex_frost_sign(c, th.keypkgs[0], nonce, th.agg, th.list, 2, psig);
+         }},
+        {"qorvex_frost_verify_partial", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             return qorvex_frost_verify_partial(c, th.partials, th.keypkgs[0] + 44, th.list, 2, th.agg,
+                                                th.keypkgs[0] + 77);
+         }},
+        {"qorvex_frost_aggregate", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t sig[64];
+             return qorvex_frost_aggregate(c, th.partials, 2, th.list, 2, th.keypkgs[0] + 77, th.agg, sig);
          }},
     };
 }

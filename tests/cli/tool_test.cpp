@@ -88,6 +88,27 @@ TEST_F(CliTool, DemoWalksThroughEveryStep) {
     EXPECT_EQ(v.status, 0) << v.dump();
 }
 
+// The demo's MuSig2 and FROST signatures are plain BIP-340 signatures: the
+// tool's own verification accepts them under the aggregate and group keys.
+TEST_F(CliTool, DemoThresholdSignaturesVerifyAsSchnorr) {
+    const Json j = run_json({"demo"});
+    std::string digest;
+    std::vector<std::pair<std::string, std::string>> checks;  // key, signature
+    for (const Json& step : j["steps"].array()) {
+        const Json& r = step["results"];
+        const std::string title = step["title"].str();
+        if (title.rfind("ECDSA: sign", 0) == 0) digest = r["sha256"].str();
+        if (title.rfind("MuSig2", 0) == 0) checks.push_back({r["aggregate_key"].str(), r["signature"].str()});
+        if (title.rfind("FROST", 0) == 0) checks.push_back({r["x_only"].str(), r["signature"].str()});
+    }
+    ASSERT_EQ(2u, checks.size());
+    ASSERT_FALSE(digest.empty());
+    for (const auto& [key, sig] : checks) {
+        const CliResult v = run({"verify", "--scheme", "schnorr", "--pubkey", key, "--signature", sig, "--digest", digest});
+        EXPECT_EQ(v.status, 0) << v.dump();
+    }
+}
+
 TEST_F(CliTool, BenchReportsEveryOperation) {
     const CliResult r = run({"bench", "--seconds", "0.2", "--json"});
     ASSERT_EQ(r.status, 0) << r.dump();
