@@ -355,6 +355,27 @@ QORVEX_API int qorvex_hash160(const uint8_t *data, size_t len, uint8_t *out20);
  * SHA3-256). out32 is required; data may be NULL only when len is 0. */
 QORVEX_API int qorvex_keccak256(const uint8_t *data, size_t len, uint8_t *out32);
 
+/* ------------------------------------------------------------------------ */
+/* ECDH. The peer's key is a 33-byte compressed key only (a 65-byte key     */
+/* cannot be passed). The multiplication runs in constant time.            */
+
+#define QORVEX_ECDH_SECRET_SIZE 32
+
+/* out32 = SHA-256 of the compressed shared point S = seckey * peer (the
+ * 0x02/0x03 prefix by the parity of y(S), then x(S)). Codes: 2 "privkey is
+ * zero or >= n"; 3 "invalid or infinity pubkey" (bad prefix, x >= p, x not
+ * on the curve). out32 is written only on success. */
+QORVEX_API int qorvex_ecdh(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                           uint8_t *out32);
+
+/* As qorvex_ecdh, out32 = SHA-256 of the 32-byte x(S). */
+QORVEX_API int qorvex_ecdh_xonly(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                                 uint8_t *out32);
+
+/* As qorvex_ecdh, out32 = x(S) itself, unhashed. */
+QORVEX_API int qorvex_ecdh_raw(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                               uint8_t *out32);
+
 #ifdef __cplusplus
 }
 #endif
