@@ -337,6 +337,27 @@ void make_hashes(Corpus& corpus) {
     }
 }
 
+// --- ECDH, ECIES, commitments, proofs and adaptor signatures ---
+
+void make_ecies_decrypt(Corpus& corpus) {
+    Target t(corpus, "ecies_decrypt");
+    const auto cases = rfc6979_cases();
+    const auto hkdf = load_json_vectors("rfc5869/rfc5869_hkdf_sha256.json");
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Bytes& key = cases[i].key;
+        const Bytes msg = from_hex(hkdf["cases"][i % 3]["okm"].str());
+        t.add("sealed", cat({byte(1), key, byte(static_cast<uint8_t>(msg.size() - 1)), msg}));
+        t.add("sealed-flip", cat({byte(1), key, byte(static_cast<uint8_t>(msg.size() - 1)), msg, byte(50), byte(0x80)}));
+        t.add("sealed-flip-tag", cat({byte(1), key, byte(0), byte(0x61), byte(81), byte(1)}));
+    }
+    // Raw envelopes: too short, the shortest, and one whose E does not parse.
+    const Bytes& key = cases[0].key;
+    t.add("raw-81", cat({byte(0), key, Bytes(81, 0)}));
+    t.add("raw-82", cat({byte(0), key, pubkey33(cases[1].key), Bytes(49, 0)}));
+    t.add("raw-bad-e", cat({byte(0), key, byte(2), kP, Bytes(60, 7)}));
+    t.add("raw-key-n", cat({byte(0), kOrder, pubkey33(cases[1].key), Bytes(60, 7)}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -349,6 +370,7 @@ Corpus make_all() {
     make_schnorr_sign(c);
     make_eth(c);
     make_hashes(c);
+    make_ecies_decrypt(c);
     return c;
 }
 

@@ -376,6 +376,40 @@ QORVEX_API int qorvex_ecdh_xonly(qorvex_ctx *ctx, const uint8_t *seckey32, const
 QORVEX_API int qorvex_ecdh_raw(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
                                uint8_t *out32);
 
+/* ------------------------------------------------------------------------ */
+/* ECIES: encryption to a 33-byte compressed public key. The envelope is     */
+/* E (33, ephemeral key) || IV (16) || ciphertext (same length as the        */
+/* plaintext) || tag (32, HMAC-SHA256 over everything before it), with keys  */
+/* from HKDF-SHA256 (salt "ecies-kdf-salt-01", info E) and AES-256-CTR.      */
+
+#define QORVEX_ECIES_OVERHEAD          81 /* envelope length - plaintext length */
+#define QORVEX_ECIES_MIN_ENVELOPE_SIZE 82 /* a one-byte plaintext */
+
+/* Encrypts plaintext_len bytes (at least 1) with a fresh ephemeral key and
+ * IV from the operating system. *envelope_len holds the capacity of
+ * envelope_out and receives plaintext_len + QORVEX_ECIES_OVERHEAD. The
+ * envelope buffer may overlap the plaintext. Codes: 5 (no message, the
+ * context untouched) for plaintext_len 0; 5 "plaintext_len too large";
+ * 10 "envelope buffer too small" (buffer and length untouched);
+ * 3 "invalid recipient pubkey"; 9 "ECIES encryption failed" (a zero
+ * ephemeral scalar or shared secret), "allocation failed". Outputs are
+ * written only on success. */
+QORVEX_API int qorvex_ecies_encrypt(qorvex_ctx *ctx, const uint8_t *recipient_pub33,
+                                    const uint8_t *plaintext, size_t plaintext_len,
+                                    uint8_t *envelope_out, size_t *envelope_len);
+
+/* Checks the tag and decrypts an envelope of envelope_len bytes (at least
+ * QORVEX_ECIES_MIN_ENVELOPE_SIZE). *plaintext_len holds the capacity of
+ * plaintext_out and receives envelope_len - QORVEX_ECIES_OVERHEAD; the
+ * plaintext buffer may overlap the envelope. Codes: 5 (no message, the
+ * context untouched) for an envelope shorter than 82 bytes; 10 "plaintext
+ * buffer too small"; 2 "privkey is zero or >= n"; 6 "ECIES decryption failed
+ * (bad key or tampered)" for a wrong key and a modified envelope alike;
+ * 9 "allocation failed". Outputs are written only on success. */
+QORVEX_API int qorvex_ecies_decrypt(qorvex_ctx *ctx, const uint8_t *seckey32,
+                                    const uint8_t *envelope, size_t envelope_len,
+                                    uint8_t *plaintext_out, size_t *plaintext_len);
+
 #ifdef __cplusplus
 }
 #endif
