@@ -13,6 +13,10 @@ extern const Command recover_command;  // cmd_ecdsa.cpp
 extern const Command der_command;      // cmd_ecdsa.cpp
 extern const Command hash_command;     // cmd_hash.cpp
 extern const Command eth_command;      // cmd_eth.cpp
+extern const Command ecdh_command;     // cmd_crypto.cpp
+extern const Command encrypt_command;  // cmd_crypto.cpp
+extern const Command decrypt_command;  // cmd_crypto.cpp
+extern const Command commit_command;   // cmd_commit.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
@@ -28,6 +32,10 @@ const std::vector<const Command*>& command_table() {
         &der_command,
         &hash_command,
         &eth_command,
+        &ecdh_command,
+        &encrypt_command,
+        &decrypt_command,
+        &commit_command,
         &demo_command,
         &selftest_command,
         &bench_command,
