@@ -8,9 +8,8 @@
 // MixColumns, which combines the four rows of a column, works on whole words
 // rotated by multiples of 16 bits.
 //
-// SubBytes is computed, not looked up: the inverse in GF(2^8) as x^254 (four
-// multiplications and seven squarings of the bitsliced field elements, zero
-// mapping to zero as FIPS-197 wants), then the affine map.
+// SubBytes is computed, not looked up, by a circuit of logic gates on the
+// eight bit-slices.
 #include <cstring>
 
 #include "protocols/aes256.h"
@@ -22,62 +21,57 @@ namespace {
 
 using Slice = uint64_t[8];
 
-// --- GF(2^8) modulo x^8 + x^4 + x^3 + x + 1, 64 elements at once. ---
-
-// p[0..15) holds a product of degree up to 14; x^k = x^(k-4) + x^(k-5) +
-// x^(k-7) + x^(k-8) for k >= 8, folded from the top down.
-inline void reduce(uint64_t p[15], uint64_t r[8]) {
-    for (int k = 14; k >= 8; --k) {
-        p[k - 4] ^= p[k];
-        p[k - 5] ^= p[k];
-        p[k - 7] ^= p[k];
-        p[k - 8] ^= p[k];
-    }
-    for (int i = 0; i < 8; ++i) r[i] = p[i];
-}
-
-inline void gf_mul(const uint64_t a[8], const uint64_t b[8], uint64_t r[8]) {
-    uint64_t p[15] = {};
-    for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < 8; ++j) p[i + j] ^= a[i] & b[j];
-    reduce(p, r);
-}
-
-// Squaring is linear over GF(2): bit i moves to position 2i.
-inline void gf_sqr(const uint64_t a[8], uint64_t r[8]) {
-    uint64_t p[15] = {};
-    for (int i = 0; i < 8; ++i) p[2 * i] = a[i];
-    reduce(p, r);
-}
-
-// SubBytes on all 64 bytes.
+// SubBytes on all 64 bytes by the circuit of Boyar and Peralta (113 logic
+// gates: a linear layer, a non-linear middle that inverts in GF(2^8) through
+// its tower-field form, and a linear layer with the affine map folded in).
+// x0 is the most significant bit of each byte.
 void sub_bytes(Slice q) {
-    uint64_t x2[8], x3[8], x6[8], x12[8], x14[8], x15[8], t[8], inv[8];
-    gf_sqr(q, x2);
-    gf_mul(x2, q, x3);
-    gf_sqr(x3, x6);
-    gf_sqr(x6, x12);
-    gf_mul(x12, x2, x14);
-    gf_mul(x12, x3, x15);
-    gf_sqr(x15, t);  // x^30
-    gf_sqr(t, t);    // x^60
-    gf_sqr(t, t);    // x^120
-    gf_sqr(t, t);    // x^240
-    gf_mul(t, x14, inv);  // x^254
-    // s_i = b_i + b_(i+4) + b_(i+5) + b_(i+6) + b_(i+7) + c_i (indices mod
-    // 8), c = 0x63.
-    for (int i = 0; i < 8; ++i) {
-        const uint64_t c = (0x63 >> i) & 1 ? ~uint64_t{0} : 0;
-        q[i] = inv[i] ^ inv[(i + 4) & 7] ^ inv[(i + 5) & 7] ^ inv[(i + 6) & 7] ^ inv[(i + 7) & 7] ^ c;
-    }
-    secure_wipe(x2, sizeof x2);
-    secure_wipe(x3, sizeof x3);
-    secure_wipe(x6, sizeof x6);
-    secure_wipe(x12, sizeof x12);
-    secure_wipe(x14, sizeof x14);
-    secure_wipe(x15, sizeof x15);
-    secure_wipe(t, sizeof t);
-    secure_wipe(inv, sizeof inv);
+    const uint64_t x0 = q[7], x1 = q[6], x2 = q[5], x3 = q[4], x4 = q[3], x5 = q[2], x6 = q[1], x7 = q[0];
+
+    const uint64_t y14 = x3 ^ x5, y13 = x0 ^ x6, y9 = x0 ^ x3, y8 = x0 ^ x5;
+    const uint64_t t0 = x1 ^ x2;
+    const uint64_t y1 = t0 ^ x7, y4 = y1 ^ x3, y12 = y13 ^ y14, y2 = y1 ^ x0, y5 = y1 ^ x6;
+    const uint64_t y3 = y5 ^ y8;
+    const uint64_t t1 = x4 ^ y12;
+    const uint64_t y15 = t1 ^ x5, y20 = t1 ^ x1;
+    const uint64_t y6 = y15 ^ x7, y10 = y15 ^ t0, y11 = y20 ^ y9;
+    const uint64_t y7 = x7 ^ y11, y17 = y10 ^ y11, y19 = y10 ^ y8, y16 = t0 ^ y11;
+    const uint64_t y21 = y13 ^ y16, y18 = x0 ^ y16;
+
+    const uint64_t t2 = y12 & y15, t3 = y3 & y6, t4 = t3 ^ t2, t5 = y4 & x7, t6 = t5 ^ t2;
+    const uint64_t t7 = y13 & y16, t8 = y5 & y1, t9 = t8 ^ t7, t10 = y2 & y7, t11 = t10 ^ t7;
+    const uint64_t t12 = y9 & y11, t13 = y14 & y17, t14 = t13 ^ t12, t15 = y8 & y10, t16 = t15 ^ t12;
+    const uint64_t t17 = t4 ^ t14, t18 = t6 ^ t16, t19 = t9 ^ t14, t20 = t11 ^ t16;
+    const uint64_t t21 = t17 ^ y20, t22 = t18 ^ y19, t23 = t19 ^ y21, t24 = t20 ^ y18;
+
+    const uint64_t t25 = t21 ^ t22, t26 = t21 & t23, t27 = t24 ^ t26, t28 = t25 & t27, t29 = t28 ^ t22;
+    const uint64_t t30 = t23 ^ t24, t31 = t22 ^ t26, t32 = t31 & t30, t33 = t32 ^ t24;
+    const uint64_t t34 = t23 ^ t33, t35 = t27 ^ t33, t36 = t24 & t35, t37 = t36 ^ t34;
+    const uint64_t t38 = t27 ^ t36, t39 = t29 & t38, t40 = t25 ^ t39;
+
+    const uint64_t t41 = t40 ^ t37, t42 = t29 ^ t33, t43 = t29 ^ t40, t44 = t33 ^ t37, t45 = t42 ^ t41;
+    const uint64_t z0 = t44 & y15, z1 = t37 & y6, z2 = t33 & x7, z3 = t43 & y16, z4 = t40 & y1;
+    const uint64_t z5 = t29 & y7, z6 = t42 & y11, z7 = t45 & y17, z8 = t41 & y10, z9 = t44 & y12;
+    const uint64_t z10 = t37 & y3, z11 = t33 & y4, z12 = t43 & y13, z13 = t40 & y5, z14 = t29 & y2;
+    const uint64_t z15 = t42 & y9, z16 = t45 & y14, z17 = t41 & y8;
+
+    const uint64_t t46 = z15 ^ z16, t47 = z10 ^ z11, t48 = z5 ^ z13, t49 = z9 ^ z10, t50 = z2 ^ z12;
+    const uint64_t t51 = z2 ^ z5, t52 = z7 ^ z8, t53 = z0 ^ z3, t54 = z6 ^ z7, t55 = z16 ^ z17;
+    const uint64_t t56 = z12 ^ t48, t57 = t50 ^ t53, t58 = z4 ^ t46, t59 = z3 ^ t54, t60 = t46 ^ t57;
+    const uint64_t t61 = z14 ^ t57, t62 = t52 ^ t58, t63 = t49 ^ t58, t64 = z4 ^ t59, t65 = t61 ^ t62;
+    const uint64_t t66 = z1 ^ t63;
+    const uint64_t s0 = t59 ^ t63, s6 = t56 ^ ~t62, s7 = t48 ^ ~t60, t67 = t64 ^ t65;
+    const uint64_t s3 = t53 ^ t66, s4 = t51 ^ t66, s5 = t47 ^ t65;
+    const uint64_t s1 = t64 ^ ~s3, s2 = t55 ^ ~t67;
+
+    q[7] = s0;
+    q[6] = s1;
+    q[5] = s2;
+    q[4] = s3;
+    q[3] = s4;
+    q[2] = s5;
+    q[1] = s6;
+    q[0] = s7;
 }
 
 // Row r (lane r) rotates right by 4 r bits inside its lane: new column c
