@@ -467,7 +467,8 @@ QORVEX_API int qorvex_pedersen_blind_sum(qorvex_ctx *ctx, const uint8_t *input_b
 
 /* Proof of knowledge of secret32 = log_G(pub33), bound to msg32. The pair is
  * not checked (a mismatched one gives a proof that fails verification).
- * Codes: 2 "secret is zero or >= n"; 3 "invalid pubkey". */
+ * Codes: 2 "secret is zero or >= n"; 3 "invalid pubkey"; 9 "internal error"
+ * (a zero nonce, which no known input gives). */
 QORVEX_API int qorvex_zk_knowledge_prove(qorvex_ctx *ctx, const uint8_t *secret32,
                                          const uint8_t *pub33, const uint8_t *msg32,
                                          const uint8_t *aux32, uint8_t *proof64_out);
@@ -481,7 +482,8 @@ QORVEX_API int qorvex_zk_knowledge_verify(qorvex_ctx *ctx, const uint8_t *proof6
 /* Proof that pub1 = x*base1 and pub2 = x*base2 for x = secret32. A false
  * statement is refused (a proof of one would let a verifier choosing the
  * bases recover x). Codes: 2 "secret is zero or >= n"; 3 "invalid DLEQ
- * point"; 5 "DLEQ statement does not hold". */
+ * point"; 5 "DLEQ statement does not hold"; 9 "internal error" (a zero
+ * nonce, which no known input gives). */
 QORVEX_API int qorvex_zk_dleq_prove(qorvex_ctx *ctx, const uint8_t *secret32,
                                     const uint8_t *base1_33, const uint8_t *base2_33,
                                     const uint8_t *pub1_33, const uint8_t *pub2_33,
