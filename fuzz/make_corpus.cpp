@@ -577,6 +577,75 @@ void make_frost(Corpus& corpus) {
     }
 }
 
+// --- ECDH, ECIES, commitments, proofs and adaptor signatures ---
+
+void make_ecies_decrypt(Corpus& corpus) {
+    Target t(corpus, "ecies_decrypt");
+    const auto cases = rfc6979_cases();
+    const auto hkdf = load_json_vectors("rfc5869/rfc5869_hkdf_sha256.json");
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Bytes& key = cases[i].key;
+        const Bytes msg = from_hex(hkdf["cases"][i % 3]["okm"].str());
+        t.add("sealed", cat({byte(1), key, byte(static_cast<uint8_t>(msg.size() - 1)), msg}));
+        t.add("sealed-flip", cat({byte(1), key, byte(static_cast<uint8_t>(msg.size() - 1)), msg, byte(50), byte(0x80)}));
+        t.add("sealed-flip-tag", cat({byte(1), key, byte(0), byte(0x61), byte(81), byte(1)}));
+    }
+    // Raw envelopes: too short, the shortest, and one whose E does not parse.
+    const Bytes& key = cases[0].key;
+    t.add("raw-81", cat({byte(0), key, Bytes(81, 0)}));
+    t.add("raw-82", cat({byte(0), key, pubkey33(cases[1].key), Bytes(49, 0)}));
+    t.add("raw-bad-e", cat({byte(0), key, byte(2), kP, Bytes(60, 7)}));
+    t.add("raw-key-n", cat({byte(0), kOrder, pubkey33(cases[1].key), Bytes(60, 7)}));
+}
+
+void make_zk_verify(Corpus& corpus) {
+    Target t(corpus, "zk_verify");
+    const auto cases = rfc6979_cases();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Rfc6979Case& c = cases[i];
+        const Bytes& b = cases[(i + 1) % cases.size()].key;
+        t.add("proved", cat({byte(1), c.key, c.hash, c.hash, b}));
+        t.add("proved-flip", cat({byte(1), c.key, c.hash, c.hash, b, byte(40), byte(2)}));
+        t.add("proved-flip-statement", cat({byte(1), c.key, c.hash, c.hash, b, byte(64), byte(1)}));
+    }
+    const Bytes g = pubkey33(cases[0].key);
+    t.add("raw-zero-proof", cat({byte(0), Bytes(64, 0), g, kZero32, g, g, g, g}));
+    t.add("raw-s-is-n", cat({byte(0), kOnes32, kOrder, g, kZero32, g, g, g, g}));
+    t.add("raw-bad-point", cat({byte(0), kOnes32, kOnes32, byte(2), kP, kZero32}));
+}
+
+void make_adaptor_verify(Corpus& corpus) {
+    Target t(corpus, "adaptor_verify");
+    for (const auto& r : bip340_rows()) {
+        if (r.key.empty() || r.msg.size() != 32) continue;
+        const Bytes adaptor_secret = sha256(r.key);
+        t.add("signed-" + r.index, cat({byte(1), r.key, adaptor_secret, r.msg, r.aux}));
+        t.add("signed-flip-" + r.index, cat({byte(1), r.key, adaptor_secret, r.msg, r.aux, byte(65), byte(3)}));
+        t.add("signed-flip-r-" + r.index, cat({byte(1), r.key, adaptor_secret, r.msg, r.aux, byte(0), byte(1)}));
+    }
+    const auto rows = bip340_rows();
+    const Bytes g = pubkey33(rows[0].key);
+    t.add("raw-zero", cat({byte(0), Bytes(97, 0), kZero32, kZero32, g}));
+    t.add("raw-s-is-n", cat({byte(0), g, kOrder, Bytes(32, 0), rows[0].pub, rows[0].msg, g}));
+}
+
+void make_pedersen(Corpus& corpus) {
+    Target t(corpus, "pedersen");
+    const auto cases = rfc6979_cases();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Bytes& a = cases[i].key;
+        const Bytes& b = cases[(i + 1) % cases.size()].key;
+        const Bytes& h = cases[i].hash;
+        t.add("balanced", cat({byte(1), a, b, h, b, h, a}));
+        t.add("balanced-flip", cat({byte(1), a, b, h, b, h, a, byte(34), byte(4)}));
+        t.add("balanced-negate", cat({byte(1), a, b, h, b, h, a, byte(0), byte(1), byte(33), byte(1)}));
+    }
+    const Bytes c1 = pubkey33(cases[0].key), c2 = pubkey33(cases[1].key);
+    t.add("raw-verify-sums", cat({byte(0), c1, kZero32, kOrderMinus1, byte(2), byte(2), c1, c2, c2, c1}));
+    t.add("raw-zero-commitment", cat({byte(0), Bytes(33, 0), kZero32, kZero32, byte(1), byte(0), Bytes(33, 0)}));
+    t.add("raw-value-n", cat({byte(0), c1, kOrder, kZero32, byte(0), byte(0)}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -598,6 +667,10 @@ Corpus make_all() {
     make_segwit(c);
     make_musig2(c);
     make_frost(c);
+    make_ecies_decrypt(c);
+    make_zk_verify(c);
+    make_adaptor_verify(c);
+    make_pedersen(c);
     return c;
 }
 

@@ -985,6 +985,211 @@ QORVEX_API int qorvex_frost_aggregate(qorvex_ctx *ctx, const uint8_t *partial_si
                                       const uint8_t *nonce_commits, size_t n_signers,
                                       const uint8_t *group_pubkey33, const uint8_t *msg32,
                                       uint8_t *sig64_out);
+/* ECDH. The peer's key is a 33-byte compressed key only (a 65-byte key     */
+/* cannot be passed). The multiplication runs in constant time.            */
+
+#define QORVEX_ECDH_SECRET_SIZE 32
+
+/* out32 = SHA-256 of the compressed shared point S = seckey * peer (the
+ * 0x02/0x03 prefix by the parity of y(S), then x(S)). Codes: 2 "privkey is
+ * zero or >= n"; 3 "invalid or infinity pubkey" (bad prefix, x >= p, x not
+ * on the curve). out32 is written only on success. */
+QORVEX_API int qorvex_ecdh(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                           uint8_t *out32);
+
+/* As qorvex_ecdh, out32 = SHA-256 of the 32-byte x(S). */
+QORVEX_API int qorvex_ecdh_xonly(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                                 uint8_t *out32);
+
+/* As qorvex_ecdh, out32 = x(S) itself, unhashed. */
+QORVEX_API int qorvex_ecdh_raw(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                               uint8_t *out32);
+
+/* ------------------------------------------------------------------------ */
+/* ECIES: encryption to a 33-byte compressed public key. The envelope is     */
+/* E (33, ephemeral key) || IV (16) || ciphertext (same length as the        */
+/* plaintext) || tag (32, HMAC-SHA256 over everything before it), with keys  */
+/* from HKDF-SHA256 (salt "ecies-kdf-salt-01", info E) and AES-256-CTR.      */
+
+#define QORVEX_ECIES_OVERHEAD          81 /* envelope length - plaintext length */
+#define QORVEX_ECIES_MIN_ENVELOPE_SIZE 82 /* a one-byte plaintext */
+
+/* Encrypts plaintext_len bytes (at least 1) with a fresh ephemeral key and
+ * IV from the operating system. *envelope_len holds the capacity of
+ * envelope_out and receives plaintext_len + QORVEX_ECIES_OVERHEAD. The
+ * envelope buffer may overlap the plaintext. Codes: 5 (no message, the
+ * context untouched) for plaintext_len 0; 5 "plaintext_len too large";
+ * 10 "envelope buffer too small" (buffer and length untouched);
+ * 3 "invalid recipient pubkey"; 9 "ECIES encryption failed" (a zero
+ * ephemeral scalar or shared secret), "allocation failed". Outputs are
+ * written only on success. */
+QORVEX_API int qorvex_ecies_encrypt(qorvex_ctx *ctx, const uint8_t *recipient_pub33,
+                                    const uint8_t *plaintext, size_t plaintext_len,
+                                    uint8_t *envelope_out, size_t *envelope_len);
+
+/* Checks the tag and decrypts an envelope of envelope_len bytes (at least
+ * QORVEX_ECIES_MIN_ENVELOPE_SIZE). *plaintext_len holds the capacity of
+ * plaintext_out and receives envelope_len - QORVEX_ECIES_OVERHEAD; the
+ * plaintext buffer may overlap the envelope. Codes: 5 (no message, the
+ * context untouched) for an envelope shorter than 82 bytes; 10 "plaintext
+ * buffer too small"; 2 "privkey is zero or >= n"; 6 "ECIES decryption failed
+ * (bad key or tampered)" for a wrong key and a modified envelope alike;
+ * 9 "allocation failed". Outputs are written only on success. */
+QORVEX_API int qorvex_ecies_decrypt(qorvex_ctx *ctx, const uint8_t *seckey32,
+                                    const uint8_t *envelope, size_t envelope_len,
+                                    uint8_t *plaintext_out, size_t *plaintext_len);
+
+/* ------------------------------------------------------------------------ */
+/* Pedersen commitments C = value*H + blinding*G (+ switch_blind*J). Values  */
+/* and blinding factors are 32-byte big-endian scalars below n (zero         */
+/* allowed), handled in constant time. H and J are points of unknown         */
+/* discrete logarithm (SHA-256 of "Pedersen_generator_H" and                 */
+/* "Pedersen_switch_J", increased until on the curve; even y).               */
+
+#define QORVEX_PEDERSEN_COMMITMENT_SIZE 33
+#define QORVEX_PEDERSEN_MAX_COUNT       1048576 /* most items per list (2^20) */
+
+/* The compressed commitment; value = blinding = 0 gives 33 zero bytes (and
+ * code 0). Codes: 5 "value >= n", "blinding >= n". */
+QORVEX_API int qorvex_pedersen_commit(qorvex_ctx *ctx, const uint8_t *value32,
+                                      const uint8_t *blinding32, uint8_t *commitment33_out);
+
+/* The commitment with the switch term. Codes: 5 "value >= n", "blinding >= n",
+ * "switch_blind >= n". */
+QORVEX_API int qorvex_pedersen_switch_commit(qorvex_ctx *ctx, const uint8_t *value32,
+                                             const uint8_t *blinding32,
+                                             const uint8_t *switch_blind32,
+                                             uint8_t *commitment33_out);
+
+/* 0 when commitment33 commits to value and blinding. Codes: 5 "value >= n",
+ * "blinding >= n", "invalid commitment point" (33 zero bytes included);
+ * 6 "Pedersen verify failed". */
+QORVEX_API int qorvex_pedersen_verify(qorvex_ctx *ctx, const uint8_t *commitment33,
+                                      const uint8_t *value32, const uint8_t *blinding32);
+
+/* 0 when the n_positives commitments (33 bytes each, consecutive) and the
+ * n_negatives ones sum to the same point; two empty lists balance. An array
+ * may be NULL when its count is 0. Codes: 5 "commitment count too large"
+ * (either count above QORVEX_PEDERSEN_MAX_COUNT), "invalid positive
+ * commitment", "invalid negative commitment"; 6 "Pedersen sum verify
+ * failed"; 9 "allocation failed". */
+QORVEX_API int qorvex_pedersen_verify_sum(qorvex_ctx *ctx, const uint8_t *positives,
+                                          size_t n_positives, const uint8_t *negatives,
+                                          size_t n_negatives);
+
+/* blind32_out = sum of the input blinds - sum of the output blinds mod n
+ * (32 bytes each, consecutive; zero is a valid result). An array may be
+ * NULL when its count is 0. Codes: 5 "blind count too large", "invalid input
+ * blind", "invalid output blind" (a blind >= n). blind32_out is written only
+ * on success. */
+QORVEX_API int qorvex_pedersen_blind_sum(qorvex_ctx *ctx, const uint8_t *input_blinds,
+                                         size_t n_input_blinds, const uint8_t *output_blinds,
+                                         size_t n_output_blinds, uint8_t *blind32_out);
+
+/* ------------------------------------------------------------------------ */
+/* Knowledge and DLEQ proofs, 64 bytes each, with deterministic nonces from  */
+/* the secret, the statement and 32 bytes of auxiliary data. Points are      */
+/* 33-byte compressed keys.                                                  */
+
+#define QORVEX_ZK_KNOWLEDGE_PROOF_SIZE 64 /* x(R) || s */
+#define QORVEX_ZK_DLEQ_PROOF_SIZE      64 /* e || s */
+
+/* Proof of knowledge of secret32 = log_G(pub33), bound to msg32. The pair is
+ * not checked (a mismatched one gives a proof that fails verification).
+ * Codes: 2 "secret is zero or >= n"; 3 "invalid pubkey"; 9 "internal error"
+ * (a zero nonce, which no known input gives). */
+QORVEX_API int qorvex_zk_knowledge_prove(qorvex_ctx *ctx, const uint8_t *secret32,
+                                         const uint8_t *pub33, const uint8_t *msg32,
+                                         const uint8_t *aux32, uint8_t *proof64_out);
+
+/* 0 when the proof is valid for pub33 and msg32. s is read modulo n.
+ * Codes: 3 "invalid pubkey"; 5 "invalid knowledge proof" (s = 0);
+ * 6 "knowledge proof failed". */
+QORVEX_API int qorvex_zk_knowledge_verify(qorvex_ctx *ctx, const uint8_t *proof64,
+                                          const uint8_t *pub33, const uint8_t *msg32);
+
+/* Proof that pub1 = x*base1 and pub2 = x*base2 for x = secret32. A false
+ * statement is refused (a proof of one would let a verifier choosing the
+ * bases recover x). Codes: 2 "secret is zero or >= n"; 3 "invalid DLEQ
+ * point"; 5 "DLEQ statement does not hold"; 9 "internal error" (a zero
+ * nonce, which no known input gives). */
+QORVEX_API int qorvex_zk_dleq_prove(qorvex_ctx *ctx, const uint8_t *secret32,
+                                    const uint8_t *base1_33, const uint8_t *base2_33,
+                                    const uint8_t *pub1_33, const uint8_t *pub2_33,
+                                    const uint8_t *aux32, uint8_t *proof64_out);
+
+/* 0 when the proof is valid. e and s are read modulo n. Codes: 3 "invalid
+ * DLEQ point"; 5 "invalid DLEQ proof" (e or s zero); 6 "DLEQ proof
+ * failed". */
+QORVEX_API int qorvex_zk_dleq_verify(qorvex_ctx *ctx, const uint8_t *proof64,
+                                     const uint8_t *base1_33, const uint8_t *base2_33,
+                                     const uint8_t *pub1_33, const uint8_t *pub2_33);
+
+/* ------------------------------------------------------------------------ */
+/* Adaptor signatures. A pre-signature is bound to an adaptor point T = t*G  */
+/* (33 bytes compressed); the adaptor secret t turns it into an ordinary     */
+/* signature, and that signature with the pre-signature gives t back.        */
+/* Schnorr pre-signature (97 bytes): R_hat (33) || s_hat (32) || negated     */
+/* flag (1; any non-zero byte reads as 1) || 31 zero bytes (ignored).        */
+/* ECDSA pre-signature (162 bytes): R_hat = k*G (33) || R = k*T (33) ||      */
+/* s_hat (32) || e (32) || v (32), (e, v) a proof that R_hat and R share k.  */
+/* Outputs are written only on success.                                      */
+
+#define QORVEX_SCHNORR_ADAPTOR_PRESIG_SIZE 97
+#define QORVEX_ECDSA_ADAPTOR_PRESIG_SIZE   162
+
+/* Codes: 2 "privkey is zero or >= n"; 3 "invalid adaptor point";
+ * 9 "adaptor sign produced degenerate output". */
+QORVEX_API int qorvex_schnorr_adaptor_sign(qorvex_ctx *ctx, const uint8_t *seckey32,
+                                           const uint8_t *msg32, const uint8_t *adaptor33,
+                                           const uint8_t *aux32, uint8_t *presig97_out);
+
+/* 0 when valid for the x-only key, the message and T. Codes: 4 "invalid
+ * adaptor R_hat", "invalid adaptor sig scalar"; 3 "non-canonical pubkey
+ * (x>=p)", "invalid adaptor point"; 6 "adaptor verify failed" (also for a
+ * key x not on the curve). */
+QORVEX_API int qorvex_schnorr_adaptor_verify(qorvex_ctx *ctx, const uint8_t *presig97,
+                                             const uint8_t *xonly32, const uint8_t *msg32,
+                                             const uint8_t *adaptor33);
+
+/* The BIP-340 signature for adaptor secret t. Codes: 4 "invalid adaptor
+ * R_hat", "invalid adaptor sig scalar"; 5 "adaptor secret is zero or >= n". */
+QORVEX_API int qorvex_schnorr_adaptor_adapt(qorvex_ctx *ctx, const uint8_t *presig97,
+                                            const uint8_t *secret32, uint8_t *sig64_out);
+
+/* t from the pre-signature and the adapted signature (whose r is not
+ * compared). Codes: 4 "invalid adaptor R_hat", "invalid adaptor sig scalar",
+ * "invalid schnorr signature" (r >= p, s = 0 or s >= n); 9 "adaptor extract
+ * failed" (t = 0). */
+QORVEX_API int qorvex_schnorr_adaptor_extract(qorvex_ctx *ctx, const uint8_t *presig97,
+                                              const uint8_t *sig64, uint8_t *secret32_out);
+
+/* Codes: 2 "privkey is zero or >= n"; 3 "invalid adaptor point";
+ * 9 "adaptor sign produced degenerate output". */
+QORVEX_API int qorvex_ecdsa_adaptor_sign(qorvex_ctx *ctx, const uint8_t *seckey32,
+                                         const uint8_t *msg32, const uint8_t *adaptor33,
+                                         uint8_t *presig162_out);
+
+/* 0 when valid for the compressed key, the message and T. Codes: 4 "invalid
+ * adaptor pre-signature"; 3 "invalid pubkey", "invalid adaptor point";
+ * 6 "ECDSA adaptor verify failed". */
+QORVEX_API int qorvex_ecdsa_adaptor_verify(qorvex_ctx *ctx, const uint8_t *presig162,
+                                           const uint8_t *pub33, const uint8_t *msg32,
+                                           const uint8_t *adaptor33);
+
+/* The compact signature r || s_hat/t, not normalised to low-S (about half
+ * of them are high-S, which qorvex_ecdsa_verify refuses until normalised).
+ * Codes: 4 "invalid adaptor pre-signature"; 5 "adaptor secret is zero or
+ * >= n". */
+QORVEX_API int qorvex_ecdsa_adaptor_adapt(qorvex_ctx *ctx, const uint8_t *presig162,
+                                          const uint8_t *secret32, uint8_t *sig64_out);
+
+/* t = s_hat/s from the pre-signature and the adapted compact signature
+ * (exact for the s adapt produced; a signature normalised to n - s gives
+ * n - t). Codes: 4 "invalid adaptor pre-signature", "invalid ECDSA sig";
+ * 9 "ECDSA adaptor extract failed". */
+QORVEX_API int qorvex_ecdsa_adaptor_extract(qorvex_ctx *ctx, const uint8_t *presig162,
+                                            const uint8_t *sig64, uint8_t *secret32_out);
 
 #ifdef __cplusplus
 }

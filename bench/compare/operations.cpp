@@ -36,7 +36,7 @@ const std::vector<Operation>& operations() {
          "schnorrsig_verify, x-only key parsed once beforehand"},
         {"Schnorr verify, 1,000 keys", qv::schnorr_verify_many_keys, peer::schnorr_verify_many_keys,
          Expect::Verdict, "xonly_pubkey_parse + schnorrsig_verify"},
-        {"ECDH", nullptr, peer::ecdh, Expect::Agree,
+        {"ECDH", qv::ecdh, peer::ecdh, Expect::Agree,
          "ec_pubkey_parse + ecdh (SHA-256 of the compressed point)"},
     };
     return ops;

@@ -84,4 +84,10 @@ bool schnorr_verify_many_keys(const Inputs& in, size_t i, Output& out) {
     return bytes(qorvex_schnorr_verify(g_ctx, in[i].msg, in[i].schnorr_sig, in[i].xonly), out, 0);
 }
 
+bool ecdh(const Inputs& in, size_t i, Output& out) {
+    // The peer's key is the next item's, as on the libsecp256k1 side.
+    const size_t j = (i + 1) % in.size();
+    return bytes(qorvex_ecdh(g_ctx, in[i].key, in[j].pub33, out.bytes), out, 32);
+}
+
 }  // namespace compare::qv

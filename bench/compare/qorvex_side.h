@@ -24,6 +24,7 @@ bool ecdsa_recover(const Inputs& in, size_t i, Output& out);
 bool schnorr_sign(const Inputs& in, size_t i, Output& out);
 bool schnorr_verify_one_key(const Inputs& in, size_t i, Output& out);
 bool schnorr_verify_many_keys(const Inputs& in, size_t i, Output& out);
+bool ecdh(const Inputs& in, size_t i, Output& out);
 
 const char* version();
 

@@ -54,6 +54,11 @@ struct Inputs {
     int recid = 0;
     qorvex_bip32_key xprv{}, xpub{};
     std::string mnemonic;
+    // ECDH, ECIES, commitments, proofs, adaptor signatures.
+    Bytes g33 = Bytes(33), t33 = Bytes(33), commitment = Bytes(33), knowledge = Bytes(64);
+    Bytes schnorr_pre = Bytes(97), ecdsa_pre = Bytes(162), schnorr_adapted = Bytes(64), ecdsa_adapted = Bytes(64);
+    Bytes plain = hex32("an ECIES plaintext"), envelope = Bytes(32 + QORVEX_ECIES_OVERHEAD);
+    Bytes work = Bytes(32 + QORVEX_ECIES_OVERHEAD);  // scratch for the in-place calls, made ahead
 
     Inputs() {
         if (qorvex_ctx_create(&ctx) != QORVEX_OK) std::abort();
@@ -74,9 +79,21 @@ struct Inputs {
         size_t len = sizeof m;
         qorvex_bip39_generate(ctx, 16, key.data(), m, &len);
         mnemonic.assign(m, len);
+        Bytes one(32, 0);
+        one[31] = 1;
+        qorvex_pubkey_create(ctx, one.data(), g33.data());
+        qorvex_pubkey_create(ctx, tweak.data(), t33.data());
+        qorvex_pedersen_commit(ctx, msg.data(), tweak.data(), commitment.data());
+        qorvex_zk_knowledge_prove(ctx, key.data(), pub33.data(), msg.data(), aux.data(), knowledge.data());
+        qorvex_schnorr_adaptor_sign(ctx, key.data(), msg.data(), t33.data(), aux.data(), schnorr_pre.data());
+        qorvex_schnorr_adaptor_adapt(ctx, schnorr_pre.data(), tweak.data(), schnorr_adapted.data());
+        qorvex_ecdsa_adaptor_sign(ctx, key.data(), msg.data(), t33.data(), ecdsa_pre.data());
+        qorvex_ecdsa_adaptor_adapt(ctx, ecdsa_pre.data(), tweak.data(), ecdsa_adapted.data());
+        len = envelope.size();
+        if (qorvex_ecies_encrypt(ctx, pub33.data(), plain.data(), plain.size(), envelope.data(), &len) != QORVEX_OK)
+            std::abort();
     }
 };
-
 
 // MuSig2 and FROST inputs: a 3-signer MuSig2 session in which the first key
 // signs, and a 2-of-3 FROST key generation with participants 1 and 2
@@ -322,6 +339,39 @@ std::vector<AllocCase> table_cases() {
          [&th](qorvex_ctx* c, uint8_t*) {
              uint8_t sig[64];
              return qorvex_frost_aggregate(c, th.partials, 2, th.list, 2, th.keypkgs[0] + 77, th.agg, sig);
+         }},
+        // ECIES allocates only to build a result aside when its buffers
+        // overlap: encrypted in place, then decrypted to the output.
+        {"qorvex_ecies_encrypt in place", 32,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             std::memcpy(in.work.data(), in.plain.data(), 32);
+             size_t len = in.work.size(), back = 32;
+             const int rc = qorvex_ecies_encrypt(c, in.pub33.data(), in.work.data(), 32, in.work.data(), &len);
+             return rc ? rc : qorvex_ecies_decrypt(c, in.key.data(), in.work.data(), len, out, &back);
+         }},
+        {"qorvex_ecies_decrypt in place", 32,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             std::memcpy(in.work.data(), in.envelope.data(), in.envelope.size());
+             size_t len = 32;
+             const int rc =
+                 qorvex_ecies_decrypt(c, in.key.data(), in.work.data(), in.work.size(), in.work.data(), &len);
+             if (rc == QORVEX_OK) std::memcpy(out, in.work.data(), 32);
+             return rc;
+         }},
+        {"qorvex_pedersen_verify_sum", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_pedersen_verify_sum(c, in.commitment.data(), 1, in.commitment.data(), 1);
+         }},
+        // The verifiers reach the generator tables (the other proof and
+        // adaptor verifiers do the same through the same frame guard).
+        {"qorvex_zk_knowledge_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_zk_knowledge_verify(c, in.knowledge.data(), in.pub33.data(), in.msg.data());
+         }},
+        {"qorvex_schnorr_adaptor_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_schnorr_adaptor_verify(c, in.schnorr_pre.data(), in.xonly.data(), in.msg.data(),
+                                                  in.t33.data());
          }},
     };
 }
@@ -682,6 +732,43 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
              const int rc = qorvex_bip85_entropy(c, &in.xprv, "m/83696968'/0'/0'", e, 32);
              return rc | qorvex_bip85_bip39(c, &in.xprv, 24, 0, 1, m, &len);
          }},
+        {"qorvex_ecdh", [&] { uint8_t o[32]; return qorvex_ecdh(c, in.key.data(), in.t33.data(), o); }},
+        {"qorvex_ecdh_xonly", [&] { uint8_t o[32]; return qorvex_ecdh_xonly(c, in.key.data(), in.t33.data(), o); }},
+        {"qorvex_ecdh_raw", [&] { uint8_t o[32]; return qorvex_ecdh_raw(c, in.key.data(), in.t33.data(), o); }},
+        {"qorvex_ecies_encrypt and decrypt, separate buffers", [&] {
+             uint8_t env[32 + QORVEX_ECIES_OVERHEAD], back[32];
+             size_t len = sizeof env, back_len = sizeof back;
+             const int rc = qorvex_ecies_encrypt(c, in.pub33.data(), in.plain.data(), 32, env, &len);
+             return rc | qorvex_ecies_decrypt(c, in.key.data(), env, len, back, &back_len);
+         }},
+        {"qorvex_pedersen_commit", [&] { uint8_t o[33]; return qorvex_pedersen_commit(c, in.msg.data(), in.tweak.data(), o); }},
+        {"qorvex_pedersen_switch_commit", [&] {
+             uint8_t o[33];
+             return qorvex_pedersen_switch_commit(c, in.msg.data(), in.tweak.data(), in.aux.data(), o);
+         }},
+        {"qorvex_pedersen_verify", [&] { return qorvex_pedersen_verify(c, in.commitment.data(), in.msg.data(), in.tweak.data()); }},
+        {"qorvex_pedersen_blind_sum", [&] { uint8_t o[32]; return qorvex_pedersen_blind_sum(c, in.msg.data(), 1, in.tweak.data(), 1, o); }},
+        {"qorvex_zk_knowledge_prove", [&] {
+             uint8_t o[64];
+             return qorvex_zk_knowledge_prove(c, in.key.data(), in.pub33.data(), in.msg.data(), in.aux.data(), o);
+         }},
+        {"qorvex_zk_dleq_prove", [&] {
+             uint8_t o[64];
+             return qorvex_zk_dleq_prove(c, in.key.data(), in.g33.data(), in.g33.data(), in.pub33.data(),
+                                         in.pub33.data(), in.aux.data(), o);
+         }},
+        {"qorvex_schnorr_adaptor_sign", [&] {
+             uint8_t o[97];
+             return qorvex_schnorr_adaptor_sign(c, in.key.data(), in.msg.data(), in.t33.data(), in.aux.data(), o);
+         }},
+        {"qorvex_schnorr_adaptor_adapt", [&] { uint8_t o[64]; return qorvex_schnorr_adaptor_adapt(c, in.schnorr_pre.data(), in.tweak.data(), o); }},
+        {"qorvex_schnorr_adaptor_extract", [&] { uint8_t o[32]; return qorvex_schnorr_adaptor_extract(c, in.schnorr_pre.data(), in.schnorr_adapted.data(), o); }},
+        {"qorvex_ecdsa_adaptor_sign", [&] {
+             uint8_t o[162];
+             return qorvex_ecdsa_adaptor_sign(c, in.key.data(), in.msg.data(), in.t33.data(), o);
+         }},
+        {"qorvex_ecdsa_adaptor_adapt", [&] { uint8_t o[64]; return qorvex_ecdsa_adaptor_adapt(c, in.ecdsa_pre.data(), in.tweak.data(), o); }},
+        {"qorvex_ecdsa_adaptor_extract", [&] { uint8_t o[32]; return qorvex_ecdsa_adaptor_extract(c, in.ecdsa_pre.data(), in.ecdsa_adapted.data(), o); }},
     };
     for (const auto& call : calls) {
         SCOPED_TRACE(call.name);

@@ -230,6 +230,33 @@ TEST(PointMul, ConstantTimeAgreesOnVariedInputs) {
     }
 }
 
+// mul_ct adds its table entries with the formulas that assume no
+// exceptional operands up to its last group, where the multiples of P and
+// lambda P reached are below 2^125. That is exact because no non-zero
+// (a, b) with a + b lambda = 0 (mod n) has both parts below 2^125: a
+// Gauss-reduced basis of that lattice (with determinant n) has a shortest
+// vector longer than 2^125.5 in Euclidean length, and every coordinate
+// bound follows by the factor sqrt(2).
+TEST(PointMul, NoShortVectorMakesTheConstantTimeAdditionsExceptional) {
+    const BigUint n = N();
+    const BigUint lam = big(Scalar::lambda());
+    // a = (a0, a1), b = (-b0, b1), all four magnitudes.
+    const BigUint a0 = BigUint::from_hex("114ca50f7a8e2f3f657c1108d9d44cfd8");
+    const BigUint a1 = BigUint::from_hex("3086d221a7d46bcde86c90e49284eb15");
+    const BigUint b0 = BigUint::from_hex("3086d221a7d46bcde86c90e49284eb15");
+    const BigUint b1 = BigUint::from_hex("e4437ed6010e88286f547fa90abfe4c3");
+    EXPECT_TRUE(((a0 + a1 * lam) % n).is_zero());
+    EXPECT_EQ(b0 % n, (b1 * lam) % n);
+    EXPECT_EQ(n, a0 * b1 + a1 * b0);  // a basis of the whole lattice
+    const BigUint aa = a0 * a0 + a1 * a1, bb = b0 * b0 + b1 * b1;
+    // a . b = -a0 b0 + a1 b1 = -(a0 - b1) a1, since a1 = b0.
+    ASSERT_TRUE(a0 > b1);
+    const BigUint dot = (a0 - b1) * a1;
+    EXPECT_TRUE(bb <= aa);
+    EXPECT_TRUE(dot + dot <= bb);  // Gauss-reduced: b is a shortest vector
+    EXPECT_TRUE(bb > (BigUint(1) << 251));
+}
+
 TEST(DualMul, SumsBothParts) {
     Rng rng(4);
     const Point p = binary_mul(Point::generator(), rng.scalar());

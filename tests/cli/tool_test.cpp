@@ -120,8 +120,10 @@ TEST_F(CliTool, BenchReportsEveryOperation) {
         EXPECT_GT(op["ops_per_second"].num(), 0) << names.back();
         EXPECT_GT(op["iterations"].num(), 0) << names.back();
     }
-    const std::vector<std::string> expected = {"pubkey create", "ECDSA sign",     "ECDSA verify",   "ECDSA recover",
-                                               "Schnorr sign",  "Schnorr verify", "SHA-256 (64 B)", "Keccak-256 (64 B)"};
+    const std::vector<std::string> expected = {"pubkey create",  "ECDSA sign",     "ECDSA verify",
+                                               "ECDSA recover",  "Schnorr sign",   "Schnorr verify",
+                                               "ECDH",           "ECIES encrypt (64 B)",
+                                               "SHA-256 (64 B)", "Keccak-256 (64 B)"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(run({"bench", "--seconds", "0.05", "--quiet"}).err, "");
 }

@@ -19,6 +19,10 @@ extern const Command mnemonic_command; // cmd_mnemonic.cpp
 extern const Command hd_command;       // cmd_hd.cpp
 extern const Command address_command;  // cmd_address.cpp
 extern const Command wif_command;      // cmd_wif.cpp
+extern const Command ecdh_command;     // cmd_crypto.cpp
+extern const Command encrypt_command;  // cmd_crypto.cpp
+extern const Command decrypt_command;  // cmd_crypto.cpp
+extern const Command commit_command;   // cmd_commit.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
@@ -40,6 +44,10 @@ const std::vector<const Command*>& command_table() {
         &hd_command,
         &address_command,
         &wif_command,
+        &ecdh_command,
+        &encrypt_command,
+        &decrypt_command,
+        &commit_command,
         &demo_command,
         &selftest_command,
         &bench_command,
