@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/env.h"
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -18,19 +20,48 @@ namespace qorvex {
 
 namespace {
 
+// Guards the configuration and the building and replacing of the tables.
 std::mutex g_lock;
 PrecomputeConfig g_config;
-PrecomputeContextPtr g_current;
+bool g_configured = false;
+// The current tables, published for readers that take no lock: they copy the
+// pointer, which keeps the tables alive while they use them; only holders of
+// g_lock replace it.
+std::atomic<PrecomputeContextPtr> g_current;
 // A directory chosen through qorvex_set_cache_dir. The first context installs
 // a fresh configuration; without this, a directory set before it would be
-// silently dropped and the tables written to the current directory.
+// silently dropped.
 bool g_cache_dir_chosen = false;
+// SECP256K1_CACHE_DIR as the last configuration read it, which an empty
+// qorvex_set_cache_dir returns to.
+std::string g_env_cache_dir;
 
 // The environment may name a directory or file, but never one reached
 // through "..".
 bool acceptable_path_env(const char* v) {
     if (!v || !*v) return false;
     return std::strstr(v, "..") == nullptr;
+}
+
+bool env_flag(const char* name) {
+    const char* v = env_lookup(name);
+    return v && (v[0] == '1' || v[0] == 'T' || v[0] == 't' || v[0] == 'Y' || v[0] == 'y');
+}
+
+// The cache-related variables over c, and the per-user default place.
+void apply_environment(PrecomputeConfig& c) {
+    const char* dir = env_lookup("SECP256K1_CACHE_DIR");
+    if (acceptable_path_env(dir)) c.cache_dir = dir;
+    const char* path = env_lookup("SECP256K1_CACHE_PATH");
+    if (acceptable_path_env(path)) {
+        c.cache_path = path;
+        c.use_cache_path = true;
+    }
+    if (const char* mw = env_lookup("SECP256K1_MAX_WINDOWS")) {
+        const unsigned long v = std::strtoul(mw, nullptr, 10);
+        if (v != 0) c.max_windows = v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
+    }
+    c.default_dir = default_cache_dir();
 }
 
 // Runs fn(i) for i in [0, count) on up to `count` threads sharing an atomic
@@ -183,19 +214,35 @@ Point jsf_mul(const Scalar& k) {
 }
 
 void ensure_built_locked() {
-    if (g_current) return;
-    const std::string path =
-        g_config.use_cache_path ? g_config.cache_path : cache_file_name(g_config.window_bits, g_config);
-    if (auto loaded = load_cache(path, g_config)) {
-        g_current = std::move(loaded);
-        return;
+    if (g_current.load(std::memory_order_relaxed)) return;
+    std::string path = cache_file_path(g_config);
+    // The default place is used only when it is (or can be made) a
+    // directory of our own; otherwise the tables stay in memory.
+    const bool default_place = !g_config.use_cache_path && g_config.cache_dir.empty();
+    if (!path.empty() && default_place && !prepare_default_dir(g_config.default_dir)) path.clear();
+    CacheFileState state = CacheFileState::missing;
+    if (!path.empty()) {
+        if (auto loaded = load_cache(path, g_config, &state)) {
+            g_current.store(std::move(loaded), std::memory_order_release);
+            return;
+        }
     }
     auto built = build_context(g_config);
     if (!validate(*built)) throw std::runtime_error("Precompute context validation failed after cache fallback rebuild");
-    g_current = built;
+    g_current.store(built, std::memory_order_release);
     // A failed save (read-only directory, full disk, a file that appeared
-    // meanwhile) only means the next process builds again.
-    (void)save_cache(*built, path);
+    // meanwhile) only means the next process builds again. A damaged file
+    // is replaced, or every later start would rebuild; files of another
+    // setup, and anything refused, are left alone.
+    if (!path.empty()) (void)save_cache(*built, path, state == CacheFileState::damaged);
+}
+
+// The current tables, built or loaded first when there are none.
+PrecomputeContextPtr acquire_tables() {
+    if (PrecomputeContextPtr p = g_current.load(std::memory_order_acquire)) return p;
+    std::lock_guard<std::mutex> g(g_lock);
+    ensure_built_locked();
+    return g_current.load(std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -218,18 +265,24 @@ void configure(const PrecomputeConfig& config) {
     const std::string chosen_dir = g_config.cache_dir;
     g_config = config;
     if (g_cache_dir_chosen && g_config.cache_dir.empty()) g_config.cache_dir = chosen_dir;
-    const char* dir = std::getenv("SECP256K1_CACHE_DIR");
-    if (acceptable_path_env(dir)) g_config.cache_dir = dir;
-    const char* path = std::getenv("SECP256K1_CACHE_PATH");
-    if (acceptable_path_env(path)) {
-        g_config.cache_path = path;
-        g_config.use_cache_path = true;
+    apply_environment(g_config);
+    g_env_cache_dir = acceptable_path_env(env_lookup("SECP256K1_CACHE_DIR")) ? g_config.cache_dir : std::string();
+    g_configured = true;
+    g_current.store(nullptr, std::memory_order_release);
+}
+
+PrecomputeConfig config_from_environment() {
+    PrecomputeConfig cfg;
+    if (const char* wb = env_lookup("SECP256K1_WINDOW_BITS")) {
+        const unsigned long w = std::strtoul(wb, nullptr, 10);
+        if (w >= 2 && w <= 30) cfg.window_bits = static_cast<uint32_t>(w);
     }
-    if (const char* mw = std::getenv("SECP256K1_MAX_WINDOWS")) {
-        const unsigned long v = std::strtoul(mw, nullptr, 10);
-        if (v != 0) g_config.max_windows = v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
+    if (env_flag("SECP256K1_ENABLE_GLV")) cfg.enable_glv = true;
+    if (env_flag("SECP256K1_USE_JSF")) {
+        cfg.enable_glv = true;
+        cfg.use_jsf = true;
     }
-    g_current.reset();
+    return cfg;
 }
 
 void ensure_built() {
@@ -237,10 +290,7 @@ void ensure_built() {
     ensure_built_locked();
 }
 
-PrecomputeContextPtr current_context() {
-    std::lock_guard<std::mutex> g(g_lock);
-    return g_current;
-}
+PrecomputeContextPtr current_context() { return g_current.load(std::memory_order_acquire); }
 
 PrecomputeConfig current_config() {
     std::lock_guard<std::mutex> g(g_lock);
@@ -249,9 +299,18 @@ PrecomputeConfig current_config() {
 
 void set_cache_dir(const std::string& dir) {
     std::lock_guard<std::mutex> g(g_lock);
-    g_config.cache_dir = dir;
-    g_cache_dir_chosen = true;
-    g_current.reset();
+    g_config.cache_dir = dir.empty() ? g_env_cache_dir : dir;
+    g_cache_dir_chosen = !dir.empty();
+    g_current.store(nullptr, std::memory_order_release);
+}
+
+std::string cache_location() {
+    std::lock_guard<std::mutex> g(g_lock);
+    if (g_configured) return cache_file_path(g_config);
+    PrecomputeConfig preview = config_from_environment();
+    preview.cache_dir = g_config.cache_dir;
+    apply_environment(preview);
+    return cache_file_path(preview);
 }
 
 bool validate(const PrecomputeContext& c) {
@@ -306,12 +365,8 @@ std::shared_ptr<PrecomputeContext> build_context(const PrecomputeConfig& config)
 }
 
 PrecomputedGenTerm::PrecomputedGenTerm(const Scalar& k) : k_(k) {
-    {
-        std::lock_guard<std::mutex> g(g_lock);
-        ensure_built_locked();
-        ctx_ = g_current;
-    }
-    if (!validate(*ctx_)) throw std::runtime_error("Invalid precompute context");
+    ctx_ = acquire_tables();
+    if (!ctx_ || !validate(*ctx_)) throw std::runtime_error("Invalid precompute context");
     const PrecomputeContext& c = *ctx_;
     if (!c.config.enable_glv) {
         recode_windows(k, c.window_bits, c.window_count, d1_);
