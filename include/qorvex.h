@@ -338,7 +338,8 @@ QORVEX_API int qorvex_eth_personal_hash(const uint8_t *msg, size_t msg_len, uint
 
 /* Signs a 32-byte hash: r and s big-endian, v = 27 + recid, or
  * 2 * chain_id + 35 + recid (EIP-155) when chain_id is not 0. r, s and v
- * are cleared first. Codes: 2 "privkey is zero or >= n"; 9 "ethereum signer
+ * are cleared once the hash and key are read (outputs may overlap them), so
+ * every failure leaves them zero. Codes: 2 "privkey is zero or >= n"; 9 "ethereum signer
  * returned invalid signature". */
 QORVEX_API int qorvex_eth_sign(qorvex_ctx *ctx, const uint8_t *hash32, const uint8_t *seckey32,
                                uint8_t *r32_out, uint8_t *s32_out, uint64_t *v_out,
