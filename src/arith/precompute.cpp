@@ -306,11 +306,15 @@ void set_cache_dir(const std::string& dir) {
 
 std::string cache_location() {
     std::lock_guard<std::mutex> g(g_lock);
-    if (g_configured) return cache_file_path(g_config);
-    PrecomputeConfig preview = config_from_environment();
-    preview.cache_dir = g_config.cache_dir;
-    apply_environment(preview);
-    return cache_file_path(preview);
+    PrecomputeConfig c = g_config;
+    if (!g_configured) {
+        c = config_from_environment();
+        c.cache_dir = g_config.cache_dir;
+        apply_environment(c);
+    }
+    std::string path = cache_file_path(c);
+    if (!path.empty() && !cache_place_possible(path, !c.use_cache_path && c.cache_dir.empty())) path.clear();
+    return path;
 }
 
 bool validate(const PrecomputeContext& c) {

@@ -132,6 +132,10 @@ std::string default_cache_dir();
 // and checks that it is a directory of the calling user. False when it is
 // not usable: the cache then stays off disk.
 bool prepare_default_dir(const std::string& dir);
+// Whether a cache file at path could be used at all, without creating
+// anything: false when its directory exists but is not a directory (such as
+// /dev/null), or, for the default place, is not the caller's.
+bool cache_place_possible(const std::string& path, bool default_place);
 // Whether every entry of ctx's tables is the multiple it claims to be.
 bool check_entries(const PrecomputeContext& ctx);
 

@@ -263,6 +263,20 @@ bool prepare_default_dir(const std::string& dir) {
 #endif
 }
 
+bool cache_place_possible(const std::string& path, bool default_place) {
+#if QORVEX_POSIX_FILES
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return true;
+    const std::string dir = slash == 0 ? std::string("/") : path.substr(0, slash);
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISDIR(st.st_mode) && (!default_place || st.st_uid == ::geteuid());
+#else
+    (void)path;
+    return !default_place;
+#endif
+}
+
 std::shared_ptr<PrecomputeContext> load_cache(const std::string& path, const PrecomputeConfig& config,
                                               CacheFileState* state_out) {
     CacheFileState ignored;
