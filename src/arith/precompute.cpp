@@ -20,14 +20,110 @@ namespace qorvex {
 
 namespace {
 
-// Guards the configuration and the building and replacing of the tables.
+// Guards the configuration, the building and replacing of the tables, and
+// the list of replaced tables still in use.
 std::mutex g_lock;
 PrecomputeConfig g_config;
 bool g_configured = false;
-// The current tables, published for readers that take no lock: they copy the
-// pointer, which keeps the tables alive while they use them; only holders of
-// g_lock replace it.
-std::atomic<PrecomputeContextPtr> g_current;
+// The current tables: owned here, published in g_published for readers that
+// take no lock. Only holders of g_lock change either.
+PrecomputeContextPtr g_current;
+std::atomic<const PrecomputeContext*> g_published{nullptr};
+
+// Readers announce the tables they use in slots of their own thread (hazard
+// pointers): a reader stores the published pointer in a slot and checks that
+// it is still published; whoever replaces the tables publishes first and
+// then frees the old ones only once no slot holds them. Replaced tables that
+// are still held wait in g_retired; the last reader to let go (or the next
+// replacement) frees them. A record of slots belongs to one thread at a time
+// and is reused after that thread ends. Records come from a static pool, so
+// that taking tables allocates nothing; only threads beyond the pool's size
+// get records from the heap, which are never freed.
+constexpr int kSlotsPerThread = 4;
+constexpr size_t kPooledRecords = 256;
+struct ReaderSlots {
+    std::atomic<const PrecomputeContext*> held[kSlotsPerThread] = {};
+    std::atomic<bool> taken{false};
+    ReaderSlots* next = nullptr;
+};
+ReaderSlots g_slot_pool[kPooledRecords];
+std::atomic<ReaderSlots*> g_slot_records{nullptr};  // beyond the pool
+std::vector<PrecomputeContextPtr> g_retired;  // under g_lock
+std::atomic<bool> g_retired_pending{false};
+
+// This thread's record, claimed (or made) on first use; nullptr when none
+// could be made, and the reader then takes a counted copy under the lock.
+struct ThreadSlots {
+    ReaderSlots* record = nullptr;
+    bool tried = false;
+    ~ThreadSlots() {
+        if (record) record->taken.store(false, std::memory_order_release);
+    }
+};
+thread_local ThreadSlots t_slots;
+
+ReaderSlots* thread_slots() {
+    ThreadSlots& t = t_slots;
+    if (t.record || t.tried) return t.record;
+    t.tried = true;
+    auto claim = [](ReaderSlots& r) {
+        bool free = false;
+        return !r.taken.load(std::memory_order_relaxed) &&
+               r.taken.compare_exchange_strong(free, true, std::memory_order_acq_rel);
+    };
+    for (ReaderSlots& r : g_slot_pool) {
+        if (claim(r)) return t.record = &r;
+    }
+    for (ReaderSlots* r = g_slot_records.load(std::memory_order_acquire); r; r = r->next) {
+        if (claim(*r)) return t.record = r;
+    }
+    ReaderSlots* r = new (std::nothrow) ReaderSlots();
+    if (!r) return nullptr;
+    r->taken.store(true, std::memory_order_relaxed);
+    r->next = g_slot_records.load(std::memory_order_relaxed);
+    while (!g_slot_records.compare_exchange_weak(r->next, r, std::memory_order_release, std::memory_order_relaxed)) {
+    }
+    return t.record = r;
+}
+
+bool held_by_a_reader(const PrecomputeContext* c) noexcept {
+    auto holds = [c](const ReaderSlots& r) {
+        for (const auto& h : r.held) {
+            if (h.load(std::memory_order_seq_cst) == c) return true;
+        }
+        return false;
+    };
+    for (const ReaderSlots& r : g_slot_pool) {
+        if (holds(r)) return true;
+    }
+    for (ReaderSlots* r = g_slot_records.load(std::memory_order_acquire); r; r = r->next) {
+        if (holds(*r)) return true;
+    }
+    return false;
+}
+
+// Frees the replaced tables no reader holds any more. Under g_lock.
+void reclaim_retired_locked() noexcept {
+    std::erase_if(g_retired, [](const PrecomputeContextPtr& c) { return !held_by_a_reader(c.get()); });
+    g_retired_pending.store(!g_retired.empty(), std::memory_order_release);
+}
+
+// Room to retire the current tables, made before anything changes: once
+// they are unpublished they must not be freed under a reader, so their
+// retirement cannot be allowed to fail. Under g_lock; may throw bad_alloc.
+void reserve_retirement_locked() {
+    if (g_current) g_retired.reserve(g_retired.size() + 1);
+}
+
+// Installs next (nullptr to drop the tables), after
+// reserve_retirement_locked. Under g_lock.
+void publish_locked(PrecomputeContextPtr next) noexcept {
+    PrecomputeContextPtr old = std::move(g_current);
+    g_current = std::move(next);
+    g_published.store(g_current.get(), std::memory_order_seq_cst);
+    if (old) g_retired.push_back(std::move(old));
+    reclaim_retired_locked();
+}
 // A directory chosen through qorvex_set_cache_dir. The first context installs
 // a fresh configuration; without this, a directory set before it would be
 // silently dropped.
@@ -214,7 +310,7 @@ Point jsf_mul(const Scalar& k) {
 }
 
 void ensure_built_locked() {
-    if (g_current.load(std::memory_order_relaxed)) return;
+    if (g_current) return;
     std::string path = cache_file_path(g_config);
     // The default place is used only when it is (or can be made) a
     // directory of our own; otherwise the tables stay in memory.
@@ -223,26 +319,18 @@ void ensure_built_locked() {
     CacheFileState state = CacheFileState::missing;
     if (!path.empty()) {
         if (auto loaded = load_cache(path, g_config, &state)) {
-            g_current.store(std::move(loaded), std::memory_order_release);
+            publish_locked(std::move(loaded));
             return;
         }
     }
     auto built = build_context(g_config);
     if (!validate(*built)) throw std::runtime_error("Precompute context validation failed after cache fallback rebuild");
-    g_current.store(built, std::memory_order_release);
+    publish_locked(built);
     // A failed save (read-only directory, full disk, a file that appeared
     // meanwhile) only means the next process builds again. A damaged file
     // is replaced, or every later start would rebuild; files of another
     // setup, and anything refused, are left alone.
     if (!path.empty()) (void)save_cache(*built, path, state == CacheFileState::damaged);
-}
-
-// The current tables, built or loaded first when there are none.
-PrecomputeContextPtr acquire_tables() {
-    if (PrecomputeContextPtr p = g_current.load(std::memory_order_acquire)) return p;
-    std::lock_guard<std::mutex> g(g_lock);
-    ensure_built_locked();
-    return g_current.load(std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -262,13 +350,14 @@ void reserve_table_row(std::vector<TableEntry>& row, size_t entries) {
 
 void configure(const PrecomputeConfig& config) {
     std::lock_guard<std::mutex> g(g_lock);
+    reserve_retirement_locked();
     const std::string chosen_dir = g_config.cache_dir;
     g_config = config;
     if (g_cache_dir_chosen && g_config.cache_dir.empty()) g_config.cache_dir = chosen_dir;
     apply_environment(g_config);
     g_env_cache_dir = acceptable_path_env(env_lookup("SECP256K1_CACHE_DIR")) ? g_config.cache_dir : std::string();
     g_configured = true;
-    g_current.store(nullptr, std::memory_order_release);
+    publish_locked(nullptr);
 }
 
 PrecomputeConfig config_from_environment() {
@@ -290,7 +379,10 @@ void ensure_built() {
     ensure_built_locked();
 }
 
-PrecomputeContextPtr current_context() { return g_current.load(std::memory_order_acquire); }
+PrecomputeContextPtr current_context() {
+    std::lock_guard<std::mutex> g(g_lock);
+    return g_current;
+}
 
 PrecomputeConfig current_config() {
     std::lock_guard<std::mutex> g(g_lock);
@@ -299,9 +391,11 @@ PrecomputeConfig current_config() {
 
 void set_cache_dir(const std::string& dir) {
     std::lock_guard<std::mutex> g(g_lock);
-    g_config.cache_dir = dir.empty() ? g_env_cache_dir : dir;
+    std::string next = dir.empty() ? g_env_cache_dir : dir;
+    reserve_retirement_locked();
+    g_config.cache_dir = std::move(next);
     g_cache_dir_chosen = !dir.empty();
-    g_current.store(nullptr, std::memory_order_release);
+    publish_locked(nullptr);
 }
 
 std::string cache_location() {
@@ -368,10 +462,58 @@ std::shared_ptr<PrecomputeContext> build_context(const PrecomputeConfig& config)
     return c;
 }
 
+TablesHold::TablesHold() {
+    ReaderSlots* r = thread_slots();
+    std::atomic<const PrecomputeContext*>* slot = nullptr;
+    if (r) {
+        for (auto& h : r->held) {
+            // Only this thread writes its slots.
+            if (!h.load(std::memory_order_relaxed)) {
+                slot = &h;
+                break;
+            }
+        }
+    }
+    if (!slot) {
+        std::lock_guard<std::mutex> g(g_lock);
+        ensure_built_locked();
+        owned_ = g_current;
+        tables_ = owned_.get();
+        return;
+    }
+    for (;;) {
+        const PrecomputeContext* p = g_published.load(std::memory_order_seq_cst);
+        if (!p) {
+            std::lock_guard<std::mutex> g(g_lock);
+            ensure_built_locked();
+            continue;
+        }
+        slot->store(p, std::memory_order_seq_cst);
+        // Still published after the announcement: whoever replaces it from
+        // now on sees the slot and keeps the tables.
+        if (g_published.load(std::memory_order_seq_cst) == p) {
+            tables_ = p;
+            slot_ = slot;
+            return;
+        }
+        slot->store(nullptr, std::memory_order_relaxed);
+    }
+}
+
+TablesHold::~TablesHold() {
+    if (!slot_) return;
+    static_cast<std::atomic<const PrecomputeContext*>*>(slot_)->store(nullptr, std::memory_order_seq_cst);
+    // Replaced tables wait for their last reader: free them if that was us,
+    // unless the lock is busy (its holder, or a later reader, will).
+    if (g_retired_pending.load(std::memory_order_acquire)) {
+        std::unique_lock<std::mutex> g(g_lock, std::try_to_lock);
+        if (g.owns_lock()) reclaim_retired_locked();
+    }
+}
+
 PrecomputedGenTerm::PrecomputedGenTerm(const Scalar& k) : k_(k) {
-    ctx_ = acquire_tables();
-    if (!ctx_ || !validate(*ctx_)) throw std::runtime_error("Invalid precompute context");
-    const PrecomputeContext& c = *ctx_;
+    if (!validate(*tables_)) throw std::runtime_error("Invalid precompute context");
+    const PrecomputeContext& c = *tables_;
     if (!c.config.enable_glv) {
         recode_windows(k, c.window_bits, c.window_count, d1_);
         for (size_t i = 0; i < c.window_count; ++i) fetch_digit(c.tables[i], d1_[i]);
@@ -389,7 +531,7 @@ PrecomputedGenTerm::PrecomputedGenTerm(const Scalar& k) : k_(k) {
 }
 
 void PrecomputedGenTerm::add_to(Point& acc) const {
-    const PrecomputeContext& c = *ctx_;
+    const PrecomputeContext& c = *tables_;
     if (!c.config.enable_glv) {
         for (size_t i = 0; i < c.window_count; ++i) add_digit(acc, c.tables[i], d1_[i]);
     } else if (!c.config.use_jsf) {

@@ -86,20 +86,41 @@ std::string cache_location();
 // k*G through the current tables, as a Jacobian point.
 Point precomputed_gen_mul(const Scalar& k);
 
+// The current tables, held for as long as the object lives: the tables are
+// not freed while any thread holds them, even when configure or
+// set_cache_dir replace them meanwhile. Taking them costs no lock and no
+// write to memory another thread uses (each thread announces what it holds
+// in slots of its own), except when there are no current tables yet: then
+// they are loaded or built under the lock. Throws as ensure_built does.
+class TablesHold {
+public:
+    TablesHold();
+    ~TablesHold();
+    TablesHold(const TablesHold&) = delete;
+    TablesHold& operator=(const TablesHold&) = delete;
+    const PrecomputeContext& operator*() const { return *tables_; }
+    const PrecomputeContext* operator->() const { return tables_; }
+
+private:
+    const PrecomputeContext* tables_ = nullptr;
+    void* slot_ = nullptr;          // this thread's slot announcing tables_
+    PrecomputeContextPtr owned_;    // when no slot was free: a counted copy
+};
+
 // k*G through the current tables in two steps, so that the table entries
 // (the tables are far larger than the caches) are fetched from memory while
 // other work runs: the constructor takes the current tables exactly as
-// precomputed_gen_mul does (same lock, same checks, same exceptions), recodes
-// k and starts loading every entry it will read; add_to then adds k*G to a point
+// precomputed_gen_mul does (same checks, same exceptions), recodes k and
+// starts loading every entry it will read; add_to then adds k*G to a point
 // with the same additions in the same order as precomputed_gen_mul, which is
-// add_to applied to infinity. The object keeps the tables alive.
+// add_to applied to infinity. The object holds the tables.
 class PrecomputedGenTerm {
 public:
     explicit PrecomputedGenTerm(const Scalar& k);
     void add_to(Point& acc) const;
 
 private:
-    PrecomputeContextPtr ctx_;
+    TablesHold tables_;
     Scalar k_;
     int64_t d1_[128];
     int64_t d2_[128];
