@@ -192,17 +192,35 @@ QORVEX_API int qorvex_pubkey_tweak_mul(qorvex_ctx *ctx, const uint8_t *pub33,
 /* ------------------------------------------------------------------------ */
 /* Blinding and the table cache                                             */
 
-/* Turns on blinding of the secret multiplications of signing for the calling
- * thread (not for the context: ctx only receives the code), derived from a
- * 32-byte seed; NULL seed32 turns it off. Signatures are identical either
- * way. Codes: 1 NULL ctx; 9 "blinding scalar is zero" (a seed hashing to a
+/* Turns on blinding of the secret multiplications (signing nonces and the
+ * public keys of secret keys, in signing and in the public-key functions)
+ * for the calling thread only: not for the context (ctx only receives the
+ * code) and not for other threads, each of which calls this itself. Worker
+ * threads that a batch call starts take the calling thread's blinding. The
+ * blinding value is derived from a 32-byte seed; NULL seed32 turns it off.
+ * It is wiped when the thread ends. Results are identical either way.
+ * Codes: 1 NULL ctx; 9 "blinding scalar is zero" (a seed hashing to a
  * multiple of n). */
 QORVEX_API int qorvex_context_randomize(qorvex_ctx *ctx, const uint8_t *seed32);
 
-/* Directory of the generator-table cache file (NULL for none: the current
- * directory). Takes effect at the next use of the tables, which are reloaded
- * or rebuilt. No context; returns 0 (9 only if the path cannot be copied). */
+/* Directory of the generator-table cache file. NULL or "" returns to the
+ * default place: the environment's SECP256K1_CACHE_PATH or
+ * SECP256K1_CACHE_DIR when set, else $XDG_CACHE_HOME/qorvex, else
+ * $HOME/.cache/qorvex (created with mode 0700; a directory that is not the
+ * user's, or no such variable, keeps the tables in memory). A path that is
+ * not a directory, such as "/dev/null", keeps the tables off disk. A
+ * SECP256K1_CACHE_PATH from the environment still names the file. Takes
+ * effect at the next use of the tables, which are reloaded or rebuilt. No
+ * context; returns 0 (9 only if the path cannot be copied). */
 QORVEX_API int qorvex_set_cache_dir(const char *path);
+
+/* The generator-table cache file in use (once the first context has read
+ * the environment; before it, the one it would use), as NUL-terminated text
+ * in path_out, whose capacity is in *path_len; on success *path_len receives
+ * the length without the NUL. The file need not exist yet. No context.
+ * Codes: 1 NULL argument; 10 buffer too small (nothing written); 11 no cache
+ * file: the tables are kept in memory only; 9 allocation failed. */
+QORVEX_API int qorvex_cache_location(char *path_out, size_t *path_len);
 
 /* ------------------------------------------------------------------------ */
 /* ECDSA. Messages are 32-byte hashes; public keys 33-byte compressed.       */
@@ -320,7 +338,8 @@ QORVEX_API int qorvex_eth_personal_hash(const uint8_t *msg, size_t msg_len, uint
 
 /* Signs a 32-byte hash: r and s big-endian, v = 27 + recid, or
  * 2 * chain_id + 35 + recid (EIP-155) when chain_id is not 0. r, s and v
- * are cleared first. Codes: 2 "privkey is zero or >= n"; 9 "ethereum signer
+ * are cleared once the hash and key are read (outputs may overlap them), so
+ * every failure leaves them zero. Codes: 2 "privkey is zero or >= n"; 9 "ethereum signer
  * returned invalid signature". */
 QORVEX_API int qorvex_eth_sign(qorvex_ctx *ctx, const uint8_t *hash32, const uint8_t *seckey32,
                                uint8_t *r32_out, uint8_t *s32_out, uint64_t *v_out,

@@ -566,6 +566,34 @@ TEST(AllocationFailureNoContext, SetCacheDir) {
     qorvex_set_cache_dir(before.c_str());
 }
 
+// The location is built as a string: every allocation made to fail gives 9
+// and leaves the buffer and its size alone.
+TEST(AllocationFailureNoContext, CacheLocation) {
+    inputs();
+    char want[4096];
+    size_t want_len = sizeof want;
+    ASSERT_EQ(QORVEX_OK, qorvex_cache_location(want, &want_len));
+    long k = 0;
+    for (; k < kMaxAttempts; ++k) {
+        char buf[4096];
+        std::memset(buf, 'z', sizeof buf);
+        size_t len = sizeof buf;
+        alloc::arm(k);
+        const int rc = qorvex_cache_location(buf, &len);
+        alloc::disarm();
+        if (!alloc::failure_injected()) {
+            EXPECT_EQ(QORVEX_OK, rc);
+            EXPECT_EQ(std::string(want, want_len), std::string(buf, len));
+            break;
+        }
+        EXPECT_EQ(QORVEX_ERR_INTERNAL, rc) << "k=" << k;
+        EXPECT_EQ(sizeof buf, len) << "k=" << k;
+        EXPECT_EQ('z', buf[0]) << "k=" << k;
+    }
+    EXPECT_GT(k, 0) << "nothing allocated: the test proves nothing";
+    std::printf("  qorvex_cache_location          %4ld allocations, each made to fail in turn\n", k);
+}
+
 // Context creation and cloning allocate the block without throwing.
 TEST(AllocationFailureNoContext, CloneFailsCleanly) {
     qorvex_ctx* src = inputs().ctx;

@@ -113,6 +113,59 @@ TEST(Blinding, ManyThreadsEachWithTheirOwn) {
     for (int f : failures) EXPECT_EQ(0, f);
 }
 
+// b and -b*G must not outlive the thread: thread storage is handed to the
+// next thread as it was left. An object of this thread made before the
+// blinding state is destroyed after it, and looks at the state's storage
+// then.
+TEST(Blinding, WipedWhenTheThreadEnds) {
+    struct LastLook {
+        const BlindingState* storage = nullptr;
+        bool* all_zero = nullptr;
+        ~LastLook() {
+            if (!storage) return;
+            const auto* bytes = reinterpret_cast<const volatile uint8_t*>(storage);
+            bool zero = true;
+            for (size_t i = 0; i < sizeof(BlindingState); ++i) zero = zero && bytes[i] == 0;
+            *all_zero = zero;
+        }
+    };
+    for (bool cleared : {false, true}) {
+        SCOPED_TRACE(cleared ? "turned off before the end" : "still on at the end");
+        bool all_zero = false;
+        std::thread([&] {
+            thread_local LastLook look;
+            look.all_zero = &all_zero;
+            blinding_set(sc_hex("b11dfeed"));
+            look.storage = blinding_storage();
+            EXPECT_TRUE(blinding_active());
+            if (cleared) blinding_clear();
+        }).join();
+        EXPECT_TRUE(all_zero);
+    }
+}
+
+// What batch code does to give its workers the caller's blinding: they
+// multiply with it, and the caller's own state is unchanged.
+TEST(Blinding, WorkersAdoptTheCallersSnapshot) {
+    const Scalar b = sc_hex("5eedb11d");
+    blinding_set(b);
+    const BlindingState snap = current_blinding();
+    ASSERT_EQ(1, snap.active);
+    bool worker_active = false, worker_right = false;
+    const Scalar k = sc_hex("c0ffee");
+    std::thread([&] {
+        adopt_blinding(snap);
+        worker_active = blinding_active();
+        worker_right = gen_mul_blinded(k).equals(gen_mul_ct(k)) && current_blinding().scalar.equal(b);
+        blinding_clear();
+    }).join();
+    EXPECT_TRUE(worker_active);
+    EXPECT_TRUE(worker_right);
+    EXPECT_TRUE(blinding_active());
+    EXPECT_TRUE(current_blinding().scalar.equal(b));
+    blinding_clear();
+}
+
 TEST(PointMul, VariableAndConstantTimeAgree) {
     Rng rng(3);
     for (int i = 0; i < 12; ++i) {
