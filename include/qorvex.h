@@ -490,6 +490,50 @@ QORVEX_API int qorvex_taproot_verify(qorvex_ctx *ctx, const uint8_t *output_xonl
                                      const uint8_t *internal_xonly32, const uint8_t *merkle_root,
                                      size_t merkle_root_len);
 
+/* ------------------------------------------------------------------------ */
+/* Compact block filters: Golomb-coded sets with the BIP-158 basic           */
+/* parameters (SipHash-2-4, P = 19, M = 784931). No context: the result is   */
+/* the return code alone. A filter here is the coded bit stream only; the    */
+/* element count N that BIP-158 serializes in front of it (a compact size)   */
+/* is kept by the caller and passed to the queries. Filters come from other  */
+/* parties and are read as hostile: never past filter_len bytes, in time     */
+/* bounded by that length, with no allocation sized by N.                    */
+
+#define QORVEX_GCS_KEY_SIZE 16     /* BIP-158: the first 16 bytes of the block hash, as serialized */
+#define QORVEX_GCS_P        19     /* bits of each Golomb-Rice remainder */
+#define QORVEX_GCS_M        784931 /* values fall in [0, N * M) */
+
+/* Builds the filter of n elements (element i is element_lens[i] bytes at
+ * elements[i]; it may be NULL when its length is 0). Duplicates are kept
+ * (BIP-158 filters are built from a set: remove them first); n = 0 gives an
+ * empty filter. *filter_len holds the capacity of filter_out on entry and
+ * receives the length on success, ceil(bits / 8) bytes with zero padding.
+ * Codes: 1 NULL key16, filter_out or filter_len, NULL arrays with n > 0, or
+ * a NULL element with a non-zero length; 10 capacity below the length
+ * (nothing written, *filter_len unchanged); 9 allocation failure. */
+QORVEX_API int qorvex_gcs_build(const uint8_t *key16, const uint8_t *const *elements,
+                                const size_t *element_lens, size_t n, uint8_t *filter_out,
+                                size_t *filter_len);
+
+/* 0 when the element matches the filter of n elements, 11 when it does not
+ * (false positives occur with probability 1/M). Every one of the n codes is
+ * read first. Codes: 1 NULL key16, filter or element (even with a length
+ * of 0); 5 the filter holds fewer than n codes (also for an n that
+ * filter_len bytes cannot hold at all, refused before any work); bytes
+ * after the n-th code are ignored. Allocates nothing. */
+QORVEX_API int qorvex_gcs_match(const uint8_t *key16, const uint8_t *filter, size_t filter_len, size_t n,
+                                const uint8_t *element, size_t element_len);
+
+/* 0 when any of element_count elements matches, 11 when none does (also
+ * for element_count 0). The same answer as qorvex_gcs_match for each in
+ * turn, reading the filter once. Codes: 1 NULL key16 or filter, NULL arrays
+ * with a non-zero count, or a NULL element with a non-zero length; 5 as for
+ * qorvex_gcs_match, whatever the elements; 9 allocation failure (8 bytes
+ * per element). */
+QORVEX_API int qorvex_gcs_match_any(const uint8_t *key16, const uint8_t *filter, size_t filter_len,
+                                    size_t n, const uint8_t *const *elements,
+                                    const size_t *element_lens, size_t element_count);
+
 #ifdef __cplusplus
 }
 #endif
