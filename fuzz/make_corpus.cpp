@@ -391,7 +391,7 @@ void make_taproot(Corpus& corpus) {
     t.add("key-n", cat({byte(1), kOrder, byte(0), kZero32}));
 }
 
-// --- Block filters ---
+// --- Block filters and SNARK witnesses ---
 
 Bytes le16(uint16_t v) { return Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
 
@@ -441,6 +441,21 @@ void make_gcs(Corpus& corpus) {
     t.add("build-only", gcs_input(0, key, 0, few, Bytes{}));
 }
 
+void make_snark_witness(Corpus& corpus) {
+    Target t(corpus, "snark_witness");
+    for (const auto& c : rfc6979_cases()) {
+        t.add("rfc6979-signed", cat({byte(1), c.key, c.hash}));
+        t.add("rfc6979-signed-flip", cat({byte(1), c.key, c.hash, byte(5), byte(0x01)}));
+        t.add("rfc6979-signed-flip-s", cat({byte(1), c.key, c.hash, byte(64), byte(0x80)}));
+    }
+    // The BIP-340 rows as given; the key's prefix is arbitrary for ECDSA.
+    for (const auto& r : bip340_rows())
+        if (r.msg.size() == 32) t.add("bip340-" + r.index, cat({byte(0), r.msg, r.sig, byte(2), r.pub}));
+    t.add("r-zero", cat({byte(0), kOnes32, kZero32, kOrderMinus1, byte(3), kOnes32}));
+    t.add("s-is-n", cat({byte(0), kOnes32, kOrderMinus1, kOrder, byte(2), kZero32}));
+    t.add("key-x-is-p", cat({byte(0), kZero32, kOrderMinus1, kOrderMinus1, byte(2), kP}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -457,6 +472,7 @@ Corpus make_all() {
     make_tx_sighash(c);
     make_taproot(c);
     make_gcs(c);
+    make_snark_witness(c);
     return c;
 }
 

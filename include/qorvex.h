@@ -534,6 +534,50 @@ QORVEX_API int qorvex_gcs_match_any(const uint8_t *key16, const uint8_t *filter,
                                     size_t n, const uint8_t *const *elements,
                                     const size_t *element_lens, size_t element_count);
 
+/* ------------------------------------------------------------------------ */
+/* SNARK witnesses: every intermediate value of a signature verification,   */
+/* for a caller that proves the verification in an arithmetic circuit. Each */
+/* value is given as 32 big-endian bytes and again in limb52 form: five     */
+/* 64-bit little-endian words, word k holding bits 52k .. 52k+51 (the last  */
+/* bits 208 .. 255). Coordinates are below p, scalars below n. The record    */
+/* ends with a 32-bit little-endian flag, 1 when the signature verifies.    */
+/* The call succeeds for any well-formed input, valid signature or not.     */
+/* The record is written only on success (it may overlap the inputs).       */
+
+#define QORVEX_ZK_LIMB52_SIZE                40
+#define QORVEX_ZK_ECDSA_SNARK_WITNESS_SIZE  756
+#define QORVEX_ZK_SCHNORR_SNARK_WITNESS_SIZE 468
+
+/* The ECDSA record of sig64 (r || s) over msg32 under a 33-byte compressed
+ * key Q, with z = msg32 mod n, w = s^-1, u1 = z*w, u2 = r*w, R = u1*G + u2*Q
+ * (offsets in bytes):
+ *     0 msg32 as given     32 r as given     64 s as given
+ *    96 Q.x               128 Q.y           160 w
+ *   192 u1                224 u2            256 R.x
+ *   288 R.y               320 R.x mod n
+ *   352 limb52 of r, s, Q.x, Q.y, w, u1, u2, R.x, R.y, R.x mod n (40 each)
+ *   752 valid: R.x mod n = r (no low-S rule)
+ * R.x, R.y, R.x mod n and valid are zero when R is infinity.
+ * Codes: 5 "invalid pubkey"; 5 "invalid sig r" (r = 0 or >= n);
+ * 5 "invalid sig s" (s = 0 or >= n); 9 internal error. */
+QORVEX_API int qorvex_zk_ecdsa_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *pubkey33,
+                                             const uint8_t *sig64, uint8_t *witness_out);
+
+/* The BIP-340 record of sig64 (r || s) over msg32 under the x-only key
+ * pubkey_x32, with R = lift_x(r), P = lift_x(key) (even y) and e the
+ * challenge (offsets in bytes):
+ *     0 msg32 as given     32 r as given     64 s as given
+ *    96 key x as given    128 R.y           160 P.y
+ *   192 e
+ *   224 limb52 of r mod p, s, key x mod p, R.y, P.y, e (40 each)
+ *   464 valid: s*G - e*P has even y and x = r
+ * r and the key are not checked: when r does not lift, R.y, P.y, e and
+ * valid are zero; when the key does not, P.y, e and valid.
+ * Codes: 5 "invalid sig s" (s = 0 or >= n); 9 internal error. */
+QORVEX_API int qorvex_zk_schnorr_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32,
+                                               const uint8_t *pubkey_x32, const uint8_t *sig64,
+                                               uint8_t *witness_out);
+
 #ifdef __cplusplus
 }
 #endif

@@ -179,6 +179,14 @@ std::vector<AllocCase> table_cases() {
              if (rc != QORVEX_OK) return rc;
              return qorvex_taproot_verify(c, q, parity, in.xonly.data(), nullptr, 0);
          }},
+        {"qorvex_zk_ecdsa_snark_witness", QORVEX_ZK_ECDSA_SNARK_WITNESS_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_zk_ecdsa_snark_witness(c, in.msg.data(), in.pub33.data(), in.ecdsa_sig.data(), out);
+         }},
+        {"qorvex_zk_schnorr_snark_witness", QORVEX_ZK_SCHNORR_SNARK_WITNESS_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_zk_schnorr_snark_witness(c, in.msg.data(), in.xonly.data(), in.schnorr_sig.data(), out);
+         }},
     };
 }
 
