@@ -15,6 +15,7 @@ extern const Command hash_command;     // cmd_hash.cpp
 extern const Command eth_command;      // cmd_eth.cpp
 extern const Command tx_command;       // cmd_tx.cpp
 extern const Command taproot_command;  // cmd_taproot.cpp
+extern const Command filter_command;   // cmd_filter.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
@@ -32,6 +33,7 @@ const std::vector<const Command*>& command_table() {
         &eth_command,
         &tx_command,
         &taproot_command,
+        &filter_command,
         &demo_command,
         &selftest_command,
         &bench_command,
