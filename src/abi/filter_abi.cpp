@@ -1,6 +1,6 @@
 // Golomb-coded set filters with the BIP-158 basic parameters. No context:
 // every result is the return code alone.
-#include <new>
+#include <vector>
 
 #include "abi/frame.h"
 #include "bitcoin/gcs.h"

@@ -70,7 +70,7 @@ public:
 
     // The next value (the running sum of the deltas); false when the filter
     // ends inside the code. Bits after the last code asked for are never
-    // looked at.
+    // interpreted, and no byte past the end is read.
     bool next(uint64_t& value);
 
 private:
@@ -89,7 +89,9 @@ private:
     uint64_t last_ = 0;
 };
 
-// Inline: every query runs this once per element of the filter.
+// Defined here so that the queries inline them: they run once per element
+// of the filter.
+
 // Tops the buffer up to at least 56 valid bits while the filter lasts (at
 // most 63, so that every shift stays below 64). Whole 8-byte loads are taken
 // only while 8 bytes remain, so nothing past the end is read; the bits of a
