@@ -646,6 +646,71 @@ void make_pedersen(Corpus& corpus) {
     t.add("raw-value-n", cat({byte(0), c1, kOrder, kZero32, byte(0), byte(0)}));
 }
 
+// --- Block filters and SNARK witnesses ---
+
+Bytes le16(uint16_t v) { return Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+
+// One gcs input: mode, key, count (u16, or u64 with mode bit 1), the
+// candidates with their length bytes, the filter.
+Bytes gcs_input(uint8_t mode, const Bytes& key, uint64_t n, const std::vector<Bytes>& candidates,
+                const Bytes& filter) {
+    Bytes out = cat({byte(mode), key, (mode & 2) ? le64(n) : le16(static_cast<uint16_t>(n)),
+                     byte(static_cast<uint8_t>(candidates.size()))});
+    for (const Bytes& c : candidates) out = cat({out, byte(static_cast<uint8_t>(c.size())), c});
+    return cat({out, filter});
+}
+
+void make_gcs(Corpus& corpus) {
+    Target t(corpus, "gcs");
+    const auto rows = load_json_vectors("bip158/testnet-19.json");
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const Bytes block = from_hex(rows[i][2].str());
+        const Bytes header(block.begin(), block.begin() + 80);
+        const Bytes hash = sha256(sha256(header));
+        const Bytes key(hash.begin(), hash.begin() + 16);
+        const Bytes serialized = from_hex(rows[i][5].str());
+        const uint64_t n = serialized[0];
+        const Bytes filter(serialized.begin() + 1, serialized.end());
+        // The spent scripts short enough to be candidates, and one that is
+        // in no filter.
+        std::vector<Bytes> candidates;
+        for (const auto& s : rows[i][3].array()) {
+            const Bytes script = from_hex(s.str());
+            if (script.size() < 64 && candidates.size() < 14) candidates.push_back(script);
+        }
+        candidates.push_back(from_hex("0014000102030405060708090a0b0c0d0e0f10111213"));
+        const std::string height = std::to_string(rows[i][static_cast<size_t>(0)].integer());
+        t.add("bip158-" + height, gcs_input(0, key, n, candidates, filter));
+        if (!filter.empty()) {
+            t.add("bip158-cut-" + height, gcs_input(1, key, n, candidates, Bytes(filter.begin(), filter.end() - 1)));
+            t.add("bip158-padded-" + height, gcs_input(1, key, n, candidates, cat({filter, Bytes(9, 0xFF)})));
+        }
+    }
+    const Bytes key = from_hex("000102030405060708090a0b0c0d0e0f");
+    const std::vector<Bytes> few = {text("a"), Bytes{}, from_hex("51"), text("filter element")};
+    t.add("all-ones", gcs_input(1, key, 3, few, Bytes(40, 0xFF)));
+    t.add("all-zeros", gcs_input(1, key, 30, few, Bytes(80, 0x00)));
+    t.add("absurd-count", gcs_input(3, key, 0xFFFFFFFFFFFFFFFFull, few, Bytes(16, 0x5A)));
+    t.add("count-just-too-large", gcs_input(3, key, 11, few, Bytes(25, 0x00)));
+    t.add("empty-set", gcs_input(4, key, 0, {Bytes{}}, Bytes{}));
+    t.add("build-only", gcs_input(0, key, 0, few, Bytes{}));
+}
+
+void make_snark_witness(Corpus& corpus) {
+    Target t(corpus, "snark_witness");
+    for (const auto& c : rfc6979_cases()) {
+        t.add("rfc6979-signed", cat({byte(1), c.key, c.hash}));
+        t.add("rfc6979-signed-flip", cat({byte(1), c.key, c.hash, byte(5), byte(0x01)}));
+        t.add("rfc6979-signed-flip-s", cat({byte(1), c.key, c.hash, byte(64), byte(0x80)}));
+    }
+    // The BIP-340 rows as given; the key's prefix is arbitrary for ECDSA.
+    for (const auto& r : bip340_rows())
+        if (r.msg.size() == 32) t.add("bip340-" + r.index, cat({byte(0), r.msg, r.sig, byte(2), r.pub}));
+    t.add("r-zero", cat({byte(0), kOnes32, kZero32, kOrderMinus1, byte(3), kOnes32}));
+    t.add("s-is-n", cat({byte(0), kOnes32, kOrderMinus1, kOrder, byte(2), kZero32}));
+    t.add("key-x-is-p", cat({byte(0), kZero32, kOrderMinus1, kOrderMinus1, byte(2), kP}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -671,6 +736,8 @@ Corpus make_all() {
     make_zk_verify(c);
     make_adaptor_verify(c);
     make_pedersen(c);
+    make_gcs(c);
+    make_snark_witness(c);
     return c;
 }
 

@@ -1210,6 +1210,94 @@ QORVEX_API int qorvex_ecdsa_adaptor_adapt(qorvex_ctx *ctx, const uint8_t *presig
 QORVEX_API int qorvex_ecdsa_adaptor_extract(qorvex_ctx *ctx, const uint8_t *presig162,
                                             const uint8_t *sig64, uint8_t *secret32_out);
 
+/* ------------------------------------------------------------------------ */
+/* Compact block filters: Golomb-coded sets with the BIP-158 basic           */
+/* parameters (SipHash-2-4, P = 19, M = 784931). No context: the result is   */
+/* the return code alone. A filter here is the coded bit stream only; the    */
+/* element count N that BIP-158 serializes in front of it (a compact size)   */
+/* is kept by the caller and passed to the queries. Filters come from other  */
+/* parties and are read as hostile: never past filter_len bytes, in time     */
+/* bounded by that length, with no allocation sized by N.                    */
+
+#define QORVEX_GCS_KEY_SIZE 16     /* BIP-158: the first 16 bytes of the block hash, as serialized */
+#define QORVEX_GCS_P        19     /* bits of each Golomb-Rice remainder */
+#define QORVEX_GCS_M        784931 /* values fall in [0, N * M) */
+
+/* Builds the filter of n elements (element i is element_lens[i] bytes at
+ * elements[i]; it may be NULL when its length is 0). Duplicates are kept
+ * (BIP-158 filters are built from a set: remove them first); n = 0 gives an
+ * empty filter. *filter_len holds the capacity of filter_out on entry and
+ * receives the length on success, ceil(bits / 8) bytes with zero padding.
+ * Codes: 1 NULL key16, filter_out or filter_len, NULL arrays with n > 0, or
+ * a NULL element with a non-zero length; 10 capacity below the length
+ * (nothing written, *filter_len unchanged); 9 allocation failure. */
+QORVEX_API int qorvex_gcs_build(const uint8_t *key16, const uint8_t *const *elements,
+                                const size_t *element_lens, size_t n, uint8_t *filter_out,
+                                size_t *filter_len);
+
+/* 0 when the element matches the filter of n elements, 11 when it does not
+ * (false positives occur with probability 1/M). Every one of the n codes is
+ * read first. Codes: 1 NULL key16, filter or element (even with a length
+ * of 0); 5 the filter holds fewer than n codes (also for an n that
+ * filter_len bytes cannot hold at all, refused before any work); bytes
+ * after the n-th code are ignored. Allocates nothing. */
+QORVEX_API int qorvex_gcs_match(const uint8_t *key16, const uint8_t *filter, size_t filter_len, size_t n,
+                                const uint8_t *element, size_t element_len);
+
+/* 0 when any of element_count elements matches, 11 when none does (also
+ * for element_count 0). The same answer as qorvex_gcs_match for each in
+ * turn, reading the filter once. Codes: 1 NULL key16 or filter, NULL arrays
+ * with a non-zero count, or a NULL element with a non-zero length; 5 as for
+ * qorvex_gcs_match, whatever the elements; 9 allocation failure (8 bytes
+ * per element). */
+QORVEX_API int qorvex_gcs_match_any(const uint8_t *key16, const uint8_t *filter, size_t filter_len,
+                                    size_t n, const uint8_t *const *elements,
+                                    const size_t *element_lens, size_t element_count);
+
+/* ------------------------------------------------------------------------ */
+/* SNARK witnesses: every intermediate value of a signature verification,   */
+/* for a caller that proves the verification in an arithmetic circuit. Each */
+/* value is given as 32 big-endian bytes and again in limb52 form: five     */
+/* 64-bit little-endian words, word k holding bits 52k .. 52k+51 (the last  */
+/* bits 208 .. 255). Coordinates are below p, scalars below n. The record    */
+/* ends with a 32-bit little-endian flag, 1 when the signature verifies.    */
+/* The call succeeds for any well-formed input, valid signature or not.     */
+/* The record is written only on success (it may overlap the inputs).       */
+
+#define QORVEX_ZK_LIMB52_SIZE                40
+#define QORVEX_ZK_ECDSA_SNARK_WITNESS_SIZE  756
+#define QORVEX_ZK_SCHNORR_SNARK_WITNESS_SIZE 468
+
+/* The ECDSA record of sig64 (r || s) over msg32 under a 33-byte compressed
+ * key Q, with z = msg32 mod n, w = s^-1, u1 = z*w, u2 = r*w, R = u1*G + u2*Q
+ * (offsets in bytes):
+ *     0 msg32 as given     32 r as given     64 s as given
+ *    96 Q.x               128 Q.y           160 w
+ *   192 u1                224 u2            256 R.x
+ *   288 R.y               320 R.x mod n
+ *   352 limb52 of r, s, Q.x, Q.y, w, u1, u2, R.x, R.y, R.x mod n (40 each)
+ *   752 valid: R.x mod n = r (no low-S rule)
+ * R.x, R.y, R.x mod n and valid are zero when R is infinity.
+ * Codes: 5 "invalid pubkey"; 5 "invalid sig r" (r = 0 or >= n);
+ * 5 "invalid sig s" (s = 0 or >= n); 9 internal error. */
+QORVEX_API int qorvex_zk_ecdsa_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *pubkey33,
+                                             const uint8_t *sig64, uint8_t *witness_out);
+
+/* The BIP-340 record of sig64 (r || s) over msg32 under the x-only key
+ * pubkey_x32, with R = lift_x(r), P = lift_x(key) (even y) and e the
+ * challenge (offsets in bytes):
+ *     0 msg32 as given     32 r as given     64 s as given
+ *    96 key x as given    128 R.y           160 P.y
+ *   192 e
+ *   224 limb52 of r mod p, s, key x mod p, R.y, P.y, e (40 each)
+ *   464 valid: s*G - e*P has even y and x = r
+ * r and the key are not checked: when r does not lift, R.y, P.y, e and
+ * valid are zero; when the key does not, P.y, e and valid.
+ * Codes: 5 "invalid sig s" (s = 0 or >= n); 9 internal error. */
+QORVEX_API int qorvex_zk_schnorr_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32,
+                                               const uint8_t *pubkey_x32, const uint8_t *sig64,
+                                               uint8_t *witness_out);
+
 #ifdef __cplusplus
 }
 #endif

@@ -373,6 +373,14 @@ std::vector<AllocCase> table_cases() {
              return qorvex_schnorr_adaptor_verify(c, in.schnorr_pre.data(), in.xonly.data(), in.msg.data(),
                                                   in.t33.data());
          }},
+        {"qorvex_zk_ecdsa_snark_witness", QORVEX_ZK_ECDSA_SNARK_WITNESS_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_zk_ecdsa_snark_witness(c, in.msg.data(), in.pub33.data(), in.ecdsa_sig.data(), out);
+         }},
+        {"qorvex_zk_schnorr_snark_witness", QORVEX_ZK_SCHNORR_SNARK_WITNESS_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_zk_schnorr_snark_witness(c, in.msg.data(), in.xonly.data(), in.schnorr_sig.data(), out);
+         }},
     };
 }
 
@@ -594,6 +602,61 @@ TEST(AllocationFailureNoContext, CacheLocation) {
     std::printf("  qorvex_cache_location          %4ld allocations, each made to fail in turn\n", k);
 }
 
+// The filter functions take no context: an allocation failure is code 9
+// alone, with the output and its length untouched.
+TEST(AllocationFailureNoContext, FilterBuildAndMatchAny) {
+    inputs();
+    std::vector<Bytes> items;
+    for (int i = 0; i < 50; ++i) items.push_back(hex32(("element" + std::to_string(i)).c_str()));
+    std::vector<const uint8_t*> ptrs;
+    std::vector<size_t> lens;
+    for (const Bytes& b : items) {
+        ptrs.push_back(b.data());
+        lens.push_back(b.size());
+    }
+    const Bytes key = filled(16, 7);
+    Bytes reference(256);
+    size_t reference_len = reference.size();
+    ASSERT_EQ(QORVEX_OK, qorvex_gcs_build(key.data(), ptrs.data(), lens.data(), items.size(), reference.data(),
+                                          &reference_len));
+    reference.resize(reference_len);
+    struct Call {
+        const char* name;
+        std::function<int(Bytes& out, size_t& len)> call;
+    };
+    const Call calls[] = {
+        {"qorvex_gcs_build", [&](Bytes& out, size_t& len) {
+             return qorvex_gcs_build(key.data(), ptrs.data(), lens.data(), items.size(), out.data(), &len);
+         }},
+        {"qorvex_gcs_match_any", [&](Bytes&, size_t&) {
+             return qorvex_gcs_match_any(key.data(), reference.data(), reference.size(), items.size(), ptrs.data(),
+                                         lens.data(), items.size());
+         }},
+    };
+    for (const Call& c : calls) {
+        SCOPED_TRACE(c.name);
+        long k = 0;
+        for (; k < kMaxAttempts; ++k) {
+            Bytes out = filled(256, 0xA5);
+            size_t len = out.size();
+            const long before = alloc::live_blocks();
+            alloc::arm(k);
+            const int rc = c.call(out, len);
+            alloc::disarm();
+            EXPECT_EQ(before, alloc::live_blocks()) << "k=" << k;
+            if (!alloc::failure_injected()) {
+                EXPECT_EQ(QORVEX_OK, rc);
+                break;
+            }
+            EXPECT_EQ(QORVEX_ERR_INTERNAL, rc) << "k=" << k;
+            EXPECT_EQ(filled(256, 0xA5), out) << "k=" << k;
+            EXPECT_EQ(256u, len) << "k=" << k;
+        }
+        EXPECT_GT(k, 0) << "no allocation: the test proves nothing";
+        std::printf("  %-30s %4ld allocations, each made to fail in turn\n", c.name, k);
+    }
+}
+
 // Context creation and cloning allocate the block without throwing.
 TEST(AllocationFailureNoContext, CloneFailsCleanly) {
     qorvex_ctx* src = inputs().ctx;
@@ -797,6 +860,10 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
          }},
         {"qorvex_ecdsa_adaptor_adapt", [&] { uint8_t o[64]; return qorvex_ecdsa_adaptor_adapt(c, in.ecdsa_pre.data(), in.tweak.data(), o); }},
         {"qorvex_ecdsa_adaptor_extract", [&] { uint8_t o[32]; return qorvex_ecdsa_adaptor_extract(c, in.ecdsa_pre.data(), in.ecdsa_adapted.data(), o); }},
+        {"qorvex_gcs_match", [&] {
+             uint8_t filter[3] = {0};  // one code of value 0
+             return qorvex_gcs_match(in.key.data(), filter, 3, 1, in.msg.data(), 32) == QORVEX_ERR_NOT_FOUND ? 0 : 1;
+         }},
     };
     for (const auto& call : calls) {
         SCOPED_TRACE(call.name);

@@ -23,6 +23,7 @@ extern const Command ecdh_command;     // cmd_crypto.cpp
 extern const Command encrypt_command;  // cmd_crypto.cpp
 extern const Command decrypt_command;  // cmd_crypto.cpp
 extern const Command commit_command;   // cmd_commit.cpp
+extern const Command filter_command;   // cmd_filter.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
@@ -48,6 +49,7 @@ const std::vector<const Command*>& command_table() {
         &encrypt_command,
         &decrypt_command,
         &commit_command,
+        &filter_command,
         &demo_command,
         &selftest_command,
         &bench_command,
