@@ -6,9 +6,6 @@
 #include <vector>
 
 #include "cli.h"
-// The one compact-size codec of the project, header-only and free of the
-// library's internals: filters travel with their element count in front.
-#include "../../src/bitcoin/compact_size.h"
 
 namespace qcli {
 
@@ -19,6 +16,36 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint8_t kNoBytes = 0;  // a pointer for empty inputs
 
 const uint8_t* ptr(const Bytes& b) { return b.empty() ? &kNoBytes : b.data(); }
+
+// BIP-158 filters travel with their element count in front, as a Bitcoin
+// compact size (getblockfilter prints them so). The tool is a client of the
+// C interface only, so it reads and writes that prefix itself.
+Bytes count_prefix(uint64_t n) {
+    if (n < 0xFD) return {static_cast<uint8_t>(n)};
+    const int width = n <= 0xFFFF ? 2 : n <= 0xFFFFFFFF ? 4 : 8;
+    Bytes out{static_cast<uint8_t>(width == 2 ? 0xFD : width == 4 ? 0xFE : 0xFF)};
+    for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(n >> (8 * i)));
+    return out;
+}
+
+// The count and its size in bytes; false for a truncated or non-minimal
+// prefix.
+bool read_count_prefix(const Bytes& in, uint64_t& n, size_t& size) {
+    if (in.empty()) return false;
+    const uint8_t first = in[0];
+    if (first < 0xFD) {
+        n = first;
+        size = 1;
+        return true;
+    }
+    const size_t width = first == 0xFD ? 2 : first == 0xFE ? 4 : 8;
+    if (in.size() < 1 + width) return false;
+    n = 0;
+    for (size_t i = 0; i < width; ++i) n |= uint64_t{in[1 + i]} << (8 * i);
+    const uint64_t smallest = width == 2 ? 0xFD : width == 4 ? 0x10000 : 0x100000000;
+    size = 1 + width;
+    return n >= smallest;
+}
 
 // --key HEX (16 bytes, as given) or --block-hash HEX (as block explorers
 // show it: the key is the first 16 bytes of the hash in its internal order).
@@ -96,9 +123,7 @@ int run_build(Session& s, const Args& args) {
     s.check(rc);
     filter.resize(len);
 
-    uint8_t prefix[qorvex::compact_size::kMaxSize];
-    const size_t prefix_len = qorvex::compact_size::encode(elements.size(), prefix);
-    Bytes serialized(prefix, prefix + prefix_len);
+    Bytes serialized = count_prefix(elements.size());
     serialized.insert(serialized.end(), filter.begin(), filter.end());
 
     Json out = Json::object();
@@ -121,12 +146,11 @@ int run_match(Session& s, const Args& args) {
     if (const char* n_text = args.get("n")) {
         n = parse_u64(n_text, "--n");
     } else {
-        const auto prefix = qorvex::compact_size::decode(filter);
-        if (!prefix)
+        size_t prefix_size = 0;
+        if (!read_count_prefix(filter, n, prefix_size))
             usage_error("--filter: does not start with the element count (a compact size); give the bare filter "
                         "with --n N");
-        n = prefix->value;
-        filter.erase(filter.begin(), filter.begin() + static_cast<std::ptrdiff_t>(prefix->size));
+        filter.erase(filter.begin(), filter.begin() + static_cast<std::ptrdiff_t>(prefix_size));
     }
     const std::vector<Bytes> elements = read_elements(args);
     if (elements.empty()) usage_error("no element to look for: give HEX arguments or --file PATH");
