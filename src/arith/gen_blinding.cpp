@@ -42,6 +42,24 @@ void blinding_clear() {
 
 bool blinding_active() { return t_blinding.active != 0; }
 
+void blinding_snapshot(BlindingSnapshot& out) {
+    const BlindingState& s = t_blinding;
+    out.scalar = s.scalar;
+    out.x = s.x;
+    out.neg_y = s.neg_y;
+    out.infinity_mask = s.infinity_mask;
+    out.active = s.active;
+}
+
+void blinding_adopt(const BlindingSnapshot& snap) {
+    BlindingState& s = t_blinding;
+    s.scalar = snap.scalar;
+    s.x = snap.x;
+    s.neg_y = snap.neg_y;
+    s.infinity_mask = snap.infinity_mask;
+    s.active = snap.active;
+}
+
 Point gen_mul_blinded(const Scalar& k) {
     const BlindingState& s = t_blinding;
     if (!s.active) return gen_mul_ct(k);

@@ -27,4 +27,20 @@ void blinding_clear();
 // Whether this thread's blinding is on.
 bool blinding_active();
 
+// A copy of a thread's blinding, for worker threads of a batch call to sign
+// exactly as the calling thread would. It holds the blinding secret: keep it
+// in WipeOnExit.
+struct BlindingSnapshot {
+    Scalar scalar;
+    FieldElement x, neg_y;
+    uint64_t infinity_mask;
+    uint8_t active;
+};
+
+// The calling thread's blinding, into out.
+void blinding_snapshot(BlindingSnapshot& out);
+// Installs a snapshot as the calling thread's blinding (a worker calls
+// blinding_clear() when it is done with it).
+void blinding_adopt(const BlindingSnapshot& snap);
+
 }  // namespace qorvex

@@ -33,12 +33,21 @@ namespace qorvex {
 
 namespace {
 
-// Entries per pass: the affine work array is then 8 MB.
-constexpr size_t kPassEntries = size_t{1} << 17;
+// Entries per pass: the digits and the sorted entry list then take 6 MB.
+constexpr size_t kPassEntries = size_t{1} << 20;
+
+// Entries summed together: consecutive buckets are taken until their
+// entries would pass this, so that the block's points (128 KB) and the
+// round's denominators stay in the core's cache through all its rounds.
+constexpr size_t kBlockEntries = 2048;
 
 // Marks an entry that stands for the bucket a previous pass of the same
 // window left, rather than for a half point.
 constexpr uint32_t kCarried = 0xFFFFFFFFu;
+
+// Independent product chains of the shared inversion (the code below
+// combines exactly four).
+constexpr size_t kLanes = 4;
 
 enum class PairKind : uint8_t { add, dbl, to_infinity, keep_first, keep_second };
 
@@ -49,19 +58,19 @@ struct BucketScratch {
     std::vector<FieldElement> lx;  // per term: beta * x, the x of lambda P
     std::vector<int16_t> digits;   // per half and window of the pass
     std::vector<uint32_t> start;   // per group (bucket of a window in the pass), then the end
-    std::vector<uint32_t> len;     // per group
     std::vector<uint32_t> fill;    // per group, while scattering
-    std::vector<uint32_t> order;   // per entry: half << 1 | negated, or kCarried
-    std::vector<AffinePoint> work;  // per entry
-    std::vector<uint8_t> inf;       // per entry: the element is infinity
-    std::vector<uint32_t> active;   // groups with two or more elements
-    std::vector<FieldElement> den;  // per pair
-    std::vector<FieldElement> pre;  // per pair: prefix products
-    std::vector<PairKind> kind;     // per pair
-    std::vector<uint32_t> pair_at;  // per pair: position of its first element
-    std::vector<AffinePoint> carried;      // per bucket of a window split over passes
-    std::vector<uint8_t> carried_present;  // per bucket
+    std::vector<uint32_t> order;   // per entry, sorted by group: half << 1 | negated, or kCarried
+    std::vector<AffinePoint> bucket;  // per group: the sum of its entries
+    std::vector<uint8_t> present;     // per group: the sum is finite
     std::vector<Point> window_sums;
+    // One block of groups at a time:
+    std::vector<AffinePoint> work;  // its entries' points
+    std::vector<uint8_t> inf;       // per entry: the element is infinity
+    std::vector<uint32_t> bstart, blen;  // per group of the block, into work
+    std::vector<uint32_t> active;        // groups of the block with two or more elements
+    std::vector<FieldElement> den;       // per pair
+    std::vector<FieldElement> pre;       // per pair: prefix products
+    std::vector<PairKind> kind;          // per pair
 };
 
 BucketScratch& bucket_scratch() {
@@ -87,24 +96,27 @@ inline uint64_t bits128(const uint64_t* w, unsigned offset, unsigned c) {
     return v & ((uint64_t{1} << c) - 1);
 }
 
-// One round of pairwise additions inside every group with two or more
-// elements; the group lists shrink to half (rounded up).
+inline bool same(const FieldElement& a, const FieldElement& b) { return a.equal_mask(b) != 0; }
+
+// One round of pairwise additions inside every group of the block with two
+// or more elements; the group lists shrink to half (rounded up).
 void pair_round(BucketScratch& s) {
     size_t npairs = 0;
-    for (const uint32_t g : s.active) npairs += s.len[g] / 2;
+    for (const uint32_t g : s.active) npairs += s.blen[g] / 2;
     grow(s.den, npairs);
     grow(s.pre, npairs);
     grow(s.kind, npairs);
-    grow(s.pair_at, npairs);
 
-    // Denominators and their prefix products.
-    FieldElement acc = FieldElement::one();
+    // Denominators and their prefix products, in kLanes interleaved chains:
+    // each product waits for the one before it in its chain, so independent
+    // chains let the multiplications overlap.
+    FieldElement acc[kLanes];
+    for (FieldElement& a : acc) a = FieldElement::one();
     size_t p = 0;
     for (const uint32_t g : s.active) {
-        const uint32_t st = s.start[g], l = s.len[g];
-        for (uint32_t k = 0; k + 1 < l; k += 2, ++p) {
-            const uint32_t a = st + k, b = a + 1;
-            s.pair_at[p] = a;
+        const uint32_t st = s.bstart[g], l = s.blen[g];
+        for (uint32_t a = st; a + 1 < st + l; a += 2, ++p) {
+            const uint32_t b = a + 1;
             const AffinePoint& pa = s.work[a];
             const AffinePoint& pb = s.work[b];
             FieldElement d = FieldElement::one();
@@ -113,10 +125,10 @@ void pair_round(BucketScratch& s) {
                 kind = PairKind::keep_second;
             } else if (s.inf[b]) {
                 kind = PairKind::keep_first;
-            } else if (!pa.x.equal(pb.x)) {
+            } else if (!same(pa.x, pb.x)) {
                 kind = PairKind::add;
                 d = pb.x - pa.x;
-            } else if (pa.y.equal(pb.y) && !pa.y.is_zero()) {
+            } else if (same(pa.y, pb.y) && !pa.y.is_zero_mask()) {
                 kind = PairKind::dbl;
                 d = pa.y.dbl();
             } else {
@@ -124,16 +136,22 @@ void pair_round(BucketScratch& s) {
             }
             s.kind[p] = kind;
             s.den[p] = d;
-            s.pre[p] = acc;
-            acc = acc * d;
+            FieldElement& chain = acc[p % kLanes];
+            s.pre[p] = chain;
+            chain = chain * d;
         }
     }
-    // One inversion; afterwards den[p] holds the inverse of the denominator.
-    FieldElement inv = acc.inverse_var();
+    // One inversion of the product of the chains gives each chain's inverse;
+    // then back down each chain, after which den[p] holds the inverse of
+    // pair p's denominator.
+    const FieldElement a01 = acc[0] * acc[1], a23 = acc[2] * acc[3];
+    const FieldElement all = (a01 * a23).inverse_var();
+    FieldElement inv[kLanes] = {all * a23 * acc[1], all * a23 * acc[0], all * a01 * acc[3], all * a01 * acc[2]};
     for (size_t q = npairs; q-- > 0;) {
+        FieldElement& chain = inv[q % kLanes];
         const FieldElement d = s.den[q];
-        s.den[q] = inv * s.pre[q];
-        inv = inv * d;
+        s.den[q] = chain * s.pre[q];
+        chain = chain * d;
     }
 
     // The sums, written to the front of each group's list. Pair k of a group
@@ -141,10 +159,10 @@ void pair_round(BucketScratch& s) {
     // never overwrites an element still to be read.
     p = 0;
     for (const uint32_t g : s.active) {
-        const uint32_t st = s.start[g], l = s.len[g];
+        const uint32_t st = s.bstart[g], l = s.blen[g];
         uint32_t out = st;
-        for (uint32_t k = 0; k + 1 < l; k += 2, ++p, ++out) {
-            const uint32_t a = s.pair_at[p], b = a + 1;
+        for (uint32_t a = st; a + 1 < st + l; a += 2, ++p, ++out) {
+            const uint32_t b = a + 1;
             const AffinePoint pa = s.work[a];
             const AffinePoint pb = s.work[b];
             switch (s.kind[p]) {
@@ -180,12 +198,62 @@ void pair_round(BucketScratch& s) {
             s.work[out] = s.work[st + l - 1];
             s.inf[out] = s.inf[st + l - 1];
         }
-        s.len[g] = (l + 1) / 2;
+        s.blen[g] = (l + 1) / 2;
     }
     size_t keep = 0;
     for (const uint32_t g : s.active)
-        if (s.len[g] >= 2) s.active[keep++] = g;
+        if (s.blen[g] >= 2) s.active[keep++] = g;
     s.active.resize(keep);
+}
+
+// Sums the entries of groups [0, groups) block by block into bucket[] and
+// present[].
+void sum_groups(BucketScratch& s, size_t groups, std::span<const AffinePoint> points) {
+    size_t g = 0;
+    while (g < groups) {
+        size_t g1 = g, entries = 0;
+        while (g1 < groups) {
+            const size_t cnt = s.start[g1 + 1] - s.start[g1];
+            if (g1 > g && entries + cnt > kBlockEntries) break;
+            entries += cnt;
+            ++g1;
+        }
+        const size_t ng = g1 - g;
+        grow(s.work, entries);
+        grow(s.inf, entries);
+        grow(s.bstart, ng);
+        grow(s.blen, ng);
+        const uint32_t base = s.start[g];
+        s.active.clear();
+        for (size_t k = 0; k < ng; ++k) {
+            s.bstart[k] = s.start[g + k] - base;
+            s.blen[k] = s.start[g + k + 1] - s.start[g + k];
+            if (s.blen[k] >= 2) s.active.push_back(static_cast<uint32_t>(k));
+        }
+        // The entries' points: a half point with its sign, or the bucket
+        // an earlier pass left.
+        for (size_t k = 0; k < ng; ++k) {
+            for (uint32_t e = s.start[g + k]; e < s.start[g + k + 1]; ++e) {
+                const uint32_t o = s.order[e];
+                AffinePoint& w = s.work[e - base];
+                s.inf[e - base] = 0;
+                if (o == kCarried) {
+                    w = s.bucket[g + k];
+                    continue;
+                }
+                const size_t h = o >> 1, i = h >> 1;
+                w.x = (h & 1) ? s.lx[i] : points[i].x;
+                w.y = (o & 1) ? points[i].y.negate() : points[i].y;
+            }
+        }
+        while (!s.active.empty()) pair_round(s);
+        for (size_t k = 0; k < ng; ++k) {
+            const bool finite = s.blen[k] >= 1 && !s.inf[s.bstart[k]];
+            s.present[g + k] = finite;
+            if (finite) s.bucket[g + k] = s.work[s.bstart[k]];
+        }
+        g = g1;
+    }
 }
 
 }  // namespace
@@ -249,28 +317,27 @@ Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const Affine
     const size_t pass = pass_entries ? pass_entries : kPassEntries;
     const size_t per_pass = std::max<size_t>(1, pass / halves);
     const size_t half_chunk = std::min(halves, pass);
+    const int half_range = 1 << (c - 1);
     for (size_t j0 = 0; j0 < windows; j0 += per_pass) {
         const size_t jn = std::min(per_pass, windows - j0);
         const size_t groups = jn * nbuckets;
         grow(s.start, groups + 1);
-        grow(s.len, groups);
         grow(s.fill, groups);
-        const bool split = half_chunk < halves;  // then jn == 1
-        if (split) {
-            grow(s.carried, nbuckets);
-            grow(s.carried_present, nbuckets);
-            std::fill_n(s.carried_present.begin(), nbuckets, uint8_t{0});
-        }
+        grow(s.bucket, groups);
+        grow(s.present, groups);
+        // A window split over several passes (then jn == 1) carries its
+        // buckets from one to the next.
+        const bool split = half_chunk < halves;
+        if (split) std::fill_n(s.present.begin(), groups, uint8_t{0});
         for (size_t h0 = 0; h0 < halves; h0 += half_chunk) {
             const size_t h1 = std::min(halves, h0 + half_chunk);
-            const bool last_chunk = h1 == halves;
             grow(s.digits, (h1 - h0) * jn);
 
-            // Digits (advancing each half's carry) and bucket counts.
-            std::fill_n(s.len.begin(), groups, uint32_t{0});
+            // Digits (advancing each half's carry) and bucket counts, kept
+            // in start[g + 1] until the prefix sums.
+            std::fill_n(s.start.begin(), groups + 1, uint32_t{0});
             if (split)
-                for (size_t b = 0; b < nbuckets; ++b) s.len[b] += s.carried_present[b];
-            const int half_range = 1 << (c - 1);
+                for (size_t g = 0; g < groups; ++g) s.start[g + 1] += s.present[g];
             for (size_t h = h0; h < h1; ++h) {
                 const uint64_t* mag = &s.mag[2 * h];
                 int carry = s.carry[h];
@@ -280,77 +347,40 @@ Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const Affine
                     carry = v > half_range;
                     if (carry) v -= 2 * half_range;
                     d[t] = static_cast<int16_t>(v);
-                    if (v != 0) ++s.len[t * nbuckets + static_cast<size_t>(v < 0 ? -v : v) - 1];
+                    if (v != 0) ++s.start[t * nbuckets + static_cast<size_t>(v < 0 ? -v : v)];
                 }
                 s.carry[h] = static_cast<uint8_t>(carry);
             }
-            uint32_t total = 0;
             for (size_t g = 0; g < groups; ++g) {
-                s.start[g] = total;
-                s.fill[g] = total;
-                total += s.len[g];
+                s.start[g + 1] += s.start[g];
+                s.fill[g] = s.start[g];
             }
-            s.start[groups] = total;
-            grow(s.order, total);
-            grow(s.work, total);
-            grow(s.inf, total);
-
+            grow(s.order, s.start[groups]);
             if (split)
-                for (size_t b = 0; b < nbuckets; ++b)
-                    if (s.carried_present[b]) s.order[s.fill[b]++] = kCarried;
+                for (size_t g = 0; g < groups; ++g)
+                    if (s.present[g]) s.order[s.fill[g]++] = kCarried;
             for (size_t h = h0; h < h1; ++h) {
                 const int16_t* d = &s.digits[(h - h0) * jn];
                 for (size_t t = 0; t < jn; ++t) {
                     const int v = d[t];
                     if (v == 0) continue;
                     const size_t g = t * nbuckets + static_cast<size_t>(v < 0 ? -v : v) - 1;
-                    s.order[s.fill[g]++] = static_cast<uint32_t>(h << 1) | static_cast<uint32_t>((v < 0) != (s.neg[h] != 0));
+                    s.order[s.fill[g]++] =
+                        static_cast<uint32_t>(h << 1) | static_cast<uint32_t>((v < 0) != (s.neg[h] != 0));
                 }
             }
+            sum_groups(s, groups, points);
+        }
 
-            // The entries' points, bucket by bucket.
-            for (size_t g = 0; g < groups; ++g) {
-                for (uint32_t e = s.start[g]; e < s.start[g + 1]; ++e) {
-                    const uint32_t o = s.order[e];
-                    if (o == kCarried) {
-                        s.work[e] = s.carried[g];
-                        s.inf[e] = 0;
-                        continue;
-                    }
-                    const size_t h = o >> 1, i = h >> 1;
-                    const FieldElement& x = (h & 1) ? s.lx[i] : points[i].x;
-                    s.work[e] = AffinePoint{x, (o & 1) ? points[i].y.negate() : points[i].y};
-                    s.inf[e] = 0;
-                }
+        // Each window's sum: sum_b (b + 1) bucket_b by running sums.
+        for (size_t t = 0; t < jn; ++t) {
+            Point running = Point::infinity_point(), sum = Point::infinity_point();
+            for (size_t b = nbuckets; b-- > 0;) {
+                const size_t g = t * nbuckets + b;
+                if (s.present[g]) running.add_affine_var(s.bucket[g].x, s.bucket[g].y);
+                if (!running.infinity) sum.add_assign(running);
             }
-
-            s.active.clear();
-            for (size_t g = 0; g < groups; ++g)
-                if (s.len[g] >= 2) s.active.push_back(static_cast<uint32_t>(g));
-            while (!s.active.empty()) pair_round(s);
-
-            if (!last_chunk) {
-                for (size_t b = 0; b < nbuckets; ++b) {
-                    const bool present = s.len[b] >= 1 && !s.inf[s.start[b]];
-                    s.carried_present[b] = present;
-                    if (present) s.carried[b] = s.work[s.start[b]];
-                }
-                continue;
-            }
-
-            // Each window's sum: sum_b (b + 1) bucket_b by running sums.
-            for (size_t t = 0; t < jn; ++t) {
-                Point running = Point::infinity_point(), sum = Point::infinity_point();
-                for (size_t b = nbuckets; b-- > 0;) {
-                    const size_t g = t * nbuckets + b;
-                    if (s.len[g] >= 1 && !s.inf[s.start[g]]) {
-                        const AffinePoint& q = s.work[s.start[g]];
-                        running.add_affine_var(q.x, q.y);
-                    }
-                    if (!running.infinity) sum.add_assign(running);
-                }
-                s.window_sums[j0 + t] = sum;
-            }
+            s.window_sums[j0 + t] = sum;
         }
     }
 
