@@ -117,3 +117,21 @@ BENCHMARK(BM_MsmBucketsWidth)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+namespace {
+
+// The affine bucket engine with a bound on the entries of a pass (range 1,
+// as a power of two), for the choice of that bound.
+void BM_MsmBucketsPass(benchmark::State& st) {
+    const size_t n = static_cast<size_t>(st.range(0));
+    const Terms& t = terms(n);
+    const size_t pass = size_t{1} << st.range(1);
+    for (auto _ : st) {
+        Point r = qorvex::msm_buckets_affine(t.k, t.a, 0, pass);
+        benchmark::DoNotOptimize(r);
+    }
+    per_point(st, n);
+}
+BENCHMARK(BM_MsmBucketsPass)->ArgsProduct({{10239, 32767}, {15, 17, 20}})->Unit(benchmark::kMicrosecond);
+
+}  // namespace

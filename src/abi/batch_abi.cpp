@@ -114,16 +114,24 @@ int sign_frame(qorvex_ctx* ctx, SignScheme scheme, size_t count, const uint8_t* 
     // stays as just cleared.
     if (count == 0) return QORVEX_ERR_BAD_INPUT;
     if (count > kMaxBatchCount) return set_error(ctx, ErrorCode::BadInput, kCountTooLarge);
+    const size_t out_n = 64 * count;
     return guarded(ctx, [&] {
-        const size_t out_n = 64 * count;
-        // The outputs are zeroed before any signing, so inputs that share
-        // memory with them are read into copies first.
-        InputCopy msg_copy, key_copy, aux_copy;
-        const uint8_t* m = msg_copy.take(msgs, 32 * count, sigs_out, out_n);
-        const uint8_t* k = key_copy.take(keys, 32 * count, sigs_out, out_n);
-        const uint8_t* a = aux ? aux_copy.take(aux, 32 * count, sigs_out, out_n) : nullptr;
-        std::memset(sigs_out, 0, out_n);
-        switch (sign_batch(scheme, count, m, k, a, sigs_out, sign_batch_threads(count))) {
+        SignOutcome outcome;
+        try {
+            // The outputs are zeroed before any signing, so inputs that
+            // share memory with them are read into copies first.
+            InputCopy msg_copy, key_copy, aux_copy;
+            const uint8_t* m = msg_copy.take(msgs, 32 * count, sigs_out, out_n);
+            const uint8_t* k = key_copy.take(keys, 32 * count, sigs_out, out_n);
+            const uint8_t* a = aux ? aux_copy.take(aux, 32 * count, sigs_out, out_n) : nullptr;
+            std::memset(sigs_out, 0, out_n);
+            outcome = sign_batch(scheme, count, m, k, a, sigs_out, sign_batch_threads(count));
+        } catch (...) {
+            // A failed call leaves no signature behind, whatever failed.
+            std::memset(sigs_out, 0, out_n);
+            throw;
+        }
+        switch (outcome) {
             case SignOutcome::ok: return static_cast<int>(QORVEX_OK);
             case SignOutcome::bad_key: return set_error(ctx, ErrorCode::BadKey, kBadPrivkeyInBatch);
             case SignOutcome::degenerate: break;

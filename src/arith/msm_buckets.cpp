@@ -232,8 +232,20 @@ void sum_groups(BucketScratch& s, size_t groups, std::span<const AffinePoint> po
         }
         // The entries' points: a half point with its sign, or the bucket
         // an earlier pass left.
+        // The points are read in bucket order, that is at random: each is
+        // requested a few entries ahead.
+        constexpr uint32_t kAhead = 12;
+        const uint32_t last = s.start[g1];
         for (size_t k = 0; k < ng; ++k) {
             for (uint32_t e = s.start[g + k]; e < s.start[g + k + 1]; ++e) {
+                if (e + kAhead < last) {
+                    const uint32_t ahead = s.order[e + kAhead];
+                    if (ahead != kCarried) {
+                        const size_t hi = ahead >> 2;
+                        __builtin_prefetch((ahead & 2) ? static_cast<const void*>(&s.lx[hi]) : &points[hi].x);
+                        __builtin_prefetch(&points[hi].y);
+                    }
+                }
                 const uint32_t o = s.order[e];
                 AffinePoint& w = s.work[e - base];
                 s.inf[e - base] = 0;
