@@ -127,7 +127,7 @@ int run_sign_batch(Session& s, const Args& args) {
 // Listed in the command table (commands.cpp).
 extern const Command sign_batch_command = {
     "sign-batch",
-    "sign a file of digests on all processors (ECDSA or Schnorr)",
+    "sign a file of digests on all processors",
     "sign-batch [--scheme ecdsa|schnorr] [--key-file PATH] FILE",
     "Reads one item per line from FILE (\"-\" for stdin): SECKEY DIGEST, or DIGEST\n"
     "alone when --key-file gives one key for every line; Schnorr lines may end\n"

@@ -141,7 +141,7 @@ int run_verify_batch(Session& s, const Args& args) {
 // Listed in the command table (commands.cpp).
 extern const Command verify_batch_command = {
     "verify-batch",
-    "verify a file of signatures together (exit 1 when any does not verify)",
+    "verify a file of signatures together (exit 1 if any fails)",
     "verify-batch [--scheme ecdsa|schnorr] FILE",
     "Reads one item per line from FILE (\"-\" for stdin): PUBKEY DIGEST SIGNATURE\n"
     "in hex, separated by spaces or tabs; blank lines and lines starting with '#'\n"
