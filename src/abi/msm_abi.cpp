@@ -38,15 +38,18 @@ QORVEX_API int qorvex_multi_scalar_mul(qorvex_ctx* ctx, const uint8_t* scalars, 
     clear_error(ctx);
     if (n > std::numeric_limits<size_t>::max() / 33) return set_error(ctx, ErrorCode::BadInput, kArrayTooLarge);
     return guarded(ctx, [&] {
-        std::vector<Scalar> k(n);
-        std::vector<AffinePoint> p(n);
+        // Per thread and kept, like the engines' own scratch.
+        thread_local std::vector<Scalar> k;
+        thread_local std::vector<AffinePoint> p;
+        if (k.size() < n) k.resize(n);
+        if (p.size() < n) p.resize(n);
         for (size_t i = 0; i < n; ++i) {
             if (!Scalar::parse_strict(scalars + 32 * i, k[i])) return set_error(ctx, ErrorCode::BadInput, kScalarGeN);
             Point q;
             if (!parse33(points + 33 * i, q)) return set_error(ctx, ErrorCode::BadPubkey, kInvalidPoint);
             p[i] = AffinePoint{q.X, q.Y};
         }
-        const Point r = msm(k, p);
+        const Point r = msm(std::span<const Scalar>(k.data(), n), std::span<const AffinePoint>(p.data(), n));
         if (r.infinity) return set_error(ctx, ErrorCode::Arith, kMsmInfinity);
         // Every input has been read into k and p, so out33 may overlap them.
         r.to_compressed(out33);

@@ -23,6 +23,12 @@ std::vector<EcdsaBatchEntry>& chunk_scratch() {
     return v;
 }
 
+// Every item of an identification call.
+std::vector<EcdsaBatchEntry>& all_entries_scratch() {
+    thread_local std::vector<EcdsaBatchEntry> v;
+    return v;
+}
+
 bool parse_key(const uint8_t* pub33, Point& out) {
     const Point* q = cached_pubkey(pub33);
     if (!q) return false;
@@ -140,7 +146,9 @@ BatchVerdict ecdsa_batch_verify(const uint8_t* items, size_t count, size_t threa
 }
 
 BatchVerdict ecdsa_identify_invalid(const uint8_t* items, size_t count, std::vector<size_t>& invalid) {
-    std::vector<EcdsaBatchEntry> entries(count);
+    std::vector<EcdsaBatchEntry>& all = all_entries_scratch();
+    if (all.size() < count) all.resize(count);
+    const std::span<EcdsaBatchEntry> entries(all.data(), count);
     for (size_t i = 0; i < count; ++i) {
         const ItemError e = parse_ecdsa_item(items + i * kEcdsaItemSize, entries[i]);
         if (e != ItemError::none) return verdict_from(failure_key(i, e), false);
