@@ -13,7 +13,8 @@
 // bucket, and each round adds neighbouring pairs inside every bucket at once,
 // all the round's denominators inverted together with one field inversion.
 // An affine addition then costs 3 multiplications for the shared inversion
-// plus 2 and a squaring for the sum, about half a mixed Jacobian addition.
+// plus 2 and a squaring for the sum, against 8 and 3 squarings for a mixed
+// Jacobian one.
 // The rounds halve every bucket's list, so a pass needs about log2 of its
 // fullest bucket's size in inversions.
 //
@@ -231,9 +232,8 @@ void sum_groups(BucketScratch& s, size_t groups, std::span<const AffinePoint> po
             if (s.blen[k] >= 2) s.active.push_back(static_cast<uint32_t>(k));
         }
         // The entries' points: a half point with its sign, or the bucket
-        // an earlier pass left.
-        // The points are read in bucket order, that is at random: each is
-        // requested a few entries ahead.
+        // an earlier pass left. The points are read in bucket order, that
+        // is at random, so each is requested a few entries ahead.
         constexpr uint32_t kAhead = 12;
         const uint32_t last = s.start[g1];
         for (size_t k = 0; k < ng; ++k) {
