@@ -72,8 +72,9 @@ TEST(Msm, EmptyAndSingleTerms) {
     EXPECT_TRUE(msm(longer, t.p).equals(mul(t.p[0], t.k[0])));
 }
 
-// Each count sits on one side of a switch: Strauss / buckets (47/48) and the
-// reference widths of the bucket method (72/73, 384/385, 768/769, 2048/2049).
+// Each count sits on one side of a switch: msm() from Strauss to buckets
+// (7/8), the reference engines' (47/48) and the reference widths of the
+// bucket method (72/73, 384/385, 768/769, 2048/2049).
 class MsmCounts : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(MsmCounts, EveryEngineEqualsTheSumOfProducts) {
@@ -96,7 +97,7 @@ TEST_P(MsmCounts, EveryEngineEqualsTheSumOfProducts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, MsmCounts,
-                         ::testing::Values(3, 8, 47, 48, 72, 73, 384, 385, 768, 769, 2048, 2049));
+                         ::testing::Values(3, 7, 8, 47, 48, 72, 73, 384, 385, 768, 769, 2048, 2049));
 
 TEST(Msm, ReferenceWindowTable) {
     const std::pair<size_t, unsigned> rows[] = {{48, 5},     {72, 5},      {73, 6},      {384, 6},
