@@ -4,6 +4,7 @@
 //
 //   make_corpus DIR          write DIR/<target>/<name> (DIR is emptied per target)
 //   make_corpus --check DIR  fail unless DIR holds exactly what would be written
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -711,6 +712,55 @@ void make_snark_witness(Corpus& corpus) {
     t.add("key-x-is-p", cat({byte(0), kZero32, kOrderMinus1, kOrderMinus1, byte(2), kP}));
 }
 
+// Batches: mode byte (bit 0 Schnorr, bit 1 made by signing, bit 2 repeated
+// to 100 items), then the fields of the chosen mode.
+void make_batch_verify(Corpus& corpus) {
+    Target t(corpus, "batch_verify");
+    const auto cases = rfc6979_cases();
+    Bytes triples, raw_ecdsa;
+    for (size_t i = 0; i < cases.size() && i < 4; ++i) {
+        triples = cat({triples, cases[i].key, cases[i].hash, sha256(cases[i].key)});
+        Bytes sig(64);
+        qorvex_ecdsa_sign(ctx(), cases[i].hash.data(), cases[i].key.data(), sig.data());
+        raw_ecdsa = cat({raw_ecdsa, cases[i].hash, pubkey33(cases[i].key), sig});
+    }
+    const uint8_t n = static_cast<uint8_t>(std::min<size_t>(cases.size(), 4) - 1);
+    t.add("ecdsa-signed", cat({byte(2), byte(n), triples}));
+    t.add("ecdsa-signed-flip", cat({byte(2), byte(n), triples, byte(70), byte(1)}));
+    t.add("ecdsa-signed-repeated", cat({byte(6), byte(n), triples}));
+    t.add("ecdsa-repeated-flip", cat({byte(6), byte(n), triples, byte(200), byte(0x10)}));
+    t.add("ecdsa-raw", cat({byte(0), raw_ecdsa}));
+    t.add("ecdsa-raw-truncated", cat({byte(0), Bytes(raw_ecdsa.begin(), raw_ecdsa.end() - 7)}));
+    t.add("schnorr-signed", cat({byte(3), byte(n), triples}));
+    t.add("schnorr-signed-flip", cat({byte(3), byte(n), triples, byte(100), byte(4)}));
+    t.add("schnorr-signed-repeated", cat({byte(7), byte(n), triples}));
+    t.add("schnorr-repeated-flip", cat({byte(7), byte(n), triples, byte(33), byte(0x80)}));
+    Bytes raw_schnorr;
+    for (const auto& r : bip340_rows())
+        if (r.msg.size() == 32) raw_schnorr = cat({raw_schnorr, r.pub, r.msg, r.sig});
+    t.add("schnorr-raw-bip340", cat({byte(1), raw_schnorr}));
+    t.add("schnorr-raw-bip340-repeated", cat({byte(5), raw_schnorr}));
+}
+
+// Terms: a count byte (bit 7: repeat to 50), then scalar (32) and point (33).
+void make_msm(Corpus& corpus) {
+    Target t(corpus, "msm");
+    const auto ms = multiples(8);
+    Bytes terms;
+    for (size_t i = 0; i < ms.size(); ++i) terms = cat({terms, ms[(i + 3) % ms.size()].k, compress(ms[i].pub65)});
+    const uint8_t n = static_cast<uint8_t>(ms.size() - 1);
+    t.add("multiples", cat({byte(n), terms}));
+    t.add("multiples-repeated", cat({byte(static_cast<uint8_t>(0x80 | n)), terms}));
+    t.add("two-terms", cat({byte(1), terms}));
+    const Bytes p0 = compress(ms[0].pub65);
+    Bytes neg = ms[2].k;
+    qorvex_seckey_negate(ctx(), neg.data());
+    t.add("cancelling", cat({byte(1), ms[2].k, p0, neg, p0}));
+    t.add("scalar-n", cat({byte(1), kOrder, p0, ms[1].k, p0}));
+    t.add("zero-scalars", cat({byte(0x81), kZero32, p0, kZero32, p0}));
+    t.add("bad-point", cat({byte(1), ms[1].k, p0, ms[2].k, cat({byte(2), kP})}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -738,6 +788,8 @@ Corpus make_all() {
     make_pedersen(c);
     make_gcs(c);
     make_snark_witness(c);
+    make_batch_verify(c);
+    make_msm(c);
     return c;
 }
 

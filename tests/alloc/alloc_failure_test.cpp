@@ -92,6 +92,18 @@ struct Inputs {
         len = envelope.size();
         if (qorvex_ecies_encrypt(ctx, pub33.data(), plain.data(), plain.size(), envelope.data(), &len) != QORVEX_OK)
             std::abort();
+        make_items();
+    }
+
+    // One batch item of each scheme.
+    Bytes ecdsa_item, schnorr_item;
+    void make_items() {
+        ecdsa_item = msg;
+        ecdsa_item.insert(ecdsa_item.end(), pub33.begin(), pub33.end());
+        ecdsa_item.insert(ecdsa_item.end(), ecdsa_sig.begin(), ecdsa_sig.end());
+        schnorr_item = xonly;
+        schnorr_item.insert(schnorr_item.end(), msg.begin(), msg.end());
+        schnorr_item.insert(schnorr_item.end(), schnorr_sig.begin(), schnorr_sig.end());
     }
 };
 
@@ -381,6 +393,32 @@ std::vector<AllocCase> table_cases() {
          [&in](qorvex_ctx* c, uint8_t* out) {
              return qorvex_zk_schnorr_snark_witness(c, in.msg.data(), in.xonly.data(), in.schnorr_sig.data(), out);
          }},
+        {"qorvex_multi_scalar_mul", 33,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_multi_scalar_mul(c, in.tweak.data(), in.pub33.data(), 1, out);
+         }},
+        {"qorvex_ecdsa_batch_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_ecdsa_batch_verify(c, in.ecdsa_item.data(), 1);
+         }},
+        {"qorvex_ecdsa_batch_identify_invalid", sizeof(size_t),
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             size_t idx = 0, cnt = 1;
+             const int rc = qorvex_ecdsa_batch_identify_invalid(c, in.ecdsa_item.data(), 1, &idx, &cnt);
+             if (rc == QORVEX_OK && cnt != 0) std::memcpy(out, &idx, sizeof idx);
+             return rc;
+         }},
+        {"qorvex_schnorr_batch_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_schnorr_batch_verify(c, in.schnorr_item.data(), 1);
+         }},
+        {"qorvex_schnorr_batch_identify_invalid", sizeof(size_t),
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             size_t idx = 0, cnt = 1;
+             const int rc = qorvex_schnorr_batch_identify_invalid(c, in.schnorr_item.data(), 1, &idx, &cnt);
+             if (rc == QORVEX_OK && cnt != 0) std::memcpy(out, &idx, sizeof idx);
+             return rc;
+         }},
     };
 }
 
@@ -657,6 +695,59 @@ TEST(AllocationFailureNoContext, FilterBuildAndMatchAny) {
     }
 }
 
+// Batch signing zeroes its outputs first, so a failed call shows zeros (not
+// the caller's bytes). Two items start a worker thread; the signatures
+// written over the messages make the call copy its inputs first.
+TEST(AllocationFailureNoContext, SignBatchFailsWithZeroedOutputs) {
+    Inputs& in = inputs();
+    for (const bool schnorr : {false, true}) {
+        SCOPED_TRACE(schnorr ? "schnorr" : "ecdsa");
+        Bytes keys = in.key;
+        keys.insert(keys.end(), in.tweak.begin(), in.tweak.end());
+        const Bytes aux(64, 7);
+        // buf: the two messages, overwritten by the two signatures.
+        auto call = [&](Bytes& buf) {
+            return schnorr ? qorvex_schnorr_sign_batch(in.ctx, 2, buf.data(), keys.data(), aux.data(), buf.data())
+                           : qorvex_ecdsa_sign_batch(in.ctx, 2, buf.data(), keys.data(), buf.data());
+        };
+        auto fresh = [&] {
+            Bytes buf = in.msg;
+            buf.insert(buf.end(), in.aux.begin(), in.aux.end());
+            buf.resize(128, 0xA5);
+            return buf;
+        };
+        Bytes reference = fresh();
+        ASSERT_EQ(QORVEX_OK, call(reference));
+        long k = 0;
+        for (; k < kMaxAttempts; ++k) {
+            Bytes buf = fresh();
+            int rc = -1;
+            bool injected = false;
+            std::string message;
+            std::thread t([&] {
+                alloc::arm(k);
+                rc = call(buf);
+                alloc::disarm();
+                injected = alloc::failure_injected();
+                message = qorvex_last_error_msg(in.ctx);
+            });
+            t.join();
+            if (!injected) {
+                EXPECT_EQ(QORVEX_OK, rc);
+                EXPECT_EQ(reference, buf);
+                break;
+            }
+            EXPECT_EQ(QORVEX_ERR_INTERNAL, rc) << "k=" << k;
+            EXPECT_EQ("allocation failed", message) << "k=" << k;
+            EXPECT_EQ(Bytes(128, 0), buf) << "k=" << k << ": a signature left behind";
+        }
+        EXPECT_GT(k, 0);
+        EXPECT_LT(k, kMaxAttempts);
+        std::printf("  sign batch (%s)            %4ld allocations, each made to fail in turn\n",
+                    schnorr ? "schnorr" : "ecdsa  ", k);
+    }
+}
+
 // Context creation and cloning allocate the block without throwing.
 TEST(AllocationFailureNoContext, CloneFailsCleanly) {
     qorvex_ctx* src = inputs().ctx;
@@ -751,6 +842,15 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
              uint8_t r[32], s[32];
              uint64_t v;
              return qorvex_eth_sign(c, in.msg.data(), in.key.data(), r, s, &v, 1);
+         }},
+        {"qorvex_shamir_trick", [&] {
+             uint8_t o[33];
+             return qorvex_shamir_trick(c, in.tweak.data(), in.pub33.data(), in.msg.data(), in.pub33.data(), o);
+         }},
+        {"qorvex_keypair_create and schnorr_sign_keypair", [&] {
+             uint8_t record[QORVEX_KEYPAIR_SIZE], sig[64];
+             const int rc = qorvex_keypair_create(c, in.key.data(), record);
+             return rc | qorvex_schnorr_sign_keypair(c, in.msg.data(), record, in.aux.data(), sig);
          }},
         {"qorvex_sha256", [&] { uint8_t o[32]; return qorvex_sha256(in.msg.data(), 32, o); }},
         {"qorvex_tagged_hash", [&] { uint8_t o[32]; return qorvex_tagged_hash("tag", in.msg.data(), 32, o); }},

@@ -28,6 +28,8 @@ extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
 extern const Command version_command;  // cmd_info.cpp
+extern const Command verify_batch_command;  // cmd_verify_batch.cpp
+extern const Command sign_batch_command;    // cmd_sign_batch.cpp
 
 const std::vector<const Command*>& command_table() {
     static const std::vector<const Command*> table = {
@@ -54,6 +56,8 @@ const std::vector<const Command*>& command_table() {
         &selftest_command,
         &bench_command,
         &version_command,
+        &verify_batch_command,
+        &sign_batch_command,
     };
     return table;
 }
