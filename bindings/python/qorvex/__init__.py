@@ -23,6 +23,8 @@ input yourself; it is read in place, never copied.
 """
 
 from . import constants
+from . import (adaptor, batch, bitcoin, ecdsa, ecies, eth, filters, frost, hashes, musig2,  # noqa: F401
+               pedersen, taproot, tx, zk)
 from ._core import cache_location, configure
 from ._ffi import C as _C, library_path
 from .bip32 import HARDENED, HDKey

@@ -198,10 +198,17 @@ def var(value, what):
     return obj, n
 
 
+def sequence(items, what):
+    """A list of the items; TypeError for one buffer, whose iteration would
+    give ints."""
+    if isinstance(items, (bytes, bytearray, memoryview, str)):
+        raise TypeError("%s must be a sequence of items, not one buffer" % what)
+    return list(items)
+
+
 def records(items, size, what):
     """A list of fixed-size items as one run of bytes: (bytes, count)."""
-    if type(items) in (bytes, bytearray, memoryview):
-        raise TypeError("%s must be a sequence of %d-byte items, not one buffer" % (what, size))
+    items = sequence(items, what)
     parts = []
     for i, item in enumerate(items):
         if type(item) is bytes and len(item) == size:

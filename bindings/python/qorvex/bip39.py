@@ -116,6 +116,7 @@ class Mnemonic:
 
     def wipe(self):
         _core.wipe(self._buf)
+        self._n = 0
 
     def __enter__(self):
         return self

@@ -330,7 +330,7 @@ class PublicKey:
     @classmethod
     def combine(cls, keys):
         """The sum of a list of public keys, added in order."""
-        blob, n = _core.records([_pub33(k, "keys") for k in keys], 33, "keys")
+        blob, n = _core.records([_pub33(k, "keys") for k in _core.sequence(keys, "keys")], 33, "keys")
         if n == 0:
             raise ValueError("keys must not be empty")
         out = _B33()
