@@ -22,6 +22,10 @@ immutable ``bytes`` or ``str``: pass a ``bytearray`` where you need to wipe an
 input yourself; it is read in place, never copied.
 """
 
+from __future__ import annotations
+from typing import Optional, Tuple
+
+
 from . import constants
 from . import (adaptor, batch, bitcoin, ecdsa, ecies, eth, filters, frost, hashes, musig2,  # noqa: F401
                pedersen, taproot, tx, zk)
@@ -31,6 +35,8 @@ from .bip32 import HARDENED, HDKey
 from .bip39 import Mnemonic
 from .errors import ErrorCode, QorvexError
 from .keys import KeyPair, PrivateKey, PublicKey, XOnlyPublicKey
+from ._types import BytesLike
+
 
 __version__ = "4.4.0"
 
@@ -43,22 +49,23 @@ __all__ = ["PrivateKey", "PublicKey", "XOnlyPublicKey", "KeyPair", "HDKey", "HAR
            "MAINNET", "TESTNET", "constants"]
 
 
-def abi_version():
+def abi_version() -> int:
     """The loaded library's ABI version (4)."""
     return _C.qorvex_abi_version()
 
 
-def library_version():
+def library_version() -> Tuple[int, int, int]:
     """(major, minor, patch) of the loaded library."""
     v = _C.qorvex_version()
     return (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF
 
 
-def library_version_string():
+def library_version_string() -> str:
+    """The loaded library's version as text ("4.4.0")."""
     return _C.qorvex_version_string().decode("ascii")
 
 
-def randomize(seed32):
+def randomize(seed32: Optional[BytesLike]) -> None:
     """Turns on blinding of the secret multiplications for the calling thread
     (each thread calls this itself), derived from a 32-byte seed; None turns
     it off. Results are identical either way."""

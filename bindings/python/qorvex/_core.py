@@ -1,9 +1,12 @@
 """What every module shares: the per-thread context, start-up configuration,
 argument checks and error reporting."""
 
+from __future__ import annotations
+
 import ctypes
 import os
 import threading
+from typing import Optional, Union
 
 from ._ffi import C
 from .errors import ErrorCode, QorvexError
@@ -63,7 +66,8 @@ def context_exists():
     return _first_context_made
 
 
-def configure(window_bits=None, cache_dir=None):
+def configure(window_bits: Optional[int] = None,
+              cache_dir: Optional[Union[str, bytes, "os.PathLike[str]"]] = None) -> None:
     """Chooses the generator tables, before the first call that needs a context.
 
     The first context of a process builds or loads tables of multiples of G
@@ -108,7 +112,7 @@ def configure(window_bits=None, cache_dir=None):
                 raise failure(rc)
 
 
-def cache_location():
+def cache_location() -> Optional[str]:
     """The generator-table cache file in use (once the first context exists;
     before, the one it would use), or None when the tables are kept in
     memory only. The file need not exist yet."""

@@ -5,8 +5,12 @@ QORVEX_API and the comments). It is parsed once at import into ctypes
 argument and result types, and each function is bound once, so a call does no
 lookup and no conversion beyond ctypes' own. A test reads the header and
 fails when a declaration here differs from it, or when the header exports a
-function that is missing here: adding a family means pasting its
-declarations into the table (and writing the Python layer above it).
+function that is missing here, printing the declarations to paste: adding a
+family means pasting them into the table (and writing the Python layer above
+it). The table is kept here rather than read from the header at import
+because an installed package has no header beside it, and because the
+Python layer is written against these declarations, not whatever header is
+found.
 
 The functions are attributes of ``C``, by their C names::
 
@@ -328,11 +332,6 @@ int qorvex_zk_schnorr_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32,
     const uint8_t *pubkey_x32, const uint8_t *sig64, uint8_t *witness_out);
 """
 
-_TYPE_WORDS = frozenset((
-    "const", "void", "char", "int", "uint8_t", "int32_t", "uint32_t", "uint64_t", "size_t",
-    "qorvex_ctx", "qorvex_bip32_key",
-))
-
 _c_char_pp = ctypes.POINTER(ctypes.c_char_p)
 _c_size_p = ctypes.POINTER(ctypes.c_size_t)
 
@@ -368,12 +367,15 @@ CTYPES = {
 _DECL = re.compile(r"^(.*?)\b(qorvex_\w+)\s*\((.*)\)$")
 
 
-def normalize(c_type):
+def normalize(c_type, named=True):
     """A parameter or result type in one spelling: tokens split by single
     spaces, the parameter name dropped ("const uint8_t *msg32" gives
-    "const uint8_t *")."""
+    "const uint8_t *"): the last word is the name when a type stands before
+    it. A result type (``named=False``) has no name. A new record type
+    ("const qorvex_coin *coin") needs only its entry in CTYPES."""
     tokens = re.findall(r"\w+|\*", c_type)
-    if tokens and tokens[-1] != "*" and tokens[-1] not in _TYPE_WORDS:
+    typed = [t for t in tokens[:-1] if t != "const"]
+    if named and tokens and tokens[-1] != "*" and typed:
         tokens.pop()
     return " ".join(tokens)
 
@@ -394,7 +396,7 @@ def parse_declarations(text):
         result, name, params = m.groups()
         params = params.strip()
         types = () if params in ("", "void") else tuple(normalize(p) for p in params.split(","))
-        out[name] = (normalize(result), types)
+        out[name] = (normalize(result, named=False), types)
     return out
 
 
@@ -418,7 +420,11 @@ for _name, (_result, _params) in DECLARATIONS.items():
     except AttributeError:
         _f = _missing(_name, library_path)
     else:
-        _f.restype = CTYPES[_result]
-        _f.argtypes = [CTYPES[p] for p in _params]
+        try:
+            _f.restype = CTYPES[_result]
+            _f.argtypes = [CTYPES[p] for p in _params]
+        except KeyError as _exc:
+            raise ImportError("qorvex/_ffi.py: %s uses the C type %r, which CTYPES does not map to ctypes"
+                              % (_name, _exc.args[0])) from None
     setattr(C, _name, _f)
 del _name, _result, _params, _f

@@ -6,12 +6,16 @@ pre-signature gives t back. Schnorr pre-signatures are 97 bytes, ECDSA ones
 162 bytes.
 """
 
+from __future__ import annotations
+
 import os
+from typing import Optional
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
 from ._ffi import C
 from .constants import ECDSA_ADAPTOR_PRESIG_SIZE as _E, SCHNORR_ADAPTOR_PRESIG_SIZE as _S
+from ._types import BytesLike, SecretKeyLike, PublicKeyLike, XOnlyLike
 
 __all__ = ["schnorr_sign", "schnorr_verify", "schnorr_adapt", "schnorr_extract",
            "ecdsa_sign", "ecdsa_verify", "ecdsa_adapt", "ecdsa_extract"]
@@ -25,7 +29,8 @@ def _done(rc, c, out, secret=False):
     return _core.take_secret(out) if secret else out.raw
 
 
-def schnorr_sign(seckey, msg32, adaptor_point, aux32=None):
+def schnorr_sign(seckey: SecretKeyLike, msg32: BytesLike, adaptor_point: PublicKeyLike,
+                 aux32: Optional[BytesLike] = None) -> bytes:
     """The 97-byte Schnorr pre-signature of msg32 for adaptor point T."""
     from .keys import _pub33, _secret_of
     aux = os.urandom(32) if aux32 is None else _fixed(aux32, 32, "aux32")
@@ -36,7 +41,10 @@ def schnorr_sign(seckey, msg32, adaptor_point, aux32=None):
     return _done(rc, c, out)
 
 
-def schnorr_verify(presig97, xonly_pubkey, msg32, adaptor_point):
+def schnorr_verify(presig97: BytesLike, xonly_pubkey: XOnlyLike, msg32: BytesLike,
+                   adaptor_point: PublicKeyLike) -> bool:
+    """True when the 97-byte pre-signature adapts, with the secret of
+    adaptor_point, to a BIP-340 signature of msg32 under xonly_pubkey."""
     from .keys import _pub33, _xonly32
     c = _ctx()
     rc = C.qorvex_schnorr_adaptor_verify(c, _fixed(presig97, _S, "pre-signature"), _xonly32(xonly_pubkey),
@@ -44,7 +52,7 @@ def schnorr_verify(presig97, xonly_pubkey, msg32, adaptor_point):
     return _core.verdict(rc, c, _FALSE)
 
 
-def schnorr_adapt(presig97, secret32):
+def schnorr_adapt(presig97: BytesLike, secret32: BytesLike) -> bytes:
     """The BIP-340 signature the adaptor secret completes."""
     from .keys import _secret_of
     out = _core.array_type(64)()
@@ -54,7 +62,7 @@ def schnorr_adapt(presig97, secret32):
     return _done(rc, c, out)
 
 
-def schnorr_extract(presig97, signature64):
+def schnorr_extract(presig97: BytesLike, signature64: BytesLike) -> bytes:
     """The adaptor secret, from the pre-signature and the adapted signature."""
     out = _core.array_type(32)()
     c = _ctx()
@@ -63,7 +71,7 @@ def schnorr_extract(presig97, signature64):
     return _done(rc, c, out, secret=True)
 
 
-def ecdsa_sign(seckey, msg32, adaptor_point):
+def ecdsa_sign(seckey: SecretKeyLike, msg32: BytesLike, adaptor_point: PublicKeyLike) -> bytes:
     """The 162-byte ECDSA pre-signature of msg32 for adaptor point T."""
     from .keys import _pub33, _secret_of
     out = _core.array_type(_E)()
@@ -73,7 +81,10 @@ def ecdsa_sign(seckey, msg32, adaptor_point):
     return _done(rc, c, out)
 
 
-def ecdsa_verify(presig162, pubkey, msg32, adaptor_point):
+def ecdsa_verify(presig162: BytesLike, pubkey: PublicKeyLike, msg32: BytesLike,
+                 adaptor_point: PublicKeyLike) -> bool:
+    """True when the 162-byte pre-signature adapts, with the secret of
+    adaptor_point, to an ECDSA signature of msg32 under pubkey."""
     from .keys import _pub33
     c = _ctx()
     rc = C.qorvex_ecdsa_adaptor_verify(c, _fixed(presig162, _E, "pre-signature"), _pub33(pubkey),
@@ -81,7 +92,7 @@ def ecdsa_verify(presig162, pubkey, msg32, adaptor_point):
     return _core.verdict(rc, c, _FALSE)
 
 
-def ecdsa_adapt(presig162, secret32):
+def ecdsa_adapt(presig162: BytesLike, secret32: BytesLike) -> bytes:
     """The compact signature (not normalised to low-S: normalise with
     ecdsa.normalize_opaque before PublicKey.verify if it is high-S)."""
     from .keys import _secret_of
@@ -92,7 +103,7 @@ def ecdsa_adapt(presig162, secret32):
     return _done(rc, c, out)
 
 
-def ecdsa_extract(presig162, signature64):
+def ecdsa_extract(presig162: BytesLike, signature64: BytesLike) -> bytes:
     """The adaptor secret (n - t for a signature normalised to low-S)."""
     out = _core.array_type(32)()
     c = _ctx()

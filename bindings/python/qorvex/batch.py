@@ -4,12 +4,25 @@ Batches are lists of tuples, (public key, message, signature) for every
 verification function, whatever the order of the library's records.
 """
 
+from __future__ import annotations
+
 import ctypes
+from typing import TYPE_CHECKING, Iterable, List, Optional, Tuple
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
 from ._ffi import C
 from .constants import BATCH_MAX_COUNT
+from ._types import BytesLike, PublicKeyLike, SecretKeyLike, XOnlyLike
+
+if TYPE_CHECKING:  # pragma: no cover
+    from .keys import PublicKey
+
+#: (public key, 32-byte message hash, 64-byte signature): compact for the
+#: ECDSA batch functions, opaque for ecdsa_verify_opaque_batch.
+EcdsaItem = Tuple[PublicKeyLike, BytesLike, BytesLike]
+#: (x-only public key, 32-byte message, 64-byte BIP-340 signature).
+SchnorrItem = Tuple[XOnlyLike, BytesLike, BytesLike]
 
 __all__ = ["ecdsa_batch_verify", "ecdsa_batch_identify_invalid", "ecdsa_verify_opaque_batch",
            "ecdsa_verify_opaque_rows", "schnorr_batch_verify", "schnorr_batch_identify_invalid",
@@ -44,7 +57,7 @@ def _schnorr_items(items):
     return b"".join(rows), _count(len(rows))
 
 
-def ecdsa_batch_verify(items, threads=None):
+def ecdsa_batch_verify(items: Iterable[EcdsaItem], threads: Optional[int] = None) -> bool:
     """True when every (pubkey33, msg32, compact sig64) item holds a valid
     low-S signature. ``threads``: None for the calling thread alone, 0 for
     one thread per processor, or a count (batches up to 4096 items run on
@@ -69,7 +82,7 @@ def _identify(fn, blob, n):
     return list(found[:count.value])
 
 
-def ecdsa_batch_identify_invalid(items):
+def ecdsa_batch_identify_invalid(items: Iterable[EcdsaItem]) -> List[int]:
     """The indices of the items whose signature is invalid (each verified
     alone; a valid high-S signature counts as valid). A key or signature
     that does not parse raises QorvexError."""
@@ -77,7 +90,7 @@ def ecdsa_batch_identify_invalid(items):
     return _identify(C.qorvex_ecdsa_batch_identify_invalid, blob, n)
 
 
-def schnorr_batch_verify(items):
+def schnorr_batch_verify(items: Iterable[SchnorrItem]) -> bool:
     """True when every (x-only pubkey32, msg32, sig64) BIP-340 item verifies
     (from 97 items on, as one random linear combination)."""
     blob, n = _schnorr_items(items)
@@ -85,13 +98,13 @@ def schnorr_batch_verify(items):
     return _core.verdict(C.qorvex_schnorr_batch_verify(c, blob, n), c, _FALSE)
 
 
-def schnorr_batch_identify_invalid(items):
+def schnorr_batch_identify_invalid(items: Iterable[SchnorrItem]) -> List[int]:
     """The indices of the invalid BIP-340 items."""
     blob, n = _schnorr_items(items)
     return _identify(C.qorvex_schnorr_batch_identify_invalid, blob, n)
 
 
-def ecdsa_verify_opaque_batch(items):
+def ecdsa_verify_opaque_batch(items: Iterable[EcdsaItem]) -> List[bool]:
     """A list of booleans, one per (pubkey33, msg32, opaque sig64) item
     (high-S accepted; a malformed item is False)."""
     from .keys import _pub33
@@ -108,7 +121,7 @@ def ecdsa_verify_opaque_batch(items):
     return [b == 1 for b in results.raw[:n]]
 
 
-def ecdsa_verify_opaque_rows(rows, stride, count):
+def ecdsa_verify_opaque_rows(rows: BytesLike, stride: int, count: int) -> List[bool]:
     """As ecdsa_verify_opaque_batch over ``count`` rows of ``stride`` bytes
     (message, key and opaque signature at offsets 0, 32 and 65)."""
     src, n = _core.var(rows, "rows")
@@ -155,13 +168,14 @@ def _sign_batch(fn, msgs, seckeys, aux):
     return [raw[64 * i:64 * i + 64] for i in range(n)]
 
 
-def ecdsa_sign_batch(msgs, seckeys):
+def ecdsa_sign_batch(msgs: Iterable[BytesLike], seckeys: Iterable[SecretKeyLike]) -> List[bytes]:
     """Compact low-S signatures of msgs[i] with seckeys[i], byte for byte
     those of PrivateKey.sign_ecdsa, on up to 64 threads."""
     return _sign_batch(C.qorvex_ecdsa_sign_batch, msgs, seckeys, None)
 
 
-def schnorr_sign_batch(msgs, seckeys, aux=None):
+def schnorr_sign_batch(msgs: Iterable[BytesLike], seckeys: Iterable[SecretKeyLike],
+                       aux: Optional[Iterable[BytesLike]] = None) -> List[bytes]:
     """BIP-340 signatures of msgs[i] with seckeys[i] and aux[i] (None: fresh
     random bytes for each)."""
     import os
@@ -176,7 +190,7 @@ def schnorr_sign_batch(msgs, seckeys, aux=None):
     return _sign_batch(C.qorvex_schnorr_sign_batch, msgs, seckeys, aux_blob)
 
 
-def multi_scalar_mul(terms):
+def multi_scalar_mul(terms: Iterable[Tuple[BytesLike, PublicKeyLike]]) -> "PublicKey":
     """The PublicKey sum of scalar * point over (scalar32, point) terms
     (variable time: public data only)."""
     from .keys import PublicKey, _pub33
@@ -194,7 +208,7 @@ def multi_scalar_mul(terms):
     return PublicKey._trusted(out.raw)
 
 
-def shamir_trick(a32, p, b32, q):
+def shamir_trick(a32: BytesLike, p: PublicKeyLike, b32: BytesLike, q: PublicKeyLike) -> "PublicKey":
     """The PublicKey a*P + b*Q (variable time)."""
     from .keys import PublicKey, _pub33
     out = _core.array_type(33)()

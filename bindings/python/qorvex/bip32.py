@@ -1,11 +1,19 @@
 """BIP-32 hierarchical deterministic keys (mainnet xprv/xpub)."""
 
+from __future__ import annotations
+
 import ctypes
+from typing import TYPE_CHECKING, Union
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure
 from ._ffi import C
 from .constants import BIP32_HARDENED, BIP32_KEY_SIZE, BIP32_TEXT_SIZE
+from ._types import BytesLike, Network, Text
+
+if TYPE_CHECKING:  # pragma: no cover
+    from .bip39 import Mnemonic
+    from .keys import PrivateKey, PublicKey
 
 __all__ = ["HDKey", "HARDENED"]
 
@@ -25,7 +33,7 @@ class HDKey:
 
     __slots__ = ("_r", "__weakref__")
 
-    def __init__(self, record):
+    def __init__(self, record: BytesLike) -> None:
         """An HDKey from an 82-byte record, checked as every library call
         checks it."""
         src = _core.fixed(record, BIP32_KEY_SIZE, "BIP-32 record")
@@ -45,7 +53,7 @@ class HDKey:
         return self
 
     @classmethod
-    def from_seed(cls, seed):
+    def from_seed(cls, seed: BytesLike) -> "HDKey":
         """The master key of a 16- to 64-byte seed (HMAC-SHA512 "Bitcoin seed")."""
         src, n = _core.var(seed, "seed")
         if not 16 <= n <= 64:
@@ -58,7 +66,7 @@ class HDKey:
         return cls._adopt(r)
 
     @classmethod
-    def from_text(cls, text):
+    def from_text(cls, text: Text) -> "HDKey":
         """Reads xprv or xpub text."""
         t = _core.text(text, "extended key text")
         r = _Record()
@@ -68,7 +76,7 @@ class HDKey:
             raise _failure(rc, c)
         return cls._adopt(r)
 
-    def derive(self, path):
+    def derive(self, path: Union[str, int]) -> "HDKey":
         """The key at a path ("m/84'/0'/0'/0/0"; ', h or H mark hardened
         steps) or the child at an index (hardened from HARDENED = 2**31)."""
         r = _Record()
@@ -85,38 +93,43 @@ class HDKey:
     # -- fields -----------------------------------------------------------
 
     @property
-    def record(self):
+    def record(self) -> bytes:
         """The 82-byte record (holds the private key of a private HDKey)."""
         return self._r.raw
 
     @property
-    def is_private(self):
-        return self._r.raw[78] == 1
+    def is_private(self) -> bool:
+        """True for a private key (xprv), False for a public one (xpub)."""
+        return self._r[78] == b"\x01"
 
     @property
-    def depth(self):
-        return self._r.raw[4]
+    def depth(self) -> int:
+        """0 for a master key, one more at each derivation step."""
+        return self._r[4][0]
 
     @property
-    def parent_fingerprint(self):
-        return self._r.raw[5:9]
+    def parent_fingerprint(self) -> bytes:
+        """The 4-byte fingerprint of the parent key (zero for a master key)."""
+        return self._r[5:9]
 
     @property
-    def child_number(self):
-        return int.from_bytes(self._r.raw[9:13], "big")
+    def child_number(self) -> int:
+        """The index this key was derived at (hardened from HARDENED on)."""
+        return int.from_bytes(self._r[9:13], "big")
 
     @property
-    def chain_code(self):
-        return self._r.raw[13:45]
+    def chain_code(self) -> bytes:
+        """The 32-byte chain code (a secret for a private key's descendants)."""
+        return self._r[13:45]
 
     @property
-    def fingerprint(self):
+    def fingerprint(self) -> bytes:
         """The first 4 bytes of Hash160 of the public key (BIP-32's key identifier)."""
         from .hashes import hash160
         return hash160(self.public_key.format())[:4]
 
     @property
-    def private_key(self):
+    def private_key(self) -> "PrivateKey":
         """The PrivateKey (QorvexError 2 "key is public, not private" for an xpub)."""
         from .keys import PrivateKey
         out = _core.array_type(32)()
@@ -127,7 +140,8 @@ class HDKey:
         return PrivateKey._adopt(out)
 
     @property
-    def public_key(self):
+    def public_key(self) -> "PublicKey":
+        """The compressed PublicKey of this extended key."""
         from .keys import PublicKey
         out = _core.array_type(33)()
         c = _ctx()
@@ -136,7 +150,7 @@ class HDKey:
             raise _failure(rc, c)
         return PublicKey._trusted(out.raw)
 
-    def public(self):
+    def public(self) -> "HDKey":
         """The public HDKey of this key (itself when already public)."""
         if not self.is_private:
             return self
@@ -158,18 +172,18 @@ class HDKey:
         return text
 
     @property
-    def xprv(self):
+    def xprv(self) -> str:
         """The xprv text (ValueError for a public key)."""
         if not self.is_private:
             raise ValueError("a public HDKey has no xprv")
         return self._text(self._r)
 
     @property
-    def xpub(self):
+    def xpub(self) -> str:
         """The xpub text, also of a private key."""
         return self._text(self.public()._r)
 
-    def address(self, kind="p2wpkh", network=0):
+    def address(self, kind: str = "p2wpkh", network: Network = 0) -> str:
         """The address of this key's public key: "p2pkh" (BIP-44), "p2sh-p2wpkh"
         (BIP-49), "p2wpkh" (BIP-84) or "p2tr" (BIP-86: the key-path-only
         Taproot output of the x-only key)."""
@@ -188,7 +202,7 @@ class HDKey:
 
     # -- BIP-85 -----------------------------------------------------------
 
-    def bip85_entropy(self, path, length=32):
+    def bip85_entropy(self, path: Text, length: int = 32) -> bytes:
         """The first ``length`` (1..32) bytes of BIP-85 entropy at ``path``
         below this private key."""
         _core.check_int(length, "length", 1, 32)
@@ -199,7 +213,7 @@ class HDKey:
             raise _failure(rc, c)
         return _core.take_secret(out)
 
-    def bip85_mnemonic(self, words=12, index=0, language=0):
+    def bip85_mnemonic(self, words: int = 12, index: int = 0, language: int = 0) -> "Mnemonic":
         """The BIP-85 child mnemonic (12, 18 or 24 English words) at
         m/83696968'/39'/0'/words'/index'."""
         from .bip39 import Mnemonic, _MNEMONIC_MAX
@@ -215,7 +229,8 @@ class HDKey:
 
     # -- lifetime ---------------------------------------------------------
 
-    def wipe(self):
+    def wipe(self) -> None:
+        """Zeroes the record; the object is unusable afterwards."""
         _core.wipe(self._r)
 
     def __enter__(self):
@@ -226,7 +241,7 @@ class HDKey:
 
     def __del__(self):
         try:
-            if self._r.raw[78] == 1:
+            if self._r[78] == b"\x01":
                 _core.wipe(self._r)
         except Exception:
             pass

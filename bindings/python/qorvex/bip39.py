@@ -1,11 +1,18 @@
 """BIP-39 mnemonics (English word list)."""
 
+from __future__ import annotations
+
 import ctypes
+from typing import TYPE_CHECKING, List
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure
 from ._ffi import C
 from .constants import BIP39_MNEMONIC_MAX_SIZE
+from ._types import BytesLike, SecretText
+
+if TYPE_CHECKING:  # pragma: no cover
+    from .bip32 import HDKey
 
 __all__ = ["Mnemonic"]
 
@@ -23,7 +30,7 @@ class Mnemonic:
 
     __slots__ = ("_buf", "_n", "__weakref__")
 
-    def __init__(self, phrase):
+    def __init__(self, phrase: SecretText) -> None:
         with _core.SecretText(phrase, "mnemonic") as src:
             out = _core.array_type(32)()
             n = ctypes.c_size_t(32)
@@ -54,7 +61,7 @@ class Mnemonic:
         return cls._adopt(buf, n.value)
 
     @classmethod
-    def generate(cls, words=12):
+    def generate(cls, words: int = 12) -> "Mnemonic":
         """A new mnemonic of 12, 15, 18, 21 or 24 words from the operating
         system's random generator."""
         if words not in _WORDS_TO_BYTES:
@@ -62,27 +69,30 @@ class Mnemonic:
         return cls._generate(_WORDS_TO_BYTES[words], None)
 
     @classmethod
-    def from_entropy(cls, entropy):
+    def from_entropy(cls, entropy: BytesLike) -> "Mnemonic":
         """The mnemonic of 16, 20, 24, 28 or 32 bytes of entropy."""
         src, n = _core.var(entropy, "entropy")
         return cls._generate(n, src)
 
     @staticmethod
-    def is_valid(phrase):
+    def is_valid(phrase: SecretText) -> bool:
         """True for a valid mnemonic (English words, any white space, checksum)."""
         with _core.SecretText(phrase, "mnemonic") as src:
             return C.qorvex_bip39_validate(_ctx(), src) == 0
 
     @property
-    def phrase(self):
+    def phrase(self) -> str:
+        """The words separated by single spaces, as a new immutable ``str``."""
         return self._buf.raw[:self._n].decode("utf-8")
 
     @property
-    def words(self):
+    def words(self) -> List[str]:
+        """The list of words."""
         return self.phrase.split()
 
     @property
-    def entropy(self):
+    def entropy(self) -> bytes:
+        """The 16 to 32 bytes of entropy the words encode."""
         out = _core.array_type(32)()
         n = ctypes.c_size_t(32)
         c = _ctx()
@@ -100,12 +110,12 @@ class Mnemonic:
             raise _failure(rc, c)
         return out
 
-    def to_seed(self, passphrase=""):
+    def to_seed(self, passphrase: SecretText = "") -> bytes:
         """The 64-byte seed (PBKDF2-HMAC-SHA512 of the NFKD forms of the
         phrase as given and of "mnemonic" + passphrase)."""
         return _core.take_secret(self._seed(passphrase))
 
-    def to_hd_key(self, passphrase=""):
+    def to_hd_key(self, passphrase: SecretText = "") -> "HDKey":
         """The BIP-32 master key of the seed (no copy of the seed is left)."""
         from .bip32 import HDKey
         seed = self._seed(passphrase)
@@ -114,7 +124,8 @@ class Mnemonic:
         finally:
             _core.wipe(seed)
 
-    def wipe(self):
+    def wipe(self) -> None:
+        """Zeroes the phrase buffer; the object is unusable afterwards."""
         _core.wipe(self._buf)
         self._n = 0
 

@@ -4,19 +4,23 @@ Envelope: ephemeral key (33) || IV (16) || ciphertext || HMAC-SHA256 tag
 (32), keys from HKDF-SHA256, AES-256-CTR; ``OVERHEAD`` = 81 bytes.
 """
 
+from __future__ import annotations
+
 import ctypes
+from typing import Optional
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure
 from ._ffi import C
 from .constants import ECIES_MIN_ENVELOPE_SIZE, ECIES_OVERHEAD
+from ._types import BytesLike, SecretKeyLike, PublicKeyLike
 
 __all__ = ["encrypt", "decrypt", "OVERHEAD"]
 
 OVERHEAD = ECIES_OVERHEAD
 
 
-def encrypt(recipient, plaintext):
+def encrypt(recipient: PublicKeyLike, plaintext: BytesLike) -> bytes:
     """The envelope of a non-empty plaintext for a public key (PublicKey or
     33 bytes), with a fresh ephemeral key and IV."""
     from .keys import _pub33
@@ -33,7 +37,8 @@ def encrypt(recipient, plaintext):
     return out.raw[:length.value]
 
 
-def decrypt(seckey, envelope, *, into=None):
+def decrypt(seckey: SecretKeyLike, envelope: BytesLike, *,
+            into: Optional[bytearray] = None) -> Optional[bytes]:
     """The plaintext of an envelope. QorvexError 6 "ECIES decryption failed
     (bad key or tampered)" for a wrong key and a modified envelope alike.
     ``into``: a bytearray of exactly the plaintext's size to decrypt into

@@ -1,15 +1,19 @@
 """Ethereum addresses, EIP-191 message hashes and signatures."""
 
+from __future__ import annotations
+
 import ctypes
+from typing import Tuple
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
 from ._ffi import C
+from ._types import BytesLike, SecretKeyLike, PublicKeyLike
 
 __all__ = ["address", "address_checksummed", "personal_hash", "sign", "ecrecover"]
 
 
-def address(pubkey):
+def address(pubkey: PublicKeyLike) -> bytes:
     """The 20-byte address of a public key (PublicKey or 33 bytes)."""
     from .keys import _pub33
     out = _core.array_type(20)()
@@ -20,7 +24,7 @@ def address(pubkey):
     return out.raw
 
 
-def address_checksummed(pubkey):
+def address_checksummed(pubkey: PublicKeyLike) -> str:
     """The EIP-55 address text, "0x" and 40 mixed-case hex digits."""
     from .keys import _pub33
     buf = ctypes.create_string_buffer(43)
@@ -32,7 +36,7 @@ def address_checksummed(pubkey):
     return buf.raw[:n.value].decode("ascii")
 
 
-def personal_hash(message):
+def personal_hash(message: BytesLike) -> bytes:
     """EIP-191: Keccak-256 of "\\x19Ethereum Signed Message:\\n" + length + message."""
     src, n = _core.var(message, "message")
     out = _core.array_type(32)()
@@ -42,7 +46,7 @@ def personal_hash(message):
     return out.raw
 
 
-def sign(hash32, seckey, chain_id=0):
+def sign(hash32: BytesLike, seckey: SecretKeyLike, chain_id: int = 0) -> Tuple[bytes, bytes, int]:
     """(r32, s32, v) of a 32-byte hash: v = 27 + recid, or the EIP-155 value
     2 * chain_id + 35 + recid when chain_id is not 0."""
     from .keys import _secret_of
@@ -57,7 +61,7 @@ def sign(hash32, seckey, chain_id=0):
     return r.raw, s.raw, v.value
 
 
-def ecrecover(hash32, r32, s32, v):
+def ecrecover(hash32: BytesLike, r32: BytesLike, s32: BytesLike, v: int) -> bytes:
     """The 20-byte address that signed hash32 with (r, s, v)."""
     out = _core.array_type(20)()
     c = _ctx()

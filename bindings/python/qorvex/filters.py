@@ -5,12 +5,16 @@ BIP-158 serializes in front of it is kept by the caller and passed to the
 queries. ``key16`` is the first 16 bytes of the block hash as serialized.
 """
 
+from __future__ import annotations
+
 import ctypes
+from typing import Iterable
 
 from . import _core
 from ._core import failure as _failure, fixed as _fixed
 from ._ffi import C
 from .constants import GCS_M, GCS_P
+from ._types import BytesLike
 
 __all__ = ["build", "match", "match_any"]
 
@@ -23,7 +27,7 @@ def _elements(elements, what):
     return ptrs, lens, n
 
 
-def build(key16, elements):
+def build(key16: BytesLike, elements: Iterable[BytesLike]) -> bytes:
     """The filter of a list of elements (duplicates kept: remove them first,
     as BIP-158 builds from a set)."""
     key = _fixed(key16, 16, "key16")
@@ -44,7 +48,7 @@ def build(key16, elements):
     raise _failure(rc)
 
 
-def match(key16, filter_bytes, n, element):
+def match(key16: BytesLike, filter_bytes: BytesLike, n: int, element: BytesLike) -> bool:
     """True when the element matches the filter of n elements (false
     positives with probability 1/M); QorvexError 5 when the filter holds
     fewer than n codes."""
@@ -59,7 +63,7 @@ def match(key16, filter_bytes, n, element):
     raise _failure(rc)
 
 
-def match_any(key16, filter_bytes, n, elements):
+def match_any(key16: BytesLike, filter_bytes: BytesLike, n: int, elements: Iterable[BytesLike]) -> bool:
     """True when any of the elements matches (one pass over the filter)."""
     f, flen = _core.var(filter_bytes, "filter")
     ptrs, lens, count = _elements(elements, "element")

@@ -17,8 +17,11 @@ Key packages and share entries are secret. A SigningNonce signs once, and
 the object refuses a second use (ValueError); it cannot be copied or pickled.
 """
 
+from __future__ import annotations
+
 import ctypes
 import os
+from typing import TYPE_CHECKING, Iterable, List, Optional, Sequence
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
@@ -26,6 +29,10 @@ from ._ffi import C
 from .constants import (FROST_COMMITMENT_SIZE, FROST_KEYPKG_SIZE, FROST_MAX_PARTICIPANTS,
                         FROST_NONCE_COMMIT_SIZE, FROST_NONCE_SIZE, FROST_PARTIAL_SIG_SIZE,
                         FROST_SHARE_ENTRY_SIZE, FROST_SHARES_SIZE)
+from ._types import BytesLike, PublicKeyLike
+
+if TYPE_CHECKING:  # pragma: no cover
+    from .keys import PublicKey
 
 __all__ = ["KeygenRound", "keygen_begin", "keygen_finalize", "KeyPackage", "SigningNonce",
            "verify_partial", "aggregate"]
@@ -39,7 +46,7 @@ class KeygenRound:
 
     __slots__ = ("commitment", "shares")
 
-    def __init__(self, commitment, shares):
+    def __init__(self, commitment: bytes, shares: List[bytes]) -> None:
         self.commitment = commitment
         self.shares = shares
 
@@ -53,7 +60,8 @@ def _tn(threshold, num_participants):
     return threshold, num_participants
 
 
-def keygen_begin(participant_id, threshold, num_participants, seed32=None):
+def keygen_begin(participant_id: int, threshold: int, num_participants: int,
+                 seed32: Optional[BytesLike] = None) -> KeygenRound:
     """Participant ``participant_id``'s contribution to a threshold-of-N key.
     ``seed32``: 32 secret random bytes used for this key generation only
     (None: fresh bytes from the operating system)."""
@@ -75,7 +83,8 @@ def keygen_begin(participant_id, threshold, num_participants, seed32=None):
     return KeygenRound(commits.raw[:clen.value], [raw[i:i + e] for i in range(0, len(raw), e)])
 
 
-def keygen_finalize(participant_id, threshold, num_participants, commitments, shares):
+def keygen_finalize(participant_id: int, threshold: int, num_participants: int,
+                    commitments: Iterable[BytesLike], shares: Sequence[BytesLike]) -> "KeyPackage":
     """The KeyPackage of ``participant_id`` from all N commitment blobs and
     the N share entries addressed to it (its own included), any order."""
     t, n = _tn(threshold, num_participants)
@@ -104,7 +113,7 @@ class KeyPackage:
 
     __slots__ = ("_p", "__weakref__")
 
-    def __init__(self, blob):
+    def __init__(self, blob: BytesLike) -> None:
         p = _core.array_type(FROST_KEYPKG_SIZE)()
         ctypes.memmove(p, _fixed(blob, FROST_KEYPKG_SIZE, "key package"), FROST_KEYPKG_SIZE)
         self._p = p
@@ -116,35 +125,39 @@ class KeyPackage:
         return self
 
     @property
-    def blob(self):
+    def blob(self) -> bytes:
         """The 141 bytes (secret: store them like a private key)."""
         return self._p.raw
 
     @property
-    def participant_id(self):
+    def participant_id(self) -> int:
+        """This participant's identifier (1..N)."""
         return int.from_bytes(self._p.raw[0:4], "little")
 
     @property
-    def threshold(self):
+    def threshold(self) -> int:
+        """The number of signers a signature needs (t)."""
         return int.from_bytes(self._p.raw[4:8], "little")
 
     @property
-    def num_participants(self):
+    def num_participants(self) -> int:
+        """The number of participants (N)."""
         return int.from_bytes(self._p.raw[8:12], "little")
 
     @property
-    def verification_share(self):
+    def verification_share(self) -> "PublicKey":
+        """This participant's public verification share, for ``verify_partial``."""
         from .keys import PublicKey
         return PublicKey._trusted(self._p.raw[44:77])
 
     @property
-    def group_public_key(self):
+    def group_public_key(self) -> "PublicKey":
         """The 33-byte group key; its x-only form (``.x_only()[0]``) verifies
         the signatures."""
         from .keys import PublicKey
         return PublicKey._trusted(self._p.raw[77:110])
 
-    def sign(self, nonce, msg32, nonce_commitments):
+    def sign(self, nonce: "SigningNonce", msg32: BytesLike, nonce_commitments: Iterable[BytesLike]) -> bytes:
         """This signer's 36-byte partial signature of msg32 over the signing
         set's nonce commitments (the coordinator's order, its own among
         them). ``nonce`` is consumed, whatever the outcome."""
@@ -161,7 +174,8 @@ class KeyPackage:
             raise _failure(rc, c)
         return out.raw
 
-    def wipe(self):
+    def wipe(self) -> None:
+        """Zeroes the package; the object is unusable afterwards."""
         _core.wipe(self._p)
 
     def __enter__(self):
@@ -191,7 +205,7 @@ class SigningNonce:
 
     __slots__ = ("commitment", "_sec", "_used", "__weakref__")
 
-    def __init__(self, participant_id, seed32=None):
+    def __init__(self, participant_id: int, seed32: Optional[BytesLike] = None) -> None:
         _core.check_int(participant_id, "participant_id", 0, _U32)
         seed = os.urandom(32) if seed32 is None else _fixed(seed32, 32, "seed32")
         sec = _core.array_type(FROST_NONCE_SIZE)()
@@ -205,7 +219,8 @@ class SigningNonce:
         self.commitment = com.raw
 
     @property
-    def used(self):
+    def used(self) -> bool:
+        """True once the nonce has signed (or was handed to a signing call)."""
         return self._used
 
     def _take(self):
@@ -239,7 +254,9 @@ def _commitments(nonce_commitments):
     return blob, n
 
 
-def verify_partial(partial_sig, verification_share, nonce_commitments, msg32, group_public_key):
+def verify_partial(partial_sig: BytesLike, verification_share: PublicKeyLike,
+                   nonce_commitments: Iterable[BytesLike], msg32: BytesLike,
+                   group_public_key: PublicKeyLike) -> bool:
     """True when a 36-byte partial signature is valid for its signer's
     verification share (from that signer's key package)."""
     from .keys import _pub33
@@ -251,7 +268,8 @@ def verify_partial(partial_sig, verification_share, nonce_commitments, msg32, gr
     return _core.verdict(rc, c, (6, 4))
 
 
-def aggregate(partial_sigs, nonce_commitments, group_public_key, msg32):
+def aggregate(partial_sigs: Iterable[BytesLike], nonce_commitments: Iterable[BytesLike],
+              group_public_key: PublicKeyLike, msg32: BytesLike) -> bytes:
     """The 64-byte BIP-340 signature from the partial signatures of every
     signer in the commitment list (not verified here)."""
     from .keys import _pub33

@@ -1,13 +1,17 @@
 """Private keys, public keys, x-only keys and prepared key pairs."""
 
+from __future__ import annotations
+
 import ctypes
 import hmac
 import os
+from typing import Iterable, Optional, Tuple
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed, verdict as _verdict
 from ._ffi import C
 from .errors import ErrorCode
+from ._types import BytesLike, Network, Text, SecretKeyLike, PublicKeyLike
 
 __all__ = ["PrivateKey", "PublicKey", "XOnlyPublicKey", "KeyPair"]
 
@@ -61,7 +65,7 @@ class PrivateKey:
 
     __slots__ = ("_k", "_pub", "__weakref__")
 
-    def __init__(self, secret):
+    def __init__(self, secret: BytesLike) -> None:
         src = _fixed(secret, 32, "secret key")
         k = _B32()
         ctypes.memmove(k, src, 32)
@@ -81,7 +85,7 @@ class PrivateKey:
         return self
 
     @classmethod
-    def generate(cls):
+    def generate(cls) -> "PrivateKey":
         """A fresh random key from the operating system's generator."""
         while True:
             buf = bytearray(_urandom(32))
@@ -93,23 +97,23 @@ class PrivateKey:
                 buf[:] = bytes(32)
 
     @classmethod
-    def from_wif(cls, text):
+    def from_wif(cls, text: Text) -> "PrivateKey":
         """The key of a WIF string (use ``qorvex.bitcoin.wif_decode`` for its
         compression flag and network)."""
         from .bitcoin import wif_decode
         return wif_decode(text)[0]
 
-    def to_wif(self, compressed=True, network=0):
+    def to_wif(self, compressed: bool = True, network: Network = 0) -> str:
         """The WIF text of the key (``network`` 0 mainnet, 1 testnet)."""
         from .bitcoin import wif_encode
         return wif_encode(self, compressed, network)
 
     @property
-    def secret(self):
+    def secret(self) -> bytes:
         """The 32 key bytes, as a new immutable ``bytes`` object."""
         return self._k.raw
 
-    def wipe(self):
+    def wipe(self) -> None:
         """Zeroes the key buffer; the object is unusable afterwards."""
         _core.wipe(self._k)
 
@@ -141,7 +145,7 @@ class PrivateKey:
     # -- public keys ------------------------------------------------------
 
     @property
-    def public_key(self):
+    def public_key(self) -> "PublicKey":
         """The compressed public key, as a PublicKey (computed once)."""
         pub = self._pub
         if pub is None:
@@ -152,7 +156,7 @@ class PrivateKey:
             pub = self._pub = PublicKey._trusted(out.raw)
         return pub
 
-    def public_key_uncompressed(self):
+    def public_key_uncompressed(self) -> bytes:
         """The 65-byte uncompressed public key."""
         out = _B65()
         c = _ctx()
@@ -162,7 +166,7 @@ class PrivateKey:
         return out.raw
 
     @property
-    def x_only_public_key(self):
+    def x_only_public_key(self) -> "XOnlyPublicKey":
         """The x-only public key (BIP-340), as an XOnlyPublicKey."""
         out = _B32()
         c = _ctx()
@@ -182,19 +186,19 @@ class PrivateKey:
             raise _failure(rc, c)
         return PrivateKey._adopt(k)
 
-    def negate(self):
+    def negate(self) -> "PrivateKey":
         """The key n - k."""
         return self._modified(C.qorvex_seckey_negate, None)
 
-    def tweak_add(self, tweak32):
+    def tweak_add(self, tweak32: BytesLike) -> "PrivateKey":
         """The key (k + tweak) mod n. QorvexError: 5 tweak >= n, 7 a zero sum."""
         return self._modified(C.qorvex_seckey_tweak_add, tweak32)
 
-    def tweak_mul(self, tweak32):
+    def tweak_mul(self, tweak32: BytesLike) -> "PrivateKey":
         """The key k * tweak mod n. QorvexError: 5 tweak zero or >= n."""
         return self._modified(C.qorvex_seckey_tweak_mul, tweak32)
 
-    def taproot_tweak(self, merkle_root=None):
+    def taproot_tweak(self, merkle_root: Optional[BytesLike] = None) -> "PrivateKey":
         """The key that signs for the Taproot output key of this key's x-only
         key (BIP-341; ``merkle_root`` None for a key-path-only output)."""
         root = _core.fixed_or_none(merkle_root, 32, "merkle_root")
@@ -207,7 +211,7 @@ class PrivateKey:
 
     # -- signing --------------------------------------------------------------
 
-    def sign_ecdsa(self, msg32, *, verified=False):
+    def sign_ecdsa(self, msg32: BytesLike, *, verified: bool = False) -> bytes:
         """The 64-byte compact ECDSA signature (r || s, low-S, RFC 6979) of a
         32-byte message hash. ``verified=True`` checks it against the public
         key before returning it."""
@@ -221,7 +225,7 @@ class PrivateKey:
             raise _failure(rc, c)
         return out.raw
 
-    def sign_recoverable(self, msg32):
+    def sign_recoverable(self, msg32: BytesLike) -> Tuple[bytes, int]:
         """(signature64, recovery id 0..3) for ``PublicKey.recover``."""
         msg32 = _fixed(msg32, 32, "msg32")
         out = _B64()
@@ -232,7 +236,8 @@ class PrivateKey:
             raise _failure(rc, c)
         return out.raw, recid.value
 
-    def sign_schnorr(self, msg32, aux32=None, *, verified=False):
+    def sign_schnorr(self, msg32: BytesLike, aux32: Optional[BytesLike] = None, *,
+                         verified: bool = False) -> bytes:
         """The 64-byte BIP-340 signature of a 32-byte message. ``aux32`` is
         the auxiliary randomness: None takes 32 fresh bytes from the operating
         system (BIP-340's recommendation); pass bytes for reproducible
@@ -252,7 +257,7 @@ class PrivateKey:
             raise _failure(rc, c)
         return out.raw
 
-    def sign_schnorr_message(self, message, aux32=None):
+    def sign_schnorr_message(self, message: BytesLike, aux32: Optional[BytesLike] = None) -> bytes:
         """BIP-340 signature of a message of any length: its "BIP0340/msg"
         tagged hash is signed (verify with XOnlyPublicKey.verify_message)."""
         msg, n = _core.var(message, "message")
@@ -264,7 +269,7 @@ class PrivateKey:
             raise _failure(rc, c)
         return out.raw
 
-    def keypair(self):
+    def keypair(self) -> "KeyPair":
         """A prepared KeyPair for repeated BIP-340 signing."""
         return KeyPair(self)
 
@@ -278,19 +283,19 @@ class PrivateKey:
             raise _failure(rc, c)
         return _core.take_secret(out)
 
-    def ecdh(self, peer):
+    def ecdh(self, peer: PublicKeyLike) -> bytes:
         """SHA-256 of the compressed shared point (libsecp256k1's default)."""
         return self._ecdh(C.qorvex_ecdh, peer)
 
-    def ecdh_xonly(self, peer):
+    def ecdh_xonly(self, peer: PublicKeyLike) -> bytes:
         """SHA-256 of the x coordinate of the shared point."""
         return self._ecdh(C.qorvex_ecdh_xonly, peer)
 
-    def ecdh_raw(self, peer):
+    def ecdh_raw(self, peer: PublicKeyLike) -> bytes:
         """The x coordinate of the shared point, unhashed."""
         return self._ecdh(C.qorvex_ecdh_raw, peer)
 
-    def decrypt(self, envelope):
+    def decrypt(self, envelope: BytesLike) -> bytes:
         """The plaintext of an ECIES envelope made for this key's public key."""
         from .ecies import decrypt
         return decrypt(self, envelope)
@@ -304,7 +309,7 @@ class PublicKey:
 
     __slots__ = ("_b",)
 
-    def __init__(self, data):
+    def __init__(self, data: BytesLike) -> None:
         src, n = _core.var(data, "public key")
         if n not in (33, 65):
             raise ValueError("public key must be 33 or 65 bytes, got %d" % n)
@@ -322,13 +327,13 @@ class PublicKey:
         return self
 
     @classmethod
-    def recover(cls, msg32, signature64, recid):
+    def recover(cls, msg32: BytesLike, signature64: BytesLike, recid: int) -> "PublicKey":
         """The key that made a compact signature with recovery id 0..3."""
         from .ecdsa import recover
         return recover(msg32, signature64, recid)
 
     @classmethod
-    def combine(cls, keys):
+    def combine(cls, keys: Iterable[PublicKeyLike]) -> "PublicKey":
         """The sum of a list of public keys, added in order."""
         blob, n = _core.records([_pub33(k, "keys") for k in _core.sequence(keys, "keys")], 33, "keys")
         if n == 0:
@@ -340,7 +345,7 @@ class PublicKey:
             raise _failure(rc, c)
         return cls._trusted(out.raw)
 
-    def format(self, compressed=True):
+    def format(self, compressed: bool = True) -> bytes:
         """33 bytes compressed, or 65 bytes uncompressed (04 || x || y)."""
         if compressed:
             return self._b
@@ -364,13 +369,13 @@ class PublicKey:
     def __repr__(self):
         return "PublicKey(%s)" % self._b.hex()
 
-    def x_only(self):
+    def x_only(self) -> Tuple["XOnlyPublicKey", int]:
         """(XOnlyPublicKey, parity): parity 1 when y is odd."""
         return XOnlyPublicKey._trusted(self._b[1:]), self._b[0] & 1
 
     # -- verification -------------------------------------------------------
 
-    def verify(self, signature64, msg32):
+    def verify(self, signature64: BytesLike, msg32: BytesLike) -> bool:
         """True when the 64-byte compact ECDSA signature (low-S) of the
         32-byte message hash is valid for this key; False when it is not,
         including a signature whose r or s is out of range or high-S. Other
@@ -385,7 +390,7 @@ class PublicKey:
             return True
         return _verdict(rc, c, _SIG_FALSE)
 
-    def verify_opaque(self, opaque64, msg32):
+    def verify_opaque(self, opaque64: BytesLike, msg32: BytesLike) -> bool:
         """As verify, for an opaque signature (each half little-endian); a
         high-S signature is accepted."""
         c = _ctx()
@@ -403,10 +408,11 @@ class PublicKey:
             raise _failure(rc, c)
         return PublicKey._trusted(out.raw)
 
-    def negate(self):
+    def negate(self) -> "PublicKey":
+        """The point -P."""
         return self._op(C.qorvex_pubkey_negate)
 
-    def add(self, other):
+    def add(self, other: PublicKeyLike) -> "PublicKey":
         """self + other. QorvexError 7 when the sum is the point at infinity."""
         return self._op(C.qorvex_pubkey_add, _pub33(other, "other"))
 
@@ -418,34 +424,37 @@ class PublicKey:
     def __neg__(self):
         return self.negate()
 
-    def tweak_add(self, tweak32):
+    def tweak_add(self, tweak32: BytesLike) -> "PublicKey":
         """P + tweak * G (a zero tweak is allowed)."""
         return self._op(C.qorvex_pubkey_tweak_add, _fixed(tweak32, 32, "tweak"))
 
-    def tweak_mul(self, tweak32):
+    def tweak_mul(self, tweak32: BytesLike) -> "PublicKey":
         """tweak * P."""
         return self._op(C.qorvex_pubkey_tweak_mul, _fixed(tweak32, 32, "tweak"))
 
     # -- formats --------------------------------------------------------------
 
-    def p2pkh(self, network=0):
+    def p2pkh(self, network: Network = 0) -> str:
+        """The P2PKH address of this key (see ``qorvex.bitcoin.p2pkh``)."""
         from .bitcoin import p2pkh
         return p2pkh(self, network)
 
-    def p2wpkh(self, network=0):
+    def p2wpkh(self, network: Network = 0) -> str:
+        """The P2WPKH address of this key (see ``qorvex.bitcoin.p2wpkh``)."""
         from .bitcoin import p2wpkh
         return p2wpkh(self, network)
 
-    def p2sh_p2wpkh(self, network=0):
+    def p2sh_p2wpkh(self, network: Network = 0) -> str:
+        """The P2SH-P2WPKH address of this key (see ``qorvex.bitcoin.p2sh_p2wpkh``)."""
         from .bitcoin import p2sh_p2wpkh
         return p2sh_p2wpkh(self, network)
 
-    def eth_address(self):
+    def eth_address(self) -> str:
         """The EIP-55 checksummed Ethereum address text ("0x...")."""
         from .eth import address_checksummed
         return address_checksummed(self)
 
-    def encrypt(self, plaintext):
+    def encrypt(self, plaintext: BytesLike) -> bytes:
         """An ECIES envelope of plaintext for this key."""
         from .ecies import encrypt
         return encrypt(self, plaintext)
@@ -457,7 +466,7 @@ class XOnlyPublicKey:
 
     __slots__ = ("_b",)
 
-    def __init__(self, data):
+    def __init__(self, data: BytesLike) -> None:
         x = bytes(_fixed(data, 32, "x-only public key"))
         c = _ctx()
         rc = C.qorvex_pubkey_parse(c, b"\x02" + x, 33, _B33())
@@ -474,7 +483,8 @@ class XOnlyPublicKey:
     def __bytes__(self):
         return self._b
 
-    def format(self):
+    def format(self) -> bytes:
+        """The 32 bytes of the x coordinate."""
         return self._b
 
     def __eq__(self, other):
@@ -488,11 +498,11 @@ class XOnlyPublicKey:
     def __repr__(self):
         return "XOnlyPublicKey(%s)" % self._b.hex()
 
-    def public_key(self):
+    def public_key(self) -> PublicKey:
         """The full key with even y."""
         return PublicKey._trusted(b"\x02" + self._b)
 
-    def verify(self, signature64, msg32):
+    def verify(self, signature64: BytesLike, msg32: BytesLike) -> bool:
         """True when the BIP-340 signature of the 32-byte message is valid;
         False when it is not (a signature with r >= p or s >= n included)."""
         if type(msg32) is not bytes or len(msg32) != 32:
@@ -505,20 +515,20 @@ class XOnlyPublicKey:
             return True
         return _verdict(rc, c, _SIG_FALSE)
 
-    def verify_message(self, signature64, message):
+    def verify_message(self, signature64: BytesLike, message: BytesLike) -> bool:
         """As verify, for a signature made by PrivateKey.sign_schnorr_message."""
         msg, n = _core.var(message, "message")
         c = _ctx()
         rc = C.qorvex_schnorr_verify_msg(c, self._b, msg, n, _fixed(signature64, 64, "signature"))
         return _verdict(rc, c, _SIG_FALSE)
 
-    def taproot_tweak(self, merkle_root=None):
+    def taproot_tweak(self, merkle_root: Optional[BytesLike] = None) -> Tuple["XOnlyPublicKey", int]:
         """(output key, parity) of the Taproot output of this internal key
         (BIP-341; ``merkle_root`` None for a key-path-only output, BIP-86)."""
         from .taproot import output_key
         return output_key(self, merkle_root)
 
-    def p2tr(self, network=0):
+    def p2tr(self, network: Network = 0) -> str:
         """The P2TR address with this key as the output key, as given (no
         tweak: use ``taproot_tweak()`` first for an internal key)."""
         from .bitcoin import p2tr
@@ -532,7 +542,7 @@ class KeyPair:
 
     __slots__ = ("_r", "__weakref__")
 
-    def __init__(self, key):
+    def __init__(self, key: SecretKeyLike) -> None:
         out = _B96()
         c = _ctx()
         rc = C.qorvex_keypair_create(c, _secret_of(key), out)
@@ -541,11 +551,11 @@ class KeyPair:
         self._r = out
 
     @property
-    def x_only_public_key(self):
+    def x_only_public_key(self) -> XOnlyPublicKey:
         """The x-only public key (the x coordinate of the record's point)."""
         return XOnlyPublicKey._trusted(self._r.raw[32:64])
 
-    def sign_schnorr(self, msg32, aux32=None):
+    def sign_schnorr(self, msg32: BytesLike, aux32: Optional[BytesLike] = None) -> bytes:
         """Byte for byte PrivateKey.sign_schnorr of the same key."""
         if type(msg32) is not bytes or len(msg32) != 32:
             msg32 = _fixed(msg32, 32, "msg32")
@@ -557,7 +567,8 @@ class KeyPair:
             raise _failure(rc, c)
         return out.raw
 
-    def wipe(self):
+    def wipe(self) -> None:
+        """Zeroes the record; the object is unusable afterwards."""
         _core.wipe(self._r)
 
     def __enter__(self):

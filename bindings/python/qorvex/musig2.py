@@ -14,8 +14,10 @@ object refuses a second use (ValueError) before the library is reached. It
 cannot be copied or pickled.
 """
 
-import ctypes
+from __future__ import annotations
+
 import os
+from typing import TYPE_CHECKING, Iterable, Optional, Union
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
@@ -23,6 +25,10 @@ from ._ffi import C
 from .constants import (MUSIG2_AGGNONCE_SIZE, MUSIG2_KEYAGG_SIZE, MUSIG2_MAX_NONCES,
                         MUSIG2_PARTIAL_SIG_SIZE, MUSIG2_PUBNONCE_SIZE, MUSIG2_SECNONCE_SIZE,
                         MUSIG2_SESSION_SIZE)
+from ._types import BytesLike, SecretKeyLike, PublicKeyLike, XOnlyLike
+
+if TYPE_CHECKING:  # pragma: no cover
+    from .keys import PublicKey
 
 __all__ = ["KeyAggregation", "SecretNonce", "Session", "aggregate_nonces"]
 
@@ -32,7 +38,7 @@ class KeyAggregation:
 
     __slots__ = ("pubkeys", "blob", "aggregate_key", "_keys")
 
-    def __init__(self, pubkeys):
+    def __init__(self, pubkeys: Iterable[PublicKeyLike]) -> None:
         from .keys import PublicKey, XOnlyPublicKey, _pub33
         keys = [bytes(_pub33(k, "pubkeys")) for k in pubkeys]
         blob = _core.array_type(MUSIG2_KEYAGG_SIZE)()
@@ -56,7 +62,8 @@ class SecretNonce:
 
     __slots__ = ("public", "_sec", "_used", "__weakref__")
 
-    def __init__(self, seckey, keyagg, msg32, extra_rand32=None):
+    def __init__(self, seckey: SecretKeyLike, keyagg: KeyAggregation, msg32: BytesLike,
+                     extra_rand32: Optional[BytesLike] = None) -> None:
         from .keys import PrivateKey, _secret_of
         if not isinstance(keyagg, KeyAggregation):
             raise TypeError("keyagg must be a KeyAggregation")
@@ -74,7 +81,8 @@ class SecretNonce:
         self.public = pub.raw
 
     @property
-    def used(self):
+    def used(self) -> bool:
+        """True once the nonce has signed (or was handed to a signing call)."""
         return self._used
 
     def _take(self):
@@ -101,7 +109,7 @@ class SecretNonce:
         return "SecretNonce(%s)" % ("used" if self._used else "unused")
 
 
-def aggregate_nonces(pubnonces):
+def aggregate_nonces(pubnonces: Iterable[BytesLike]) -> bytes:
     """The 66-byte aggregate of every signer's public nonce (any order)."""
     blob, n = _core.records(pubnonces, MUSIG2_PUBNONCE_SIZE, "pubnonces")
     if n > MUSIG2_MAX_NONCES:
@@ -120,7 +128,7 @@ class Session:
 
     __slots__ = ("keyagg", "blob")
 
-    def __init__(self, keyagg, aggnonce, msg32):
+    def __init__(self, keyagg: KeyAggregation, aggnonce: BytesLike, msg32: BytesLike) -> None:
         if not isinstance(keyagg, KeyAggregation):
             raise TypeError("keyagg must be a KeyAggregation")
         out = _core.array_type(MUSIG2_SESSION_SIZE)()
@@ -132,7 +140,7 @@ class Session:
         self.keyagg = keyagg
         self.blob = out.raw
 
-    def sign(self, nonce, seckey, signer_index):
+    def sign(self, nonce: SecretNonce, seckey: SecretKeyLike, signer_index: int) -> bytes:
         """The signer's 32-byte partial signature. ``nonce`` is consumed,
         whatever the outcome."""
         from .keys import _secret_of
@@ -150,7 +158,8 @@ class Session:
             raise _failure(rc, c)
         return out.raw
 
-    def verify_partial(self, partial_sig, pubnonce, pubkey, signer_index):
+    def verify_partial(self, partial_sig: BytesLike, pubnonce: BytesLike,
+                           pubkey: Union["PublicKey", XOnlyLike], signer_index: int) -> bool:
         """True when partial_sig is signer_index's valid partial signature
         for its public nonce and key (PublicKey, XOnlyPublicKey or 32 bytes)."""
         from .keys import PublicKey, _xonly32
@@ -163,7 +172,7 @@ class Session:
             self.keyagg.blob, self.blob, _core.check_int(signer_index, "signer_index", 0, 2**64 - 1))
         return _core.verdict(rc, c, (6, 4))
 
-    def aggregate(self, partial_sigs):
+    def aggregate(self, partial_sigs: Iterable[BytesLike]) -> bytes:
         """The 64-byte BIP-340 signature from every partial signature (not
         verified here: check them with verify_partial, or the result with
         XOnlyPublicKey.verify)."""

@@ -5,10 +5,15 @@ Values are ints (0 <= value < n) or 32 big-endian bytes; blinding factors
 zero bytes for value = blinding = 0).
 """
 
+from __future__ import annotations
+from typing import Iterable, Union
+
+
 from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
 from ._ffi import C
 from .constants import PEDERSEN_MAX_COUNT
+from ._types import BytesLike
 
 __all__ = ["commit", "switch_commit", "verify", "verify_sum", "blind_sum"]
 
@@ -27,14 +32,17 @@ def _commit_out(rc, c, out):
     return out.raw
 
 
-def commit(value, blinding32):
+def commit(value: Union[int, BytesLike], blinding32: BytesLike) -> bytes:
+    """The 33-byte commitment value*H + blinding*G. ``value`` is an int
+    (0 <= value < 2**256) or 32 big-endian bytes, below n like the blinding."""
     out = _core.array_type(33)()
     c = _ctx()
     return _commit_out(C.qorvex_pedersen_commit(c, _value(value), _fixed(blinding32, 32, "blinding"), out),
                        c, out)
 
 
-def switch_commit(value, blinding32, switch_blind32):
+def switch_commit(value: Union[int, BytesLike], blinding32: BytesLike, switch_blind32: BytesLike) -> bytes:
+    """As commit, plus switch_blind*J (a switch commitment)."""
     out = _core.array_type(33)()
     c = _ctx()
     rc = C.qorvex_pedersen_switch_commit(c, _value(value), _fixed(blinding32, 32, "blinding"),
@@ -42,7 +50,7 @@ def switch_commit(value, blinding32, switch_blind32):
     return _commit_out(rc, c, out)
 
 
-def verify(commitment33, value, blinding32):
+def verify(commitment33: BytesLike, value: Union[int, BytesLike], blinding32: BytesLike) -> bool:
     """True when the commitment opens to value and blinding."""
     c = _ctx()
     rc = C.qorvex_pedersen_verify(c, _fixed(commitment33, 33, "commitment"), _value(value),
@@ -57,7 +65,7 @@ def _list(items, size, what):
     return blob or b"\0", n
 
 
-def verify_sum(positives, negatives):
+def verify_sum(positives: Iterable[BytesLike], negatives: Iterable[BytesLike]) -> bool:
     """True when the commitments of the two lists sum to the same point."""
     p, np_ = _list(positives, 33, "positives")
     n, nn = _list(negatives, 33, "negatives")
@@ -65,7 +73,7 @@ def verify_sum(positives, negatives):
     return _core.verdict(C.qorvex_pedersen_verify_sum(c, p, np_, n, nn), c, (6,))
 
 
-def blind_sum(input_blinds, output_blinds):
+def blind_sum(input_blinds: Iterable[BytesLike], output_blinds: Iterable[BytesLike]) -> bytes:
     """sum(inputs) - sum(outputs) mod n, 32 bytes (the blinding that
     balances a transaction)."""
     i, ni = _list(input_blinds, 32, "input_blinds")

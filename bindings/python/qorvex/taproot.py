@@ -1,15 +1,23 @@
 """Taproot output keys and tweaks (BIP-341, BIP-86)."""
 
+from __future__ import annotations
+
 import ctypes
+from typing import TYPE_CHECKING, Optional, Tuple
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure
 from ._ffi import C
+from ._types import BytesLike, SecretKeyLike, XOnlyLike
+
+if TYPE_CHECKING:  # pragma: no cover
+    from .keys import PrivateKey, XOnlyPublicKey
 
 __all__ = ["output_key", "tweak_seckey", "verify_commitment"]
 
 
-def output_key(internal_key, merkle_root=None):
+def output_key(internal_key: XOnlyLike,
+               merkle_root: Optional[BytesLike] = None) -> Tuple["XOnlyPublicKey", int]:
     """(XOnlyPublicKey, parity) of Q = P + t*G, t = TaggedHash("TapTweak",
     x(P) || merkle_root); merkle_root None for a key-path-only output."""
     from .keys import XOnlyPublicKey, _xonly32
@@ -24,7 +32,7 @@ def output_key(internal_key, merkle_root=None):
     return XOnlyPublicKey._trusted(out.raw), parity.value
 
 
-def tweak_seckey(seckey, merkle_root=None):
+def tweak_seckey(seckey: SecretKeyLike, merkle_root: Optional[BytesLike] = None) -> "PrivateKey":
     """The PrivateKey that signs for the output key of seckey's x-only key."""
     from .keys import PrivateKey
     if not isinstance(seckey, PrivateKey):
@@ -32,7 +40,8 @@ def tweak_seckey(seckey, merkle_root=None):
     return seckey.taproot_tweak(merkle_root)
 
 
-def verify_commitment(output_key, parity, internal_key, merkle_root=b""):
+def verify_commitment(output_key: XOnlyLike, parity: int, internal_key: XOnlyLike,
+                      merkle_root: BytesLike = b"") -> bool:
     """True when (output_key, parity) is the Taproot output of internal_key
     and the merkle root bytes (0 to 32 of them)."""
     from .keys import _xonly32

@@ -5,7 +5,10 @@ that block explorers show). Integers inside digests are little-endian; the
 functions take Python ints.
 """
 
+from __future__ import annotations
+
 import ctypes
+from typing import Optional, Sequence, Tuple
 
 from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
@@ -17,6 +20,13 @@ __all__ = ["p2wpkh_script_code", "bip143_sighash", "txid", "wtxid", "witness_com
 
 from .constants import (SIGHASH_ALL, SIGHASH_ANYONECANPAY, SIGHASH_DEFAULT,  # noqa: E402
                         SIGHASH_NONE, SIGHASH_SINGLE)
+from ._types import BytesLike
+
+#: An input of the spending transaction: (txid32 of the output it spends, vout,
+#: sequence, amount of that output in satoshis, its script_pubkey).
+Input = Tuple[BytesLike, int, int, int, BytesLike]
+#: An output: (amount in satoshis, script_pubkey).
+Output = Tuple[int, BytesLike]
 
 _B32 = _core.array_type(32)
 _U32 = 0xFFFFFFFF
@@ -30,7 +40,7 @@ def _i32(value, what):
     return value - 2**32 if value >= 2**31 else value
 
 
-def p2wpkh_script_code(key_hash20):
+def p2wpkh_script_code(key_hash20: BytesLike) -> bytes:
     """The BIP-143 script code of a P2WPKH input (76 a9 14 <hash> 88 ac)."""
     out = _core.array_type(25)()
     rc = C.qorvex_bip143_p2wpkh_script_code(_fixed(key_hash20, 20, "key_hash20"), out)
@@ -39,8 +49,9 @@ def p2wpkh_script_code(key_hash20):
     return out.raw
 
 
-def bip143_sighash(*, version, hash_prevouts, hash_sequence, outpoint_txid, outpoint_vout,
-                   script_code, amount, sequence, hash_outputs, lock_time, sighash_type):
+def bip143_sighash(*, version: int, hash_prevouts: BytesLike, hash_sequence: BytesLike,
+                   outpoint_txid: BytesLike, outpoint_vout: int, script_code: BytesLike, amount: int,
+                   sequence: int, hash_outputs: BytesLike, lock_time: int, sighash_type: int) -> bytes:
     """The BIP-143 signature hash of a segwit v0 input. The three aggregate
     hashes are the transaction's (double SHA-256 each); the hash-type rules
     that zero them are applied here."""
@@ -68,18 +79,18 @@ def _txid(fn, tx):
     return out.raw
 
 
-def txid(tx):
+def txid(tx: BytesLike) -> bytes:
     """The txid of a serialized transaction (legacy or BIP-144 witness form),
     parsed completely; QorvexError 5 for malformed bytes."""
     return _txid(C.qorvex_bip144_txid, tx)
 
 
-def wtxid(tx):
+def wtxid(tx: BytesLike) -> bytes:
     """The wtxid: double SHA-256 of all the bytes (the txid without witness)."""
     return _txid(C.qorvex_bip144_wtxid, tx)
 
 
-def witness_commitment(witness_root32, reserved32):
+def witness_commitment(witness_root32: BytesLike, reserved32: BytesLike) -> bytes:
     """The block witness commitment, double SHA-256 of root || reserved value."""
     out = _B32()
     rc = C.qorvex_bip144_witness_commitment(_fixed(witness_root32, 32, "witness_root32"),
@@ -120,8 +131,9 @@ def _annex(annex):
     return _core.var(annex, "annex")
 
 
-def taproot_keypath_sighash(*, version, lock_time, inputs, outputs, input_index, hash_type=0,
-                            annex=None):
+def taproot_keypath_sighash(*, version: int, lock_time: int, inputs: Sequence[Input],
+                            outputs: Sequence[Output], input_index: int, hash_type: int = 0,
+                            annex: Optional[BytesLike] = None) -> bytes:
     """The BIP-341 key-path signature hash of input ``input_index``.
 
     ``inputs``: (txid32, vout, sequence, amount, script_pubkey) for every
@@ -142,8 +154,10 @@ def taproot_keypath_sighash(*, version, lock_time, inputs, outputs, input_index,
     return out.raw
 
 
-def tapscript_sighash(*, version, lock_time, inputs, outputs, input_index, tapleaf_hash,
-                      hash_type=0, key_version=0, codesep_pos=0xFFFFFFFF, annex=None):
+def tapscript_sighash(*, version: int, lock_time: int, inputs: Sequence[Input],
+                      outputs: Sequence[Output], input_index: int, tapleaf_hash: BytesLike,
+                      hash_type: int = 0, key_version: int = 0, codesep_pos: int = 0xFFFFFFFF,
+                      annex: Optional[BytesLike] = None) -> bytes:
     """The BIP-342 script-path signature hash (arguments as
     taproot_keypath_sighash, with the leaf hash of the executed script, the
     key version and the position of the last executed OP_CODESEPARATOR)."""

@@ -20,22 +20,35 @@ def header_text():
 
 @unittest.skipUnless(os.path.exists(support.HEADER), "include/qorvex.h not found")
 class HeaderAgreementTest(unittest.TestCase):
-    def test_every_export_is_declared_with_the_header_types(self):
+    def header_declarations(self):
+        """{name: declaration text as the header spells it} of every export."""
         text = re.sub(r"/\*.*?\*/", " ", header_text(), flags=re.S)
         decls = re.findall(r"QORVEX_API\s+([^;]*?\))\s*;", text, flags=re.S)
-        header = _ffi.parse_declarations(";".join(decls))
+        out = {}
+        for d in decls:
+            d = " ".join(d.split())
+            out[re.search(r"\b(qorvex_\w+)\s*\(", d).group(1)] = d + ";"
+        return out
+
+    def test_every_export_is_declared_with_the_header_types(self):
+        texts = self.header_declarations()
+        header = _ffi.parse_declarations("\n".join(texts.values()))
         self.assertGreater(len(header), 100)
         missing = sorted(set(header) - set(_ffi.DECLARATIONS))
-        self.assertEqual(missing, [], "exported in qorvex.h but missing from qorvex/_ffi.py "
-                                      "PROTOTYPES: paste their declarations there")
+        if missing:
+            self.fail("%d function(s) exported in include/qorvex.h are missing from PROTOTYPES in "
+                      "bindings/python/qorvex/_ffi.py; paste these declarations into it, under a "
+                      "heading for their family:\n\n%s\n" % (len(missing), "\n".join(texts[n] for n in missing)))
         extra = sorted(set(_ffi.DECLARATIONS) - set(header))
-        self.assertEqual(extra, [], "in PROTOTYPES but no longer in qorvex.h")
+        self.assertEqual(extra, [], "in PROTOTYPES but no longer in include/qorvex.h: remove them")
         for name, decl in header.items():
-            self.assertEqual(_ffi.DECLARATIONS[name], decl, name)
+            self.assertEqual(_ffi.DECLARATIONS[name], decl,
+                             "%s differs between PROTOTYPES and the header; the header has:\n%s"
+                             % (name, texts[name]))
             result, params = decl
-            self.assertIn(result, _ffi.CTYPES, name)
+            self.assertIn(result, _ffi.CTYPES, "%s: result type %r has no ctypes mapping in CTYPES" % (name, result))
             for p in params:
-                self.assertIn(p, _ffi.CTYPES, "%s: parameter type %r has no ctypes mapping" % (name, p))
+                self.assertIn(p, _ffi.CTYPES, "%s: parameter type %r has no ctypes mapping in CTYPES" % (name, p))
 
     def test_every_function_is_bound_with_its_prototype(self):
         for name, (result, params) in _ffi.DECLARATIONS.items():
@@ -70,6 +83,11 @@ class HeaderAgreementTest(unittest.TestCase):
             "int", ("qorvex_ctx *", "const uint8_t * const *", "size_t", "uint64_t *"))})
         with self.assertRaises(ValueError):
             _ffi.parse_declarations("not a declaration")
+        # A record type of a future family, and unnamed parameters.
+        self.assertEqual(_ffi.parse_declarations("uint32_t qorvex_f(const qorvex_coin *coin, qorvex_coin c, "
+                                                 "size_t, const uint8_t *);"),
+                         {"qorvex_f": ("uint32_t", ("const qorvex_coin *", "qorvex_coin", "size_t",
+                                                    "const uint8_t *"))})
 
 
 class LoaderTest(unittest.TestCase):
