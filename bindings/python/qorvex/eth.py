@@ -12,6 +12,8 @@ from ._types import BytesLike, SecretKeyLike, PublicKeyLike
 
 __all__ = ["address", "address_checksummed", "personal_hash", "sign", "ecrecover"]
 
+_CHECKSUMMED_SIZE = 43  # "0x", 40 hex digits and the NUL
+
 
 def address(pubkey: PublicKeyLike) -> bytes:
     """The 20-byte address of a public key (PublicKey or 33 bytes)."""
@@ -27,8 +29,8 @@ def address(pubkey: PublicKeyLike) -> bytes:
 def address_checksummed(pubkey: PublicKeyLike) -> str:
     """The EIP-55 address text, "0x" and 40 mixed-case hex digits."""
     from .keys import _pub33
-    buf = ctypes.create_string_buffer(43)
-    n = ctypes.c_size_t(43)
+    buf = ctypes.create_string_buffer(_CHECKSUMMED_SIZE)
+    n = ctypes.c_size_t(_CHECKSUMMED_SIZE)
     c = _ctx()
     rc = C.qorvex_eth_address_checksummed(c, _pub33(pubkey), buf, ctypes.byref(n))
     if rc:

@@ -132,30 +132,30 @@ class KeyPackage:
     @property
     def participant_id(self) -> int:
         """This participant's identifier (1..N)."""
-        return int.from_bytes(self._p.raw[0:4], "little")
+        return int.from_bytes(self._p[0:4], "little")
 
     @property
     def threshold(self) -> int:
         """The number of signers a signature needs (t)."""
-        return int.from_bytes(self._p.raw[4:8], "little")
+        return int.from_bytes(self._p[4:8], "little")
 
     @property
     def num_participants(self) -> int:
         """The number of participants (N)."""
-        return int.from_bytes(self._p.raw[8:12], "little")
+        return int.from_bytes(self._p[8:12], "little")
 
     @property
     def verification_share(self) -> "PublicKey":
         """This participant's public verification share, for ``verify_partial``."""
         from .keys import PublicKey
-        return PublicKey._trusted(self._p.raw[44:77])
+        return PublicKey._trusted(self._p[44:77])
 
     @property
     def group_public_key(self) -> "PublicKey":
         """The 33-byte group key; its x-only form (``.x_only()[0]``) verifies
         the signatures."""
         from .keys import PublicKey
-        return PublicKey._trusted(self._p.raw[77:110])
+        return PublicKey._trusted(self._p[77:110])
 
     def sign(self, nonce: "SigningNonce", msg32: BytesLike, nonce_commitments: Iterable[BytesLike]) -> bytes:
         """This signer's 36-byte partial signature of msg32 over the signing

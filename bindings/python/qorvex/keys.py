@@ -553,7 +553,7 @@ class KeyPair:
     @property
     def x_only_public_key(self) -> XOnlyPublicKey:
         """The x-only public key (the x coordinate of the record's point)."""
-        return XOnlyPublicKey._trusted(self._r.raw[32:64])
+        return XOnlyPublicKey._trusted(self._r[32:64])
 
     def sign_schnorr(self, msg32: BytesLike, aux32: Optional[BytesLike] = None) -> bytes:
         """Byte for byte PrivateKey.sign_schnorr of the same key."""
