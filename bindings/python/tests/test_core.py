@@ -77,6 +77,16 @@ class ConfigureTest(unittest.TestCase):
                 SECP256K1_WINDOW_BITS=None, SECP256K1_CACHE_DIR=None, SECP256K1_CACHE_PATH=None)
             self.assertEqual(out.split("\n")[:2], [d + "/cache_w6.bin", "['cache_w6.bin']"])
 
+    def test_the_library_default_is_kept(self):
+        # Without a width the library's default (18 bits) stays; asking for
+        # the cache file builds no tables.
+        import tempfile
+        with tempfile.TemporaryDirectory() as d:
+            out = self.run_python("import qorvex\nqorvex.configure(cache_dir=%r)\nprint(qorvex.cache_location())\n"
+                                  "from qorvex import _core\nprint(_core.context_exists())\n" % d,
+                                  SECP256K1_WINDOW_BITS=None, SECP256K1_CACHE_DIR=None, SECP256K1_CACHE_PATH=None)
+            self.assertEqual(out.split("\n")[:2], [d + "/cache_w18.bin", "False"])
+
     def test_off_disk_tables(self):
         out = self.run_python("import qorvex\nqorvex.configure(window_bits=8, cache_dir='/dev/null')\n"
                               "qorvex.PrivateKey(bytes(31) + b'\\x02').public_key\n"
