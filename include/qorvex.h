@@ -825,20 +825,20 @@ QORVEX_API int qorvex_bip322_simple_sign(qorvex_ctx *ctx, const uint8_t *seckey3
  * key-path spend, [64-byte signature] or [signature || 0x01], optionally
  * with an annex. The signature may carry BIP-322's "smp" prefix or none.
  * msg may be NULL when msg_len is 0.
- * Codes, in the order checked: 5 "invalid address"; 5 "BIP-322 simple
- * signatures need a P2WPKH or P2TR address"; 5 "full and proof-of-funds
- * BIP-322 signatures are not supported" ("ful" or "pof" prefix); 5
- * "BIP-322 signature too long" (over 5464 characters after the prefix); 5
- * "BIP-322 signature is not valid base64" (strict, as for
- * qorvex_btc_message_verify); 5 "BIP-322 signature is not a witness stack"
- * (anything before, between or after the serialized items); 5 "BIP-322
- * script-path signatures are not supported" (a P2TR witness of two or more
- * items besides an annex); 6 "BIP-322 witness does not fit the address" (the
- * item count, a key that is not the program's, a P2TR signature of another
- * size); 6 "BIP-322 signature must use SIGHASH_ALL" (SIGHASH_DEFAULT too for
- * P2TR); 6 "BIP-322 signature encoding invalid" (not strict DER, high S, an
- * explicit 0x00 hash type, r or s out of range); 6 "BIP-322 signature verify
- * failed"; 9 internal error. */
+ * Codes (the address is read first, then the text, then the witness):
+ * 5 "invalid address"; 5 "BIP-322 simple signatures need a P2WPKH or P2TR
+ * address"; 5 "full and proof-of-funds BIP-322 signatures are not
+ * supported" ("ful" or "pof" prefix); 5 "BIP-322 signature too long" (over
+ * 5464 characters after the prefix); 5 "BIP-322 signature is not valid
+ * base64" (strict, as for qorvex_btc_message_verify); 5 "BIP-322 signature
+ * is not a witness stack" (anything before, between or after the serialized
+ * items); 5 "BIP-322 script-path signatures are not supported" (a P2TR
+ * witness of two or more items besides an annex); 6 "BIP-322 witness does
+ * not fit the address" (the item count, a key that is not the program's, a
+ * P2TR signature of another size); 6 "BIP-322 signature must use
+ * SIGHASH_ALL" (SIGHASH_DEFAULT too for P2TR); 6 "BIP-322 signature encoding
+ * invalid" (not strict DER, high S, an explicit 0x00 hash type, r or s out
+ * of range); 6 "BIP-322 signature verify failed"; 9 internal error. */
 QORVEX_API int qorvex_bip322_simple_verify(qorvex_ctx *ctx, const char *address, const uint8_t *msg,
                                            size_t msg_len, const char *signature_b64);
 
