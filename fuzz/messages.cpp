@@ -32,7 +32,14 @@ void message_hash(const uint8_t* msg, size_t len, uint8_t out32[32]) {
     FUZZ_CHECK(qorvex_btc_message_hash(len ? msg : &kAny, len, out32) == QORVEX_OK);
     const char magic[] = "\x18" "Bitcoin Signed Message:\n";
     std::vector<uint8_t> pre(magic, magic + 25);
-    pre.push_back(static_cast<uint8_t>(len));  // every length here is below 253
+    // The compact size of a length below 2^16, the longest here.
+    if (len < 253) {
+        pre.push_back(static_cast<uint8_t>(len));
+    } else {
+        pre.push_back(0xFD);
+        pre.push_back(static_cast<uint8_t>(len));
+        pre.push_back(static_cast<uint8_t>(len >> 8));
+    }
     pre.insert(pre.end(), msg, msg + len);
     uint8_t once[32], twice[32];
     FUZZ_CHECK(qorvex_sha256(pre.data(), pre.size(), once) == QORVEX_OK);
