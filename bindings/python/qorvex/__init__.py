@@ -8,7 +8,8 @@ Families live in modules: ``qorvex.ecdsa`` (signature formats, recovery),
 ``hashes``, ``bitcoin`` (addresses, WIF, segwit scripts), ``bip32``,
 ``bip39``, ``tx`` (BIP-143/144/341/342 digests), ``taproot``, ``batch``,
 ``eth``, ``musig2``, ``frost``, ``ecies``, ``pedersen``, ``zk`` (proofs and
-SNARK witnesses), ``adaptor``, ``filters`` (BIP-158). Every failure of the
+SNARK witnesses), ``adaptor``, ``filters`` (BIP-158), ``messages``
+(signmessage and BIP-322), ``psbt`` (partial signatures). Every failure of the
 library raises ``QorvexError``; a wrong input size or type raises
 ValueError or TypeError before the library is called.
 
@@ -27,8 +28,8 @@ from typing import Optional, Tuple
 
 
 from . import constants
-from . import (adaptor, batch, bitcoin, ecdsa, ecies, eth, filters, frost, hashes, musig2,  # noqa: F401
-               pedersen, taproot, tx, zk)
+from . import (adaptor, batch, bitcoin, ecdsa, ecies, eth, filters, frost, hashes, messages,  # noqa: F401
+               musig2, pedersen, psbt, taproot, tx, zk)
 from ._core import cache_location, configure
 from ._ffi import C as _C, library_path
 from .bip32 import HARDENED, HDKey

@@ -330,6 +330,29 @@ int qorvex_zk_ecdsa_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32, const u
     const uint8_t *sig64, uint8_t *witness_out);
 int qorvex_zk_schnorr_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32,
     const uint8_t *pubkey_x32, const uint8_t *sig64, uint8_t *witness_out);
+
+# Signed messages (signmessage and BIP-322) and PSBT signing
+int qorvex_btc_message_hash(const uint8_t *msg, size_t msg_len, uint8_t *out32);
+int qorvex_btc_message_sign(qorvex_ctx *ctx, const uint8_t *msg, size_t msg_len,
+    const uint8_t *seckey32, char *sig_b64_out, size_t *sig_b64_len);
+int qorvex_btc_message_verify(qorvex_ctx *ctx, const uint8_t *msg, size_t msg_len,
+    const uint8_t *pub33, const char *sig_b64);
+int qorvex_bip322_sign(qorvex_ctx *ctx, const uint8_t *seckey32, int addr_type, const uint8_t *msg,
+    size_t msg_len, uint8_t *sig_out, size_t *sig_len);
+int qorvex_bip322_verify(qorvex_ctx *ctx, const uint8_t *pubkey, size_t pubkey_len, int addr_type,
+    const uint8_t *msg, size_t msg_len, const uint8_t *sig, size_t sig_len);
+int qorvex_bip322_simple_sign(qorvex_ctx *ctx, const uint8_t *seckey32, int addr_type,
+    const uint8_t *msg, size_t msg_len, const uint8_t *aux32_or_null, char *out, size_t *out_len);
+int qorvex_bip322_simple_verify(qorvex_ctx *ctx, const char *address, const uint8_t *msg,
+    size_t msg_len, const char *signature_b64);
+int qorvex_psbt_derive_key(qorvex_ctx *ctx, const qorvex_bip32_key *key, const char *path,
+    uint8_t *seckey32_out);
+int qorvex_psbt_sign_legacy(qorvex_ctx *ctx, const uint8_t *digest32, const uint8_t *seckey32,
+    int sighash_type, uint8_t *sig_out, size_t *sig_len);
+int qorvex_psbt_sign_segwit(qorvex_ctx *ctx, const uint8_t *digest32, const uint8_t *seckey32,
+    int sighash_type, uint8_t *sig_out, size_t *sig_len);
+int qorvex_psbt_sign_taproot(qorvex_ctx *ctx, const uint8_t *digest32, const uint8_t *seckey32,
+    int sighash_type, const uint8_t *aux32_or_null, uint8_t *sig_out, size_t *sig_len);
 """
 
 _c_char_pp = ctypes.POINTER(ctypes.c_char_p)

@@ -75,6 +75,15 @@ ZK_LIMB52_SIZE = 40
 ZK_ECDSA_SNARK_WITNESS_SIZE = 756
 ZK_SCHNORR_SNARK_WITNESS_SIZE = 468
 
+BTC_MESSAGE_SIG_SIZE = 65                # header || r || s
+BTC_MESSAGE_SIG_TEXT_SIZE = 89           # its Base64: 88 characters and the NUL
+BIP322_P2WPKH = 1                        # address types of the BIP-322 functions
+BIP322_P2TR = 2
+BIP322_SCHNORR_SIG_SIZE = 64
+BIP322_ECDSA_SIG_SIZE = 65               # r || s || 0x01
+BIP322_SIMPLE_SIG_MAX_SIZE = 145         # 144 characters and the NUL
+PSBT_ECDSA_SIG_MAX_SIZE = 73             # DER (at most 72) and the sighash byte
+PSBT_TAPROOT_SIG_MAX_SIZE = 65           # BIP-340 signature and a non-zero sighash byte
 
 def FROST_COMMITMENT_SIZE(threshold):
     """Bytes of a FROST key-generation commitment blob for threshold t."""

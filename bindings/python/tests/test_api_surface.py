@@ -11,7 +11,8 @@ import qorvex
 
 MODULES = ["qorvex", "qorvex.keys", "qorvex.ecdsa", "qorvex.hashes", "qorvex.bitcoin", "qorvex.bip32",
            "qorvex.bip39", "qorvex.tx", "qorvex.taproot", "qorvex.batch", "qorvex.eth", "qorvex.musig2",
-           "qorvex.frost", "qorvex.ecies", "qorvex.pedersen", "qorvex.zk", "qorvex.adaptor", "qorvex.filters"]
+           "qorvex.frost", "qorvex.ecies", "qorvex.pedersen", "qorvex.zk", "qorvex.adaptor", "qorvex.filters",
+           "qorvex.messages", "qorvex.psbt"]
 
 
 def public_callables():

@@ -43,9 +43,14 @@ _NAMED_SIZES = {
                       "nonce": K.FROST_NONCE_SIZE, "nonce_out": K.FROST_NONCE_SIZE,
                       "nonce_commit_out": K.FROST_NONCE_COMMIT_SIZE,
                       "partial_sig": K.FROST_PARTIAL_SIG_SIZE, "partial_sig_out": K.FROST_PARTIAL_SIG_SIZE},
+    "qorvex_bip322_": {"aux32_or_null": 32},
+    "qorvex_psbt_": {"aux32_or_null": 32, "key": K.BIP32_KEY_SIZE},
     "qorvex_zk_ecdsa_snark": {"witness_out": K.ZK_ECDSA_SNARK_WITNESS_SIZE},
     "qorvex_zk_schnorr_snark": {"witness_out": K.ZK_SCHNORR_SNARK_WITNESS_SIZE},
 }
+
+# Names whose digits are not a size (Base64 texts).
+_NOT_SIZES = {"sig_b64", "sig_b64_out", "signature_b64"}
 
 # Arrays of count records: {function: {array: (count parameter, record size)}}.
 _ARRAYS = {
@@ -124,7 +129,7 @@ def requirements(fn, params):
             continue
         fixed = next((sizes[name] for prefix, sizes in _NAMED_SIZES.items()
                       if fn.startswith(prefix) and name in sizes), None)
-        m = re.search(r"(\d+)(_out)?$", name)
+        m = None if name in _NOT_SIZES else re.search(r"(\d+)(_out)?$", name)
         if fixed is None and m:
             fixed = int(m.group(1))
         if fixed is not None:
@@ -263,7 +268,7 @@ def mutations(args, kwargs):
                     yield args, dict(kwargs, **{key: v})
 
 
-WORKLOAD = ["test_keys", "test_protocols", "test_bitcoin", "test_batch_eth", "test_vectors"]
+WORKLOAD = ["test_keys", "test_protocols", "test_bitcoin", "test_batch_eth", "test_vectors", "test_messages"]
 
 
 class LengthGuardTest(unittest.TestCase):
