@@ -4,7 +4,6 @@
 
 #include "arith/gen_mul.h"
 #include "bitcoin/address.h"
-#include "bitcoin/compact_size.h"
 #include "bitcoin/psbt.h"
 #include "bitcoin/segwit.h"
 #include "bitcoin/taproot.h"
@@ -231,8 +230,8 @@ VerifyResult simple_verify(std::string_view address, const uint8_t* msg, size_t 
     const auto count = tx::parse_witness_stack(stack, items);
     if (!count) {
         // A well-formed stack of more items than a single-key spend has.
-        const auto announced = compact_size::decode(stack);
-        if (announced && announced->value > kMaxItems)
+        const auto size = tx::witness_stack_size(stack);
+        if (size && *size > kMaxItems)
             return p2tr ? VerifyResult::script_path : VerifyResult::witness_mismatch;
         return VerifyResult::bad_witness;
     }

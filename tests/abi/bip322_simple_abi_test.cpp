@@ -285,6 +285,12 @@ TEST_F(SimpleSignatures, VerifyCodesAndMessages) {
         {"unknown prefix", p2wpkh, "fooAA==", 5, "BIP-322 signature is not valid base64"},
         {"empty", p2wpkh, "", 5, "BIP-322 signature is not a witness stack"},
         {"a byte after the stack", p2wpkh, base64_encode(trailing), 5, "BIP-322 signature is not a witness stack"},
+        // A count of more items than a single-key spend has, with nothing
+        // behind it, is no stack at all.
+        {"a bare count of 4, P2WPKH", p2wpkh, base64_encode({4}), 5, "BIP-322 signature is not a witness stack"},
+        {"a bare count of 4, P2TR", p2tr, base64_encode({4}), 5, "BIP-322 signature is not a witness stack"},
+        {"four items, P2WPKH", p2wpkh, base64_encode({4, 0, 0, 0, 0}), 6, "BIP-322 witness does not fit the address"},
+        {"four items, P2TR", p2tr, base64_encode({4, 0, 0, 0, 0}), 5, "BIP-322 script-path signatures are not supported"},
         {"script path", p2tr, base64_encode({2, 1, 0x51, 1, 0xc0}), 5, "BIP-322 script-path signatures are not supported"},
         {"empty stack", p2wpkh, "smpAA==", 6, "BIP-322 witness does not fit the address"},
         {"P2TR signature for the P2WPKH address", p2wpkh, tr_sig, 6, "BIP-322 witness does not fit the address"},
