@@ -64,6 +64,10 @@ char* take(char* text) {
     return copy;
 }
 
+bool takes_hex(const Option& o) {
+    return std::strstr(o.value_name, "HEX") != nullptr || std::strcmp(o.value_name, "PUBKEY") == 0;
+}
+
 }  // namespace
 
 void take_secret_arguments(int argc, char** argv) {
@@ -147,6 +151,9 @@ Args Args::parse(int argc, char** argv, int first, const std::vector<Option>& op
             if (i + 1 >= argc) usage_error("--" + name + " needs a value (" + opt->value_name + ")");
             inline_value = argv[++i];
         }
+        // Any hex value may come from stdin ("-"); secret options read
+        // stdin themselves, into wiped storage.
+        if (!opt->secret && takes_hex(*opt)) inline_value = const_cast<char*>(stdin_or(inline_value, "--" + name));
         args.values_.emplace_back(name, inline_value);
     }
     return args;
