@@ -151,10 +151,16 @@ Args Args::parse(int argc, char** argv, int first, const std::vector<Option>& op
             if (i + 1 >= argc) usage_error("--" + name + " needs a value (" + opt->value_name + ")");
             inline_value = argv[++i];
         }
-        // Any hex value may come from stdin ("-"); secret options read
-        // stdin themselves, into wiped storage.
-        if (!opt->secret && takes_hex(*opt)) inline_value = const_cast<char*>(stdin_or(inline_value, "--" + name));
         args.values_.emplace_back(name, inline_value);
+    }
+    // Any hex value may come from stdin ("-"), read once the whole command
+    // line is known to be valid and no help is asked for; secret options
+    // read stdin themselves, into wiped storage.
+    if (args.help()) return args;
+    for (auto& [key, value] : args.values_) {
+        const Option* opt = find_option(key, options);
+        if (value == nullptr || opt->secret || !takes_hex(*opt)) continue;
+        value = const_cast<char*>(stdin_or(value, "--" + key));
     }
     return args;
 }
