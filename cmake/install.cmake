@@ -35,10 +35,11 @@ install(FILES ${PROJECT_BINARY_DIR}/qorvex.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # The tool's manual page (generated from docs/cli.md by
-# scripts/make-manpage.sh and kept in the repository) and the licence.
+# scripts/make-manpage.sh and kept in the repository), the licence, the
+# security policy and the release notes.
 if(QORVEX_BUILD_CLI)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/qorvex.1
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/SECURITY.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR})

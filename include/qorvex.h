@@ -78,7 +78,23 @@ typedef int qorvex_error_t;
 #define QORVEX_PUBKEY_COMPRESSED_SIZE   33
 #define QORVEX_PUBKEY_UNCOMPRESSED_SIZE 65
 #define QORVEX_XONLY_PUBKEY_SIZE        32
-#define QORVEX_MAX_MESSAGE_LEN 127 /* longest text qorvex_last_error_msg returns */
+#define QORVEX_MSG32_SIZE               32 /* the digest every signature signs (msg32) */
+#define QORVEX_ECDSA_SIG_SIZE           64 /* compact r || s */
+#define QORVEX_ECDSA_OPAQUE_SIG_SIZE    64
+#define QORVEX_ECDSA_RECOVERABLE_SIG_SIZE 65 /* r || s || recid, as 'qorvex recover' reads it */
+#define QORVEX_ECDSA_DER_MAX_SIZE       72 /* longest minimal DER signature */
+#define QORVEX_SCHNORR_SIG_SIZE         64 /* BIP-340 R.x || s */
+#define QORVEX_SHA256_SIZE              32
+#define QORVEX_SHA512_SIZE              64
+#define QORVEX_HASH160_SIZE             20
+#define QORVEX_KECCAK256_SIZE           32
+#define QORVEX_ETH_ADDRESS_SIZE         20
+#define QORVEX_ETH_ADDRESS_TEXT_SIZE    43 /* "0x", 40 hex digits and the NUL */
+/* The error text of qorvex_last_error_msg is at most this long (without its
+ * NUL). It says nothing about messages to sign: those have no length limit
+ * (they are hashed to 32 bytes first). */
+#define QORVEX_ERROR_MSG_MAX_LEN 127
+#define QORVEX_MAX_MESSAGE_LEN QORVEX_ERROR_MSG_MAX_LEN /* the older name, kept */
 
 /* ------------------------------------------------------------------------ */
 /* Context, errors and versions                                             */
@@ -309,7 +325,10 @@ QORVEX_API int qorvex_schnorr_verify(qorvex_ctx *ctx, const uint8_t *msg32, cons
                                      const uint8_t *xonly32);
 
 /* Signs a message of any length: its "BIP0340/msg" tagged hash is signed as
- * by qorvex_schnorr_sign. msg may be NULL only when msg_len is 0. */
+ * by qorvex_schnorr_sign. msg may be NULL only when msg_len is 0. The tag is
+ * this library's own convention, not part of BIP-340 (which signs 32 bytes
+ * and names no message hash): to interoperate, agree on a 32-byte digest
+ * with the other side and sign it with qorvex_schnorr_sign. */
 QORVEX_API int qorvex_schnorr_sign_msg(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *msg,
                                        size_t msg_len, const uint8_t *aux32, uint8_t *sig64_out);
 

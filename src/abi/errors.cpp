@@ -21,7 +21,7 @@ constexpr const char* kCodeText[] = {
     "deprecated ABI; call the _v2 variant",
 };
 
-thread_local char t_message[QORVEX_MAX_MESSAGE_LEN + 1];
+thread_local char t_message[QORVEX_ERROR_MSG_MAX_LEN + 1];
 
 }  // namespace
 
@@ -37,7 +37,7 @@ int set_error(qorvex_ctx* ctx, ErrorCode code, const char* message) {
     ctx->last_error.store(c, std::memory_order_relaxed);
     char* buf = t_message;
     size_t i = 0;
-    for (; i < QORVEX_MAX_MESSAGE_LEN && message[i] != '\0'; ++i) buf[i] = message[i];
+    for (; i < QORVEX_ERROR_MSG_MAX_LEN && message[i] != '\0'; ++i) buf[i] = message[i];
     buf[i] = '\0';
     return c;
 }

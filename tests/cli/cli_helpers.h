@@ -160,9 +160,11 @@ protected:
         return r.json();
     }
 
-    // A key file holding hex text.
+    // A key file holding hex text, private to the user as keygen makes it
+    // (a file others can read draws a warning).
     std::string key_file(const std::string& hex, const std::string& name = "key.hex") const {
         write_file(dir / name, hex + "\n");
+        ::chmod((dir / name).c_str(), 0600);
         return dir / name;
     }
 };

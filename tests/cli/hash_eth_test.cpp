@@ -98,7 +98,7 @@ TEST_F(CliEth, PersonalMessageHash) {
     // Keccak-256("\x19Ethereum Signed Message:\n5hello")
     const std::string expected = "50b2c43fd39106bafbba0da34fc430e1f91e3c96ea2acee2bc34119f92b37750";
     EXPECT_EQ(run({"eth", "personal-hash", "--message", "hello"}).out, expected + "\n");
-    EXPECT_EQ(run({"eth", "personal-hash"}, "hello").out, expected + "\n");
+    EXPECT_EQ(run({"eth", "personal-hash", "--message-file", "-"}, "hello").out, expected + "\n");
     std::string prefixed = "\x19" "Ethereum Signed Message:\n5hello";
     EXPECT_EQ(run({"hash", "keccak256", "--text", prefixed}).out, expected + "\n");
 }

@@ -125,7 +125,7 @@ TEST_F(CliEcdsa, KeygenPubkeySignVerifyRecover) {
         {"digest", {"--signature", sig, "--pubkey", pub, "--digest", digest}, ""},
         {"DER signature", {"--signature", der, "--pubkey", pub, "--message-file", msg}, ""},
         {"uncompressed key", {"--signature", sig, "--pubkey", pub65, "--message-file", msg}, ""},
-        {"message on stdin", {"--signature", sig, "--pubkey", pub}, "pay bob 5 coins\n"},
+        {"message on stdin", {"--signature", sig, "--pubkey", pub, "--message-file", "-"}, "pay bob 5 coins\n"},
     };
     for (const Check& c : valid) {
         SCOPED_TRACE(c.what);

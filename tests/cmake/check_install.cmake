@@ -1,5 +1,7 @@
 # Installs the build into a fresh prefix, then builds and runs a small C
-# consumer twice: through find_package(qorvex) and through pkg-config.
+# consumer four times: through find_package(qorvex) and through pkg-config,
+# each with the shared and with the static library. The static programs run
+# without LD_LIBRARY_PATH: they must need no libqorvex.so.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(_prefix ${WORK_DIR}/prefix)
 
@@ -32,3 +34,23 @@ run(${C_COMPILER} -std=c99 ${SOURCE_DIR}/consumer/main.c ${_flags} -o ${WORK_DIR
 set(ENV{LD_LIBRARY_PATH} ${_pc_dir}/..)
 run(${WORK_DIR}/pc-consumer)
 message(STATUS "pkg-config consumer: ${_out}")
+
+# pkg-config --static, with -l:libqorvex.a in place of -lqorvex (beside the
+# shared library, -lqorvex would take the shared one), as the README shows:
+# the private libraries must be all a C program needs for the C++ runtime
+# and ICU.
+run(${PKG_CONFIG} --static --cflags --libs qorvex)
+string(STRIP "${_out}" _flags)
+separate_arguments(_flags UNIX_COMMAND "${_flags}")
+list(TRANSFORM _flags REPLACE "^-lqorvex$" "-l:libqorvex.a")
+run(${C_COMPILER} -std=c99 ${SOURCE_DIR}/consumer/main.c ${_flags} -o ${WORK_DIR}/pc-static-consumer)
+unset(ENV{LD_LIBRARY_PATH})
+run(${WORK_DIR}/pc-static-consumer)
+message(STATUS "pkg-config --static consumer: ${_out}")
+
+# find_package with the static target.
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/static_consumer -B ${WORK_DIR}/cmake-static-consumer -G ${GENERATOR}
+    -DCMAKE_PREFIX_PATH=${_prefix} -DCMAKE_C_COMPILER=${C_COMPILER})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-static-consumer)
+run(${WORK_DIR}/cmake-static-consumer/static_consumer)
+message(STATUS "qorvex::qorvex_static consumer: ${_out}")

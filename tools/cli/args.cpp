@@ -64,6 +64,10 @@ char* take(char* text) {
     return copy;
 }
 
+bool takes_hex(const Option& o) {
+    return std::strstr(o.value_name, "HEX") != nullptr || std::strcmp(o.value_name, "PUBKEY") == 0;
+}
+
 }  // namespace
 
 void take_secret_arguments(int argc, char** argv) {
@@ -148,6 +152,15 @@ Args Args::parse(int argc, char** argv, int first, const std::vector<Option>& op
             inline_value = argv[++i];
         }
         args.values_.emplace_back(name, inline_value);
+    }
+    // Any hex value may come from stdin ("-"), read once the whole command
+    // line is known to be valid and no help is asked for; secret options
+    // read stdin themselves, into wiped storage.
+    if (args.help()) return args;
+    for (auto& [key, value] : args.values_) {
+        const Option* opt = find_option(key, options);
+        if (value == nullptr || opt->secret || !takes_hex(*opt)) continue;
+        value = const_cast<char*>(stdin_or(value, "--" + key));
     }
     return args;
 }

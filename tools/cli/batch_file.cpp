@@ -35,8 +35,10 @@ std::vector<BatchLine> split_batch_lines(std::string_view text) {
 
 void read_secret_file(const std::string& path, SecretBuffer& buf) {
     const bool from_stdin = path == "-";
+    if (from_stdin) claim_stdin("the batch file");
     const int fd = from_stdin ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) usage_error("cannot open " + path + ": " + std::strerror(errno));
+    if (!from_stdin) warn_if_exposed(path);
     std::vector<uint8_t>& data = buf.data();
     data.clear();
     size_t used = 0;

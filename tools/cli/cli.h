@@ -139,8 +139,18 @@ void parse_hex_exact(std::string_view text, uint8_t* out, size_t n, std::string_
 // their bytes.
 bool decode_base64(std::string_view text, std::vector<uint8_t>& out);
 
-// Reads a whole file, or stdin for "-". Throws a usage error.
-void read_file(const std::string& path, std::vector<uint8_t>& out);
+// Reads a whole file, or stdin for "-" (`what` names the input if stdin was
+// already read). Throws a usage error.
+void read_file(const std::string& path, std::vector<uint8_t>& out, std::string_view what = "an input file");
+// Stdin holds one input: every reader of it calls this first, and a second
+// reader is a usage error naming both.
+void claim_stdin(std::string_view what);
+// A hex value given as "-" is read from stdin: returns its text (kept until
+// exit), or the value itself when it is not "-".
+const char* stdin_or(const char* value, std::string_view what);
+// Warns on stderr when the file at path, which holds a secret, can be read by
+// group or others (the command goes on: the secret is already exposed).
+void warn_if_exposed(const std::string& path);
 // Reads a secret (a key file, a key on stdin) of at most `limit` bytes into
 // out, without ever moving it: larger input is a usage error naming `what`.
 void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what);
@@ -283,12 +293,15 @@ struct MessageInput {
     std::vector<uint8_t> bytes;
 };
 
-// --digest HEX, --message TEXT, --message-file FILE ("-" for stdin); with
-// none of them the message is read from stdin unless it is a terminal.
-std::vector<Option> message_options(const char* digest_help);
+// --digest HEX, --message TEXT, --message-file FILE ("-" for stdin) and
+// --allow-empty. One source must be given (stdin is never read unasked), and
+// an empty message is refused unless --allow-empty is given.
+std::vector<Option> message_options(const char* digest_help,
+                                    const char* message_help = "the message as text (hashed as the scheme does)");
 MessageInput read_message(const Args& args, bool stdin_taken);
 
-// --key-file PATH ("-" for stdin): 64 hex digits or 32 raw bytes.
+// --key-file PATH ("-" for stdin): 64 hex digits, WIF text or 32 raw bytes.
+// A key file other users can read is warned about on stderr.
 Option key_file_option();
 void read_secret_key(Session& s, const Args& args, SecretKey& key);
 bool key_from_stdin(const Args& args);

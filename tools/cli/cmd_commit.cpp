@@ -158,7 +158,8 @@ extern const Command commit_command = {
         {"force", nullptr, "with --blinding-out, replace an existing file"},
     },
     "  $ qorvex commit --value 5000 --random-blinding --blinding-out payment.blind\n"
-    "  $ qorvex commit --value 5000 --blinding-file payment.blind --verify 09a3...41\n",
+    "  $ C=$(qorvex commit --value 5000 --blinding-file payment.blind --json | jq -r .commitment)\n"
+    "  $ qorvex commit --value 5000 --blinding-file payment.blind --verify \"$C\"\n",
     run_commit,
 };
 

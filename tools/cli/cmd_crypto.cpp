@@ -226,7 +226,8 @@ extern const Command ecdh_command = {
         {"force", nullptr, "with --out, replace an existing file"},
         {"show-secret", nullptr, "print the shared secret"},
     },
-    "  $ qorvex ecdh --key-file alice.key --pubkey 02c6...9ee5 --out alice-bob.secret\n",
+    "  $ qorvex ecdh --key-file alice.key --out alice-bob.secret \\\n"
+    "      --pubkey 035d45cb81aa765d69ca52e3869491ecf0e8fdf6a63d64e65b5213647ee4973ae5\n",
     run_ecdh,
 };
 
@@ -244,8 +245,8 @@ extern const Command encrypt_command = {
     join({{"to", "HEX", "the recipient's public key (33 or 65 bytes)"},
           {"hex", nullptr, "write the envelope as hex text instead of binary"}},
          kInOut),
-    "  $ qorvex encrypt --to 02c6...9ee5 --in report.pdf --out report.pdf.ecies\n"
-    "  $ echo 'meet at noon' | qorvex encrypt --to 02c6...9ee5 --hex\n",
+    "  $ qorvex encrypt --to 035d45cb81aa765d69ca52e3869491ecf0e8fdf6a63d64e65b5213647ee4973ae5 --in report.pdf --out report.pdf.ecies\n"
+    "  $ echo 'meet at noon' | qorvex encrypt --to 035d45cb81aa765d69ca52e3869491ecf0e8fdf6a63d64e65b5213647ee4973ae5 --hex\n",
     run_encrypt,
 };
 

@@ -54,7 +54,7 @@ int run_recover(Session& s, const Args& args) {
 int run_to_der(Session& s, const Args& args) {
     if (args.positional().empty()) usage_error("missing the compact signature (64 bytes of hex)");
     uint8_t sig[64], der[72];
-    parse_hex_exact(args.positional()[0], sig, 64, "signature");
+    parse_hex_exact(stdin_or(args.positional()[0], "the signature"), sig, 64, "signature");
     size_t len = sizeof der;
     s.check(qorvex_ecdsa_sig_to_der(s.ctx(), sig, der, &len));
     Json out = Json::object();
@@ -66,7 +66,7 @@ int run_to_der(Session& s, const Args& args) {
 
 int run_to_compact(Session& s, const Args& args) {
     if (args.positional().empty()) usage_error("missing the DER signature (hex)");
-    const std::vector<uint8_t> der = parse_hex(args.positional()[0], "signature");
+    const std::vector<uint8_t> der = parse_hex(stdin_or(args.positional()[0], "the signature"), "signature");
     uint8_t sig[64];
     s.check(qorvex_ecdsa_sig_from_der(s.ctx(), der.data(), der.size(), sig));
     Json out = Json::object();
@@ -82,7 +82,7 @@ std::vector<Option> recover_options() {
         {"recid", "N", "the recovery id, 0 to 3 (with a 64-byte signature)"},
         {"expect", "PUBKEY", "exit 1 unless the recovered key is this one"},
     };
-    return join(o, message_options("the 32-byte digest that was signed"));
+    return join(o, message_options("the 32-byte digest that was signed", "the message as text (hashed with SHA-256)"));
 }
 
 const Command to_der_command = {
@@ -93,7 +93,7 @@ const Command to_der_command = {
     {},
     "  $ qorvex der to-der af340daf02cc15c8d5d08d7735dfe6b98a474ed373bdb5fbecf7571be52b3842"
     "5009fb27f37034a9b24b707b7c6b79ca23ddef9e25f7282e8a797efe53a8f124\n"
-    "  3045022100af340daf...a8f124\n",
+    "  3045022100af340daf02cc15c8d5d08d7735dfe6b98a474ed373bdb5fbecf7571be52b384202205009fb27f37034a9b24b707b7c6b79ca23ddef9e25f7282e8a797efe53a8f124\n",
     run_to_der,
     {},
     1,
@@ -105,7 +105,7 @@ const Command to_compact_command = {
     "der to-compact DER_HEX",
     "Decodes a strictly encoded DER ECDSA signature into its compact form.",
     {},
-    "  $ qorvex der to-compact 3045022100af340daf...a8f124\n",
+    "  $ qorvex der to-compact 3045022100af340daf02cc15c8d5d08d7735dfe6b98a474ed373bdb5fbecf7571be52b384202205009fb27f37034a9b24b707b7c6b79ca23ddef9e25f7282e8a797efe53a8f124\n",
     run_to_compact,
     {},
     1,
@@ -118,12 +118,14 @@ extern const Command recover_command = {
     "recover",
     "recover the ECDSA public key from a signature and its recovery id",
     "recover --signature HEX [--recid N] (--digest HEX | --message TEXT |\n"
-    "                    --message-file FILE) [--expect PUBKEY]",
+    "                    --message-file FILE) [--allow-empty] [--expect PUBKEY]",
     "Computes the public key that made a recoverable ECDSA signature (see\n"
-    "'qorvex sign --recoverable'). The message is hashed with SHA-256 as 'sign'\n"
-    "does. With --expect, exits 1 when the recovered key is another one.",
+    "'qorvex sign --recoverable'). Recovery is ECDSA only: the message is hashed\n"
+    "with SHA-256, as 'qorvex sign' does for ECDSA. With --expect, exits 1 when the\n"
+    "recovered key is another one.",
     recover_options(),
-    "  $ qorvex recover --signature 3b1f...07 --recid 1 --message 'pay bob 5'\n",
+    "  $ qorvex recover --recid 0 --message 'pay bob 5' \\\n"
+    "      --signature 6fa4e23963d6564f251bcbbcb0dd46cf1049bbef2e02a7649f0c40647587003f76dc6ddb6299c17b94c24919605438eb10d2bb2b9963afeba75910d1cc430e49\n",
     run_recover,
 };
 

@@ -65,7 +65,7 @@ int run_address(Session& s, const Args& args) {
 
 int run_checksum(Session& s, const Args& args) {
     if (args.positional().empty()) usage_error("missing the address (0x and 40 hex digits)");
-    const char* given = args.positional()[0];
+    const char* given = stdin_or(args.positional()[0], "the address");
     uint8_t addr[20];
     parse_address(given, addr, "address");
     const std::string good = eip55(addr);
@@ -95,6 +95,9 @@ int run_checksum(Session& s, const Args& args) {
 }
 
 int run_personal_hash(Session& s, const Args& args) {
+    if (!args.has("message") && !args.has("message-file")) {
+        usage_error("no message: give --message TEXT or --message-file FILE (\"-\" reads stdin)");
+    }
     Json out = Json::object();
     uint8_t h[32];
     eth_hash(s, args, false, h, out);
@@ -172,7 +175,8 @@ int run_ecrecover(Session& s, const Args& args) {
 }
 
 std::vector<Option> hash_options() {
-    return message_options("a ready 32-byte hash (no EIP-191 prefix is added)");
+    return message_options("a ready 32-byte hash (no EIP-191 prefix is added)",
+                           "the message as text (hashed as an EIP-191 personal message)");
 }
 
 const Command address_command = {
@@ -208,13 +212,14 @@ const Command checksum_command = {
 const Command personal_hash_command = {
     "personal-hash",
     "EIP-191 hash of a message (as personal_sign signs)",
-    "eth personal-hash (--message TEXT | --message-file FILE)",
+    "eth personal-hash (--message TEXT | --message-file FILE) [--allow-empty]",
     "Prints Keccak-256(\"\\x19Ethereum Signed Message:\\n\" || decimal length || message),\n"
-    "the hash that wallets sign for personal_sign. With no option the message is\n"
-    "read from stdin.",
+    "the hash that wallets sign for personal_sign. \"--message-file -\" reads the\n"
+    "message from stdin.",
     {
         {"message", "TEXT", "the message as text"},
         {"message-file", "FILE", "read the message from FILE (\"-\" for stdin)"},
+        {"allow-empty", nullptr, "accept an empty message"},
     },
     "  $ qorvex eth personal-hash --message hello\n"
     "  50b2c43fd39106bafbba0da34fc430e1f91e3c96ea2acee2bc34119f92b37750\n",
@@ -224,14 +229,16 @@ const Command personal_hash_command = {
 std::vector<Option> eth_sign_options() {
     std::vector<Option> o = {key_file_option()};
     o = join(o, hash_options());
-    return join(o, {{"chain-id", "N", "sign for this chain (EIP-155: v = 2 * N + 35 + recid); default 0: v = 27 + recid"}});
+    return join(o, {{"chain-id", "N",
+                     "EIP-155 chain id for a transaction hash given with --digest: v = 2 * N + 35 + recid; default "
+                     "0: v = 27 + recid, as personal messages want"}});
 }
 
 const Command eth_sign_command = {
     "sign",
     "sign a personal message or a 32-byte hash (r, s, v)",
     "eth sign --key-file PATH (--message TEXT | --message-file FILE | --digest HEX)\n"
-    "                    [--chain-id N]",
+    "                    [--allow-empty] [--chain-id N]",
     "Signs the EIP-191 hash of a message, or a ready 32-byte hash (--digest), and\n"
     "prints r, s and v, the 65-byte signature r || s || v when v fits in a byte,\n"
     "and the signer's address. The signature is checked by recovering the address.",
@@ -253,13 +260,14 @@ const Command ecrecover_command = {
     "ecrecover",
     "the address that signed a message or hash",
     "eth ecrecover --signature HEX [--v N] (--message TEXT | --message-file FILE |\n"
-    "                    --digest HEX) [--expect ADDRESS]",
+    "                    --digest HEX) [--allow-empty] [--expect ADDRESS]",
     "Recovers the signer's address from (r, s, v) and the EIP-191 hash of the\n"
     "message (or a ready hash given with --digest). With --expect, exits 1 when the\n"
     "signer is another address.",
     ecrecover_options(),
-    "  $ qorvex eth ecrecover --message 'I own this address' --signature 4f1c...1b \\\n"
-    "      --expect 0x7E5F4552091A69125d5DfCb7b8C2659029395Bdf\n",
+    "  $ qorvex eth ecrecover --message 'I own this address' \\\n"
+    "      --signature ea57132bba7f3034dd7924394a5b25c19233fb11e92c56cc1b95bde8980ce17f729199c2a4ec616755283f048ff1a075d24ab48bf5f798a09aabb832f65250401b \\\n"
+    "      --expect 0xe05fcC23807536bEe418f142D19fa0d21BB0cfF7\n",
     run_ecrecover,
 };
 

@@ -67,7 +67,9 @@ void read_key(const Args& args, uint8_t key[QORVEX_GCS_KEY_SIZE]) {
 std::vector<Bytes> read_elements(const Args& args) {
     std::vector<Bytes> out;
     size_t index = 0;
-    for (const char* arg : args.positional()) out.push_back(parse_hex(arg, "element " + std::to_string(++index)));
+    for (const char* arg : args.positional()) {
+        out.push_back(parse_hex(stdin_or(arg, "an element"), "element " + std::to_string(++index)));
+    }
     if (const char* file = args.get("file")) {
         Bytes data;
         read_file(file, data);

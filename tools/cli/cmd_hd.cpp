@@ -188,7 +188,8 @@ const Command show_command = {
     "  parent fingerprint  00000000\n"
     "  child number        0\n"
     "  fingerprint         3442193e\n"
-    "  ...\n",
+    "  public key          0339a36013301597daef41fbe593a02cc513d0b55527ec2df1050e2e8ff49c85c2\n"
+    "  xpub                xpub661MyMwAqRbcFtXgS5sYJABqqG9YLmC4Q1Rdap9gSE8NqtwybGhePY2gZ29ESFjqJoCu1Rupje8YtGqsefD265TMg7usUDFdp6W1EGMcet8\n",
     run_show,
 };
 

@@ -92,16 +92,21 @@ extern const Command sign_command = {
     "sign",
     "sign a message or a 32-byte digest (ECDSA or Schnorr)",
     "sign --key-file PATH [--scheme ecdsa|schnorr] (--digest HEX | --message TEXT |\n"
-    "                    --message-file FILE) [--recoverable] [--aux HEX]",
+    "                    --message-file FILE) [--allow-empty] [--recoverable] [--aux HEX]",
     "Signs a 32-byte digest as given, or a message hashed the way the scheme does:\n"
-    "SHA-256 for ECDSA, the \"BIP0340/msg\" tagged hash for Schnorr. With no message\n"
-    "option the message is read from stdin. ECDSA signatures are deterministic\n"
-    "(RFC 6979) and low-S; they are printed compact (r || s) and in DER.\n"
-    "Schnorr signatures (BIP-340) use 32 bytes of auxiliary randomness, from the\n"
-    "kernel unless --aux gives them. Each signature is checked before it is printed.",
+    "SHA-256 for ECDSA; for Schnorr the \"BIP0340/msg\" tagged hash, which is this\n"
+    "library's own convention (BIP-340 signs 32 bytes and names no message hash):\n"
+    "to interoperate, hash the message as the other side does and sign the digest\n"
+    "with --digest. The message source must be given (\"--message-file -\" reads\n"
+    "stdin), and an empty message is refused unless --allow-empty is given.\n"
+    "ECDSA signatures are deterministic (RFC 6979) and low-S; they are printed\n"
+    "compact (r || s) and in DER. Schnorr signatures (BIP-340) use 32 bytes of\n"
+    "auxiliary randomness, from the kernel unless --aux gives them. Each signature\n"
+    "is checked before it is printed.",
     sign_options(),
     "  $ qorvex sign --key-file alice.key --message 'pay bob 5'\n"
-    "  $ qorvex sign --key-file alice.key --scheme schnorr --message-file invoice.txt\n",
+    "  $ qorvex sign --key-file alice.key --scheme schnorr --message-file invoice.txt\n"
+    "  $ qorvex sign --key-file alice.key --scheme schnorr --digest $(qorvex hash sha256 invoice.txt)\n",
     run_sign,
 };
 
@@ -110,13 +115,15 @@ extern const Command verify_command = {
     "verify",
     "verify a signature (exit 1 when it does not verify)",
     "verify [--scheme ecdsa|schnorr] --signature HEX --pubkey HEX\n"
-    "                    (--digest HEX | --message TEXT | --message-file FILE)",
+    "                    (--digest HEX | --message TEXT | --message-file FILE) [--allow-empty]",
     "Checks a signature against a public key and a message (hashed as 'sign' does)\n"
     "or a 32-byte digest. Prints \"valid\" and exits 0, or prints \"invalid\" and\n"
     "exits 1. A signature the library rejects as malformed (r or s out of range, a\n"
     "high-S ECDSA signature, bad DER) is a library error (exit 3).",
     verify_options(),
-    "  $ qorvex verify --pubkey 02c6...9ee5 --signature 3045...01 --message 'pay bob 5'\n"
+    "  $ qorvex verify --pubkey 02a64db41e2968c849c2a5615ba0d6e816734a6d3e6ea6ecd6f3acb7d59daa9102 \\\n"
+    "      --signature 6fa4e23963d6564f251bcbbcb0dd46cf1049bbef2e02a7649f0c40647587003f76dc6ddb6299c17b94c24919605438eb10d2bb2b9963afeba75910d1cc430e49 \\\n"
+    "      --message 'pay bob 5'\n"
     "  valid\n",
     run_verify,
 };

@@ -17,7 +17,8 @@ std::vector<uint8_t> transaction_bytes(const Args& args) {
     const auto& pos = args.positional();
     const char* file = args.get("file");
     if (file != nullptr && !pos.empty()) usage_error("give the transaction either as HEX or with --file, not both");
-    if (!pos.empty()) return parse_hex(pos[0], "transaction");
+    if (!pos.empty() && std::strcmp(pos[0], "-") != 0) return parse_hex(pos[0], "transaction");
+    if (!pos.empty()) file = "-";
     if (file == nullptr) {
         if (::isatty(STDIN_FILENO)) usage_error("no transaction: give HEX, --file PATH, or pipe it in");
         file = "-";

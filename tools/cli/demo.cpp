@@ -14,7 +14,9 @@ const char* const kSeedPhrase = "qorvex demo seed";
 const char* const kMessage = "Pay 5 coins to Bob";
 const char* const kTampered = "Pay 500 coins to Bob";
 const char* const kEthMessage = "Hello from qorvex";
-const uint64_t kChainId = 1;
+// A personal message carries no chain id (EIP-191): v is 27 or 28, as
+// personal-message checkers expect. EIP-155 ids are for transactions.
+const uint64_t kChainId = 0;
 const char* const kBobPhrase = "qorvex demo bob";
 const char* const kNote = "The vault code is 4-8-15-16-23-42";
 
@@ -130,7 +132,6 @@ void step_ethereum(Demo& d, Step& st) {
     st.fields.set("address", std::string(text, text_len));
     st.fields.set("message", quoted(kEthMessage));
     st.fields.set("personal_hash", to_hex(hash, 32), "EIP-191 hash");
-    st.fields.set("chain_id", kChainId, "chain id");
     st.fields.set("r", to_hex(r, 32));
     st.fields.set("s", to_hex(s, 32));
     st.fields.set("v", v);
@@ -353,8 +354,10 @@ const DemoStep kSteps[] = {
      "signature and the message alone.",
      step_recover},
     {"Schnorr signatures (BIP-340)",
-     "Schnorr signatures use the 32-byte x-only key and sign the message's\n"
-     "\"BIP0340/msg\" tagged hash, mixing in 32 bytes of auxiliary randomness.",
+     "Schnorr signatures use the 32-byte x-only key and 32 bytes of auxiliary\n"
+     "randomness. BIP-340 signs 32 bytes; the message is hashed with the\n"
+     "\"BIP0340/msg\" tagged hash, this library's own convention (other software\n"
+     "may hash differently: sign a 32-byte digest with --digest to interoperate).",
      step_schnorr},
     {"Ethereum",
      "An Ethereum address is the end of the Keccak-256 of the public key. Wallets\n"
@@ -383,7 +386,7 @@ const DemoStep kSteps[] = {
      step_encryption},
 };
 
-// "label   value", long hex values broken over lines under the value column.
+// "label   value"; long text is broken between words under the value column.
 std::string render_step(const Json& fields) {
     size_t width = 0;
     for (size_t i = 0; i < fields.member_count(); ++i) width = std::max(width, fields.label(i).size());
@@ -411,13 +414,9 @@ std::string render_step(const Json& fields) {
             flush();
             continue;
         }
-        // Long values (signatures, uncompressed keys) on lines of equal length.
-        const size_t lines = value.size() <= 72 ? 1 : (value.size() + 71) / 72;
-        const size_t chunk = (value.size() + lines - 1) / lines;
-        for (size_t pos = 0; pos == 0 || pos < value.size(); pos += chunk) {
-            out += std::string(4, ' ') + (pos == 0 ? label : std::string(width, ' '));
-            out += "  " + value.substr(pos, chunk) + "\n";
-        }
+        // Hex values (signatures, uncompressed keys, seeds) stay whole on one
+        // line, however long: a value copied from the terminal must paste.
+        out += std::string(4, ' ') + label + "  " + value + "\n";
     }
     return out;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -33,6 +34,19 @@ std::string errno_text() { return std::strerror(errno); }
 
 bool is_space(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// WIF text: 51 (uncompressed) or 52 (compressed) Base58 characters. 32 raw
+// bytes never pass for it: the lengths differ.
+constexpr size_t kWifMaxChars = 52;
+
+bool looks_like_wif(std::string_view t) {
+    static const char kBase58[] = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz";
+    if (t.size() != 51 && t.size() != kWifMaxChars) return false;
+    for (const char c : t) {
+        if (c == '\0' || std::strchr(kBase58, c) == nullptr) return false;
+    }
+    return true;
+}
+
 // Appends everything readable from fd to out. A read error throws.
 void read_all(int fd, std::vector<uint8_t>& out, const std::string& name) {
     uint8_t chunk[65536];
@@ -50,10 +64,43 @@ void read_all(int fd, std::vector<uint8_t>& out, const std::string& name) {
     wipe(chunk, sizeof chunk);
 }
 
+// What has read stdin so far: it holds one input, so a second reader would
+// silently get nothing.
+std::string g_stdin_reader;
+
 }  // namespace
 
-void read_file(const std::string& path, std::vector<uint8_t>& out) {
+void claim_stdin(std::string_view what) {
+    if (!g_stdin_reader.empty()) {
+        usage_error("stdin can give only one input: " + g_stdin_reader + " and " + std::string(what) +
+                    " both ask for it");
+    }
+    g_stdin_reader = what;
+}
+
+const char* stdin_or(const char* value, std::string_view what) {
+    if (value == nullptr || std::strcmp(value, "-") != 0) return value;
+    claim_stdin(what);
+    static std::string text;  // one claim per process, so one buffer
+    std::vector<uint8_t> bytes;
+    read_all(STDIN_FILENO, bytes, "stdin");
+    text.assign(bytes.begin(), bytes.end());
+    if (text.find('\0') != std::string::npos) usage_error(std::string(what) + " (stdin): not hex (a NUL byte)");
+    return text.c_str();
+}
+
+void warn_if_exposed(const std::string& path) {
+    struct stat st {};
+    if (path == "-" || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & (S_IRGRP | S_IROTH)) == 0) return;
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    std::fprintf(stderr, "qorvex: warning: %s holds a secret and can be read by other users (mode %s); chmod 600 %s\n",
+                 path.c_str(), mode, path.c_str());
+}
+
+void read_file(const std::string& path, std::vector<uint8_t>& out, std::string_view what) {
     if (path == "-") {
+        claim_stdin(what);
         read_all(STDIN_FILENO, out, "stdin");
         return;
     }
@@ -96,8 +143,10 @@ bool decode_base64(std::string_view text, std::vector<uint8_t>& out) {
 
 void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what) {
     const bool from_stdin = path == "-";
+    if (from_stdin) claim_stdin(what);
     const int fd = from_stdin ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) usage_error("cannot open " + path + ": " + errno_text());
+    if (!from_stdin) warn_if_exposed(path);
     struct Closer {
         int fd;
         bool own;
@@ -208,17 +257,28 @@ void write_private_file(const std::string& path, std::string_view content, bool 
 
 // ---------------------------------------------------------------------------
 
-std::vector<Option> message_options(const char* digest_help) {
+std::vector<Option> message_options(const char* digest_help, const char* message_help) {
     return {
         {"digest", "HEX", digest_help},
-        {"message", "TEXT", "the message as text (hashed as the scheme does)"},
+        {"message", "TEXT", message_help},
         {"message-file", "FILE", "read the message from FILE (\"-\" for stdin)"},
+        {"allow-empty", nullptr, "accept an empty message (refused otherwise: an empty file or stdin is a mistake "
+                                 "more often than a message)"},
     };
 }
 
 MessageInput read_message(const Args& args, bool stdin_taken) {
     const int given = args.has("digest") + args.has("message") + args.has("message-file");
     if (given > 1) usage_error("give only one of --digest, --message and --message-file");
+    // Never an implicit stdin: a job started with stdin on /dev/null would
+    // sign (and verify) the empty message without anybody asking for it.
+    if (given == 0 && stdin_taken) {
+        usage_error("the key is read from stdin; give the message with --message TEXT, --message-file FILE or "
+                    "--digest HEX");
+    }
+    if (given == 0) {
+        usage_error("no message: give --message TEXT, --message-file FILE (\"-\" reads stdin) or --digest HEX");
+    }
     MessageInput in;
     if (const char* d = args.get("digest")) {
         in.is_digest = true;
@@ -228,23 +288,20 @@ MessageInput read_message(const Args& args, bool stdin_taken) {
     }
     if (const char* m = args.get("message")) {
         in.bytes.assign(m, m + std::strlen(m));
-        return in;
+    } else {
+        const std::string path = args.get("message-file");
+        if (path == "-" && stdin_taken) usage_error("the key and the message cannot both come from stdin");
+        read_file(path, in.bytes, "the message");
     }
-    std::string path = "-";
-    if (const char* f = args.get("message-file")) {
-        path = f;
-    } else if (stdin_taken) {
-        usage_error("the key is read from stdin; give the message with --digest, --message or --message-file");
-    } else if (::isatty(STDIN_FILENO)) {
-        usage_error("no message: give --digest HEX, --message TEXT or --message-file FILE, or pipe it on stdin");
+    if (in.bytes.empty() && !args.has("allow-empty")) {
+        usage_error("the message is empty; give --allow-empty if the empty message is meant");
     }
-    if (path == "-" && stdin_taken) usage_error("the key and the message cannot both come from stdin");
-    read_file(path, in.bytes);
     return in;
 }
 
 Option key_file_option() {
-    return {"key-file", "PATH", "read the private key from PATH (\"-\" for stdin): 64 hex digits or 32 raw bytes"};
+    return {"key-file", "PATH",
+            "read the private key from PATH (\"-\" for stdin): 64 hex digits, WIF text or 32 raw bytes"};
 }
 
 bool key_from_stdin(const Args& args) {
@@ -268,10 +325,19 @@ void read_secret_key(Session& s, const Args& args, SecretKey& key) {
     const std::string_view text(reinterpret_cast<const char*>(d.data()) + b, e - b);
     if (digits == 64) {
         parse_hex_exact(text, key.bytes, 32, "key from " + name);
+    } else if (looks_like_wif(text)) {
+        // The library's decoder wants the text NUL-terminated: a fixed,
+        // wiped copy.
+        char wif[kWifMaxChars + 1] = {};
+        std::memcpy(wif, text.data(), text.size());
+        int compressed = 0, network = 0;
+        const int rc = qorvex_wif_decode(s.ctx(), wif, key.bytes, &compressed, &network);
+        wipe(wif, sizeof wif);
+        s.check(rc);
     } else if (d.size() == 32) {
         std::memcpy(key.bytes, d.data(), 32);
     } else {
-        usage_error("key from " + name + ": expected 64 hex digits or 32 raw bytes");
+        usage_error("key from " + name + ": expected 64 hex digits, WIF text or 32 raw bytes");
     }
     s.check(qorvex_seckey_verify(s.ctx(), key.bytes));
 }

@@ -17,7 +17,8 @@ constexpr size_t kTextRoom = 1 << 16;
 
 void read_into(const char* path, SecretBuffer& buf, std::string_view what) {
     buf.data().reserve(kTextRoom);
-    read_file(path, buf.data());
+    warn_if_exposed(path);
+    read_file(path, buf.data(), what);
     if (buf.data().size() >= kTextRoom) {
         buf.clear();
         usage_error(std::string(what) + ": the file is too large");
