@@ -10,6 +10,7 @@
 #include "abi/inputs.h"
 #include "arith/gen_mul.h"
 #include "bitcoin/bip352.h"
+#include "sig/pubkey_cache.h"
 #include "support/ct.h"
 #include "support/declassify.h"
 #include "support/wipe.h"
@@ -125,7 +126,11 @@ struct Receiver {
 int parse_receiver(qorvex_ctx* ctx, const uint8_t* scan_seckey32, const uint8_t* spend_pub33, const uint8_t* labels,
                    size_t n_labels, Receiver& r) {
     if (!parse_seckey(scan_seckey32, *r.b_scan)) return set_error(ctx, ErrorCode::BadKey, kBadScanPrivkey);
-    if (!parse33(spend_pub33, r.spend)) return set_error(ctx, ErrorCode::BadPubkey, kBadSpendKey);
+    // A wallet scans transaction after transaction with the same spend
+    // key: the thread's key cache saves its square root after the first.
+    const Point* spend = cached_pubkey(spend_pub33);
+    if (!spend) return set_error(ctx, ErrorCode::BadPubkey, kBadSpendKey);
+    r.spend = *spend;
     if (!parse_labels(labels, n_labels, r.labels)) return set_error(ctx, ErrorCode::BadPubkey, kBadLabel);
     return QORVEX_OK;
 }

@@ -60,6 +60,7 @@ public:
     }
 
     size_t remaining() const { return remaining_; }
+    bool taken(size_t i) const { return taken_[i] != 0; }
     void take(size_t i) {
         taken_[i] = 1;
         --remaining_;
@@ -234,9 +235,40 @@ ScanError scan(const Scalar& b_scan, const Scalar& c, const Point& q, const Poin
         ecdh::write_compressed(*s, s33.data());
     }
     Scanner scanner(labels, outputs, n_outputs);
+    // Without labels P_k is only compared with the outputs, and that needs
+    // no affine form: x(P_k) = x exactly when X = x * Z^2. This saves the
+    // constant-time inversion for every k, which for most transactions is
+    // the only k.
+    std::vector<FieldElement> xs;
+    std::vector<uint8_t> x_ok;
+    if (labels.empty()) {
+        xs.resize(n_outputs);
+        x_ok.resize(n_outputs);
+        for (size_t i = 0; i < n_outputs; ++i) x_ok[i] = FieldElement::parse_strict(outputs + 32 * i, xs[i]);
+    }
     for (uint32_t k = 0; k < kKMax && scanner.remaining() > 0; ++k) {
         WipeOnExit<Scalar> t;
         if (!shared_tweak(s33.data(), k, *t)) return ScanError::tweak_range;
+        if (labels.empty()) {
+            WipeOnExit<Point> pj([&] { return gen_mul_ct(*t); });
+            pj->add_affine_complete_ct(spend.X, spend.Y, 0, 0);
+            if (declassify_bool(pj->infinity)) break;
+            WipeOnExit<FieldElement> z2([&] { return pj->Z.sqr(); });
+            size_t found = n_outputs;
+            for (size_t i = 0; i < n_outputs && found == n_outputs; ++i) {
+                if (scanner.taken(i) || !x_ok[i]) continue;
+                // Whether this output is P_k is public: the match.
+                if (declassify_bool(pj->X.equal(xs[i].mul(*z2)))) found = i;
+            }
+            if (found == n_outputs) break;
+            scanner.take(found);
+            WipeOnExit<Match> m;
+            m->output_index = static_cast<uint32_t>(found);
+            m->label_index = kNoLabel;
+            m->tweak = *t;
+            matches.push_back(*m);
+            continue;
+        }
         Point pk;
         // P_k at infinity (t_k * G = -B_spend) equals no output.
         if (!output_point(*t, spend, pk)) break;
