@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -829,6 +830,43 @@ void make_msm(Corpus& corpus) {
     t.add("bad-point", cat({byte(1), ms[1].k, p0, ms[2].k, cat({byte(2), kP})}));
 }
 
+// --- BIP-352 silent payments ---
+
+void make_bip352(Corpus& corpus) {
+    const auto v = load_json_vectors("bip352/send_and_receive_test_vectors.json");
+    Target addr(corpus, "bip352_address");
+    Target inputs(corpus, "bip352_inputs");
+    std::set<std::string> seen;
+    for (const auto& c : v.array()) {
+        for (const auto& s : c["sending"].array()) {
+            for (const auto& r : s["given"]["recipients"].array()) {
+                if (!seen.insert(r["address"].str()).second) continue;
+                addr.add("address", cat({byte(0), text(r["address"].str())}));
+                addr.add("keys", cat({byte(1), from_hex(r["scan_pub_key"].str()), from_hex(r["spend_pub_key"].str()),
+                                      byte(static_cast<uint8_t>(seen.size() & 1))}));
+            }
+        }
+        for (const auto& vin : c["sending"][static_cast<size_t>(0)]["given"]["vin"].array()) {
+            const Bytes sig = from_hex(vin["scriptSig"].str()), wit = from_hex(vin["txinwitness"].str()),
+                        spk = from_hex(vin["prevout"]["scriptPubKey"]["hex"].str());
+            Bytes op = from_hex(vin["txid"].str());
+            std::reverse(op.begin(), op.end());
+            const auto vout = static_cast<uint32_t>(vin["vout"].integer());
+            for (int i = 0; i < 4; ++i) op.push_back(static_cast<uint8_t>(vout >> (8 * i)));
+            auto len = [](const Bytes& b) { return le16(static_cast<uint16_t>(b.size())); };
+            inputs.add("vin", cat({len(sig), len(wit), len(spk), op, sig, wit, spk}));
+        }
+    }
+    addr.add("bech32-checksum", cat({byte(0), text("sp1qqgste7k9hx0qftg6qmwlkqtwuy6cycyavzmzj85c6qdfhjdpdjtdgqjuexzk6murw56suy3e0rd2cgqvycxttddwsvgxe2usfpxumr70xc9pkqwq")}));
+    addr.add("mixed-case", cat({byte(0), text("Sp1qqgste7k9hx0qftg6qmwlkqtwuy6cycyavzmzj85c6qdfhjdpdjtdgqjuexzk6murw56suy3e0rd2cgqvycxttddwsvgxe2usfpxumr70xc9pkqwv")}));
+    addr.add("segwit-address", cat({byte(0), text("bc1p0xlxvlhemja6c4dqv22uapctqupfhlxm9h8z3k2e72q4k9hcz7vqzk5jj0")}));
+    addr.add("bad-keys", cat({byte(1), Bytes(66, 0x02), byte(0)}));
+    addr.add("bad-network", cat({byte(1), pubkey33(kOrderMinus1), pubkey33(kOrderMinus1), byte(2)}));
+    inputs.add("empty", Bytes(42, 0));
+    inputs.add("witness-count-too-large", cat({le16(0), le16(3), le16(34), Bytes(36, 0), {0xfd, 0xff, 0xff},
+                                               {0x51, 0x20}, Bytes(32, 0x79)}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -860,6 +898,7 @@ Corpus make_all() {
     make_snark_witness(c);
     make_batch_verify(c);
     make_msm(c);
+    make_bip352(c);
     return c;
 }
 

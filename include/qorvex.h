@@ -1599,6 +1599,161 @@ QORVEX_API int qorvex_psbt_sign_taproot(qorvex_ctx *ctx, const uint8_t *digest32
                                         int sighash_type, const uint8_t *aux32_or_null, uint8_t *sig_out,
                                         size_t *sig_len);
 
+/* ------------------------------------------------------------------------ */
+/* BIP-352 silent payments: sp1/tsp1 addresses, labels, the public key each  */
+/* input contributes, output keys for the sender, and the receiver's scan,   */
+/* from a transaction's inputs or from the 33-byte tweak input_hash * A that */
+/* index servers publish for light clients. Outpoints are 36 bytes: the txid */
+/* in serialized order (the reverse of the hex explorers show) then the vout */
+/* little-endian; "smallest" compares the 36 bytes lexicographically. Every  */
+/* list may be NULL when its count is 0. The scan key, input private keys    */
+/* and every tweak are handled in constant time and wiped.                   */
+
+#define QORVEX_BIP352_OUTPOINT_SIZE   36
+#define QORVEX_BIP352_RECIPIENT_SIZE  66 /* scan key (33) || spend key B_m (33), compressed */
+#define QORVEX_BIP352_LABEL_SIZE      69 /* m (4, big-endian) || L_m (65, uncompressed) */
+#define QORVEX_BIP352_MATCH_SIZE      72 /* see qorvex_bip352_scan */
+#define QORVEX_BIP352_TWEAK_SIZE      33 /* input_hash * A, compressed */
+#define QORVEX_BIP352_ADDRESS_SIZE   118 /* longest version-0 address (tsp1...) and its NUL */
+#define QORVEX_BIP352_K_MAX         2323 /* outputs per scan key in one transaction */
+#define QORVEX_BIP352_MAX_COUNT  1048576 /* most items in any list (2^20) */
+#define QORVEX_BIP352_NO_LABEL 0xFFFFFFFFu /* label index of an unlabelled match */
+
+/* The version-0 address of a scan key and a spend key (B_spend, or B_m from
+ * qorvex_bip352_label), both 33-byte compressed: Bech32m of hrp "sp"
+ * (network QORVEX_NETWORK_MAINNET) or "tsp" (QORVEX_NETWORK_TESTNET), the
+ * version 'q' and the 66 key bytes; 116 or 117 characters, beyond BIP-173's
+ * limit of 90. *address_len holds the capacity of address_out (room for the
+ * NUL; QORVEX_BIP352_ADDRESS_SIZE always suffices) and receives the length.
+ * Codes: 5 "invalid network"; 3 "invalid scan public key", "invalid spend
+ * public key"; 10 "address buffer too small" (buffer and length untouched);
+ * 9 "allocation failed". */
+QORVEX_API int qorvex_bip352_address_encode(qorvex_ctx *ctx, const uint8_t *scan_pub33,
+                                            const uint8_t *spend_pub33, int network, char *address_out,
+                                            size_t *address_len);
+
+/* Parses a silent payment address (NUL-terminated, at most 1023 characters,
+ * one case throughout) into its network and two compressed keys. Only
+ * version 0 is accepted, with exactly 66 data bytes. Codes, in this order:
+ * 5 "address longer than 1023 characters"; 5 "malformed address" (not a
+ * Bech32 string: characters, mixed case, separator, data characters);
+ * 5 "invalid address checksum" (a Bech32 checksum included); 5 "unknown
+ * silent payment address prefix" (hrp other than sp and tsp); 5
+ * "unsupported silent payment address version"; 5 "invalid silent payment
+ * address length" (not 66 bytes, or bad padding); 3 "invalid scan public
+ * key", "invalid spend public key"; 9 "allocation failed". The outputs are
+ * written only on success. */
+QORVEX_API int qorvex_bip352_address_decode(qorvex_ctx *ctx, const char *address, int *network_out,
+                                            uint8_t *scan_pub33_out, uint8_t *spend_pub33_out);
+
+/* Label m: B_m = B_spend + t_m * G with t_m = hash_BIP0352/Label(b_scan ||
+ * ser32(m)), written compressed to labelled_spend33_out (the spend key of
+ * the labelled address). When label_out is not NULL it receives the
+ * QORVEX_BIP352_LABEL_SIZE record m (big-endian) || L_m = t_m * G (65-byte
+ * uncompressed) that the scan functions take; a wallet makes the records of
+ * its labels once and keeps them. m = 0 is the change label, which BIP-352
+ * asks every wallet to scan for and never to hand out. Codes: 2 "scan
+ * privkey is zero or >= n"; 3 "invalid spend public key"; 7 "label tweak out
+ * of range" (t_m >= n), "labelled spend key is infinity". */
+QORVEX_API int qorvex_bip352_label(qorvex_ctx *ctx, const uint8_t *scan_seckey32, const uint8_t *spend_pub33,
+                                   uint32_t m, uint8_t *labelled_spend33_out, uint8_t *label_out);
+
+/* The public key BIP-352 counts for one input, from its scriptSig, its
+ * serialized witness stack (compact-size count, then each item with its
+ * compact-size length; 0 bytes for none) and the scriptPubKey of the output
+ * it spends, written compressed to pub33_out (02 || x for Taproot):
+ *   P2PKH: the last 33 bytes of the scriptSig that hash to the key hash,
+ *          whatever the scriptSig's structure (malleated scriptSigs);
+ *   P2SH-P2WPKH (scriptSig exactly 16 00 14 <20 bytes>), P2WPKH: the last
+ *          witness item;
+ *   P2TR: the output key, unless a script-path spend's control block holds
+ *          BIP-341's NUMS point H as internal key (an annex is skipped).
+ * Only compressed keys count. Codes: 5 "malformed witness stack" (checked
+ * first, for every input); 11 "input not eligible"; 11 "input spends a
+ * segwit version above 1; skip the transaction" (a transaction spending
+ * such an output must not be scanned at all). */
+QORVEX_API int qorvex_bip352_input_pubkey(qorvex_ctx *ctx, const uint8_t *script_sig, size_t script_sig_len,
+                                          const uint8_t *witness, size_t witness_len,
+                                          const uint8_t *script_pubkey, size_t script_pubkey_len,
+                                          uint8_t *pub33_out);
+
+/* The sender's output keys. input_seckeys: n_inputs private keys of the
+ * eligible inputs (32 bytes each); taproot_flags: n_inputs bytes, 1 when the
+ * input spends a Taproot output (its key is then negated if its point has
+ * odd y), else 0. outpoints: the n_outpoints outpoints of all the
+ * transaction's inputs, or only the smallest; the smallest is used.
+ * recipients: n_recipients records of QORVEX_BIP352_RECIPIENT_SIZE, the
+ * keys of each address (a recipient paid twice appears twice).
+ * outputs_out receives n_recipients x-only keys (32 bytes each), the i-th
+ * paying the i-th recipient: recipients are grouped by scan key and k counts
+ * the earlier recipients of the same group, in the order given. Codes: 5
+ * "too many inputs", "too many recipients", "too many outpoints" (above
+ * QORVEX_BIP352_MAX_COUNT); 5 "no outpoints", "no eligible inputs", "no
+ * recipients"; 5 "taproot flag is not 0 or 1"; 9 "allocation failed"; 3
+ * "invalid recipient scan public key", "invalid recipient spend public key";
+ * 2 "input privkey is zero or >= n"; 5 "more than 2323 recipients share a
+ * scan key"; 7 "input private keys sum to zero", "input hash out of range",
+ * "shared secret tweak out of range", "output key is infinity". outputs_out
+ * is written only on success and may overlap the inputs. */
+QORVEX_API int qorvex_bip352_send(qorvex_ctx *ctx, const uint8_t *input_seckeys, const uint8_t *taproot_flags,
+                                  size_t n_inputs, const uint8_t *outpoints, size_t n_outpoints,
+                                  const uint8_t *recipients, size_t n_recipients, uint8_t *outputs_out);
+
+/* The per-transaction tweak input_hash * A (compressed) of the eligible
+ * inputs' public keys (n_input_pubkeys compressed keys, from
+ * qorvex_bip352_input_pubkey) and the transaction's outpoints, with
+ * input_hash = hash_BIP0352/Inputs(smallest outpoint || A): what an index
+ * server publishes for qorvex_bip352_scan_tweak. Codes: 5 "too many inputs",
+ * "too many outpoints", "no outpoints", "no eligible inputs"; 3 "invalid
+ * input public key"; 7 "input public keys sum to infinity" (the
+ * transaction is skipped), "input hash out of range"; 9 "allocation
+ * failed". */
+QORVEX_API int qorvex_bip352_tweak(qorvex_ctx *ctx, const uint8_t *input_pubkeys, size_t n_input_pubkeys,
+                                   const uint8_t *outpoints, size_t n_outpoints, uint8_t *tweak33_out);
+
+/* Scans a transaction for outputs paying (scan key, spend key), following
+ * BIP-352's loop: for k = 0, 1, ... (at most QORVEX_BIP352_K_MAX) the first
+ * remaining output equal to P_k = B_spend + t_k * G, or to P_k plus a label
+ * point (tried after the output itself, in the order of the labels), is a
+ * match and k moves on; the scan stops at the first k without one.
+ * labels: n_labels records from qorvex_bip352_label (include m = 0 to find
+ * change). input_pubkeys: the eligible inputs' keys as for
+ * qorvex_bip352_tweak; keys summing to infinity, or none, give no match.
+ * outputs: the n_outputs x-only keys of the transaction's Taproot outputs,
+ * in transaction order. *n_matches holds the capacity of matches_out in
+ * records (min(n_outputs, QORVEX_BIP352_K_MAX) always suffices; matches_out
+ * may be NULL when it is 0) and receives the number of matches. Each record
+ * (QORVEX_BIP352_MATCH_SIZE bytes):
+ *    0 output index (uint32 little-endian), into outputs
+ *    4 label index (uint32 little-endian), into labels, or
+ *      QORVEX_BIP352_NO_LABEL
+ *    8 tweak (32 bytes): t_k, plus the label's t_m; the output's private
+ *      key is spend private key + tweak mod n (secret: wipe it)
+ *   40 the output's x-only key
+ * Codes: 5 "too many labels", "too many inputs", "too many outputs", "too
+ * many outpoints", "no outpoints"; 9 "allocation failed"; 2 "scan privkey is
+ * zero or >= n"; 3 "invalid spend public key", "invalid label record" (L_m
+ * not on the curve), "invalid input public key"; 7 "input hash out of
+ * range", "shared secret tweak out of range"; 5 "label record does not
+ * belong to the scan key" (a matched label's L_m is not t_m * G); 10 "match
+ * buffer too small" (buffer and count untouched). The records are written
+ * only on success and may overlap the inputs. */
+QORVEX_API int qorvex_bip352_scan(qorvex_ctx *ctx, const uint8_t *scan_seckey32, const uint8_t *spend_pub33,
+                                  const uint8_t *labels, size_t n_labels, const uint8_t *input_pubkeys,
+                                  size_t n_input_pubkeys, const uint8_t *outpoints, size_t n_outpoints,
+                                  const uint8_t *outputs, size_t n_outputs, uint8_t *matches_out,
+                                  size_t *n_matches);
+
+/* The light-client scan: as qorvex_bip352_scan, from the transaction's
+ * tweak33 (input_hash * A, from qorvex_bip352_tweak or an index server)
+ * instead of its inputs. Codes as qorvex_bip352_scan without those of the
+ * inputs and outpoints, and 3 "invalid tweak point" after the receiver's
+ * own arguments. */
+QORVEX_API int qorvex_bip352_scan_tweak(qorvex_ctx *ctx, const uint8_t *scan_seckey32,
+                                        const uint8_t *spend_pub33, const uint8_t *labels, size_t n_labels,
+                                        const uint8_t *tweak33, const uint8_t *outputs, size_t n_outputs,
+                                        uint8_t *matches_out, size_t *n_matches);
+
 #ifdef __cplusplus
 }
 #endif

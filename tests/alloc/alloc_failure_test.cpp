@@ -464,6 +464,40 @@ std::vector<AllocCase> table_cases() {
              if (rc == QORVEX_OK && cnt != 0) std::memcpy(out, &idx, sizeof idx);
              return rc;
          }},
+        // BIP-352: the sender's and the receiver's lists, the tweak's
+        // variable-base multiplication, the address decoder's strings.
+        {"qorvex_bip352_send", 32,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             uint8_t rec[QORVEX_BIP352_RECIPIENT_SIZE], outpoint[QORVEX_BIP352_OUTPOINT_SIZE] = {7};
+             std::memcpy(rec, in.pub33.data(), 33);
+             std::memcpy(rec + 33, in.pub33.data(), 33);
+             const uint8_t flag = 1;
+             return qorvex_bip352_send(c, in.key.data(), &flag, 1, outpoint, 1, rec, 1, out);
+         }},
+        {"qorvex_bip352_tweak", QORVEX_BIP352_TWEAK_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             const uint8_t outpoint[QORVEX_BIP352_OUTPOINT_SIZE] = {7};
+             return qorvex_bip352_tweak(c, in.pub33.data(), 1, outpoint, 1, out);
+         }},
+        {"qorvex_bip352_scan", QORVEX_BIP352_MATCH_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             const uint8_t outpoint[QORVEX_BIP352_OUTPOINT_SIZE] = {7};
+             size_t n = 1;
+             uint8_t rec[QORVEX_BIP352_MATCH_SIZE] = {0};
+             const int rc = qorvex_bip352_scan(c, in.key.data(), in.pub33.data(), nullptr, 0, in.pub33.data(), 1,
+                                               outpoint, 1, in.xonly.data(), 1, rec, &n);
+             if (rc == QORVEX_OK) std::memcpy(out, rec, sizeof rec);
+             return rc;
+         }},
+        {"qorvex_bip352_address_decode", 66,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             char text[QORVEX_BIP352_ADDRESS_SIZE];
+             size_t len = sizeof text;
+             const int rc = qorvex_bip352_address_encode(c, in.pub33.data(), in.pub33.data(), 0, text, &len);
+             if (rc != QORVEX_OK) return rc;
+             int network = 0;
+             return qorvex_bip352_address_decode(c, text, &network, out, out + 33);
+         }},
     };
 }
 

@@ -206,6 +206,7 @@ const Option kFormatOption = {"format", "NAME",
                               "legacy (signmessage, the default) or bip322-simple (BIP-322 simple signature)"};
 const Option kMessageOption = {"message", "TEXT", "the message as text"};
 const Option kMessageFileOption = {"message-file", "FILE", "read the message from FILE (\"-\" for stdin)"};
+const Option kAllowEmptyOption = {"allow-empty", nullptr, "accept an empty message (refused otherwise)"};
 
 const Command sign_command = {
     "sign",
@@ -225,12 +226,12 @@ const Command sign_command = {
     "verified before it is printed.",
     {key_file_option(), kFormatOption,
      {"address", "ADDR", "the key's address to sign for (default: P2PKH, or P2WPKH for bip322-simple)"},
-     kMessageOption, kMessageFileOption,
+     kMessageOption, kMessageFileOption, kAllowEmptyOption,
      {"aux", "HEX", "bip322-simple, P2TR: 32 bytes of auxiliary randomness (default: random)"},
      {"prefix", nullptr, "bip322-simple: write the \"smp\" prefix of BIP-322 1.0.0"}},
     "  $ qorvex message sign --key-file alice.key --message 'I own this address'\n"
     "  $ qorvex message sign --key-file alice.key --format bip322-simple \\\n"
-    "      --address bc1q... --message 'I own this address'\n",
+    "      --address bc1qfd2e8e8w4a2yyf0nq7ecxcm3w9j7zqxzjw8xk5 --message 'I own this address'\n",
     run_sign,
 };
 
@@ -249,7 +250,7 @@ const Command verify_command = {
      {"address", "ADDR", "the address the message is signed for"},
      {"pubkey", "HEX", "legacy: the public key instead (33 or 65 bytes)"},
      {"signature", "TEXT", "the signature, Base64"},
-     kMessageOption, kMessageFileOption},
+     kMessageOption, kMessageFileOption, kAllowEmptyOption},
     "  $ qorvex message verify --address 1BvBMSEYstWetqTFn5Au4m4GFg7xJaNVN2 \\\n"
     "      --signature 'IJ...=' --message 'I own this address'\n"
     "  valid\n",
