@@ -761,6 +761,34 @@ void make_msm(Corpus& corpus) {
     t.add("bad-point", cat({byte(1), ms[1].k, p0, ms[2].k, cat({byte(2), kP})}));
 }
 
+// Silent-payment scans: mode, scan key, spend key, the counts and the
+// capacity, then the transaction (see fuzz/silent_payment.cpp).
+Bytes sp_input(uint8_t mode, const Bytes& scan, const Bytes& spend, uint8_t n_in, uint8_t n_out, uint8_t capacity,
+               const Bytes& rest) {
+    return cat({byte(mode), scan, spend, byte(n_in), byte(n_out), byte(capacity), rest});
+}
+
+void make_silent_payment(Corpus& corpus) {
+    Target t(corpus, "silent_payment");
+    const auto ms = multiples(6);
+    const Bytes& scan = ms[0].k;
+    const Bytes& spend = ms[1].k;
+    // Made from private keys: outputs 0 and 2 pay the pair, 1 does not.
+    const Bytes made = cat({ms[2].k, ms[3].k, byte(1), byte(0), Bytes(32, 0x42), byte(1)});
+    t.add("paying", sp_input(1, scan, spend, 2, 3, 9, made));
+    t.add("paying-capacity-1", sp_input(1, scan, spend, 2, 3, 1, made));
+    t.add("paying-tampered", sp_input(1, scan, spend, 2, 3, 9, cat({made, byte(40), byte(1)})));
+    Bytes neg = ms[2].k;
+    qorvex_seckey_negate(ctx(), neg.data());
+    t.add("keys-cancel", sp_input(1, scan, spend, 2, 1, 9, cat({ms[2].k, neg, byte(1), Bytes(32, 0x42)})));
+    // Given as public keys.
+    const Bytes raw = cat({compress(ms[4].pub65), compress(ms[5].pub65), Bytes(32, 0x42), Bytes(32, 0xFF)});
+    t.add("public", sp_input(0, scan, spend, 2, 2, 9, raw));
+    t.add("bad-input-key", sp_input(0, scan, spend, 1, 1, 9, cat({byte(4), Bytes(64, 0x11)})));
+    t.add("scan-key-n", sp_input(0, kOrder, spend, 2, 2, 9, raw));
+    t.add("no-outputs", sp_input(0, scan, spend, 2, 0, 9, raw));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -790,6 +818,7 @@ Corpus make_all() {
     make_snark_witness(c);
     make_batch_verify(c);
     make_msm(c);
+    make_silent_payment(c);
     return c;
 }
 
