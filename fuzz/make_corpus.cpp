@@ -789,6 +789,28 @@ void make_silent_payment(Corpus& corpus) {
     t.add("no-outputs", sp_input(0, scan, spend, 2, 0, 9, raw));
 }
 
+// Self-test vector files: a mode byte (bit 7: through the export), then the
+// file (see fuzz/selftest_vectors.cpp), from the multiples of G.
+void make_selftest_vectors(Corpus& corpus) {
+    Target t(corpus, "selftest_vectors");
+    const auto ms = multiples(4);
+    auto hex = [](const Bytes& b) { return qorvex::test::to_hex(b); };
+    auto x = [&](size_t i) { return hex(Bytes(ms[i].pub65.begin() + 1, ms[i].pub65.begin() + 33)); };
+    auto y = [&](size_t i) { return hex(Bytes(ms[i].pub65.begin() + 33, ms[i].pub65.end())); };
+    std::string good = "# multiples of G\n\n";
+    for (size_t i = 0; i < ms.size(); ++i) good += "SCALARMUL;" + hex(ms[i].k) + ";" + x(i) + ";" + y(i) + ";m\n";
+    good += "ADD;" + x(0) + ";" + y(0) + ";" + x(1) + ";" + y(1) + ";" + x(2) + ";" + y(2) + ";G+2G\n";
+    good += "SUB;" + x(2) + ";" + y(2) + ";" + x(1) + ";" + y(1) + ";" + x(0) + ";" + y(0) + ";3G-2G\n";
+    const std::string wrong = "SCALARMUL;" + hex(ms[1].k) + ";" + x(1) + ";" + y(0) + ";wrong y\n";
+    t.add("records", cat({byte(0), text(good)}));
+    t.add("records-export", cat({byte(0x80), text(good)}));
+    t.add("wrong-coordinate", cat({byte(0), text(good + wrong)}));
+    t.add("wrong-coordinate-export", cat({byte(0x80), text(wrong)}));
+    t.add("comments-only", cat({byte(0x80), text("# one\n\n# two\r\n")}));
+    t.add("short-records", cat({byte(0), text("SCALARMUL;1;2;3\nADD;;;;;;;\nSUB\n")}));
+    t.add("long-line", cat({byte(0), text(std::string(5000, ';') + "\n")}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -819,6 +841,7 @@ Corpus make_all() {
     make_batch_verify(c);
     make_msm(c);
     make_silent_payment(c);
+    make_selftest_vectors(c);
     return c;
 }
 

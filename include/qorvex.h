@@ -223,6 +223,30 @@ QORVEX_API int qorvex_set_cache_dir(const char *path);
 QORVEX_API int qorvex_cache_location(char *path_out, size_t *path_len);
 
 /* ------------------------------------------------------------------------ */
+/* Self-test. The first qorvex_ctx_create of a process runs it quietly in   */
+/* ci mode and aborts the process if it fails; this runs it on demand.      */
+
+#define QORVEX_SELFTEST_SMOKE  0 /* 25 tests: known answers and the group law */
+#define QORVEX_SELFTEST_CI     1 /* 40: also the generic routes, batches, random laws, the vector file */
+#define QORVEX_SELFTEST_STRESS 2 /* 44: also the same laws over thousands of random values */
+
+/* Runs the self-test at the given depth with the given seed (0 selects the
+ * default, 0x53454350324b3147) and, when verbose is non-zero, prints its
+ * report to the standard output. Like the first context, it first installs
+ * the generator-table configuration from the environment
+ * (SECP256K1_WINDOW_BITS, SECP256K1_ENABLE_GLV, SECP256K1_USE_JSF and the
+ * cache variables) and loads or builds the tables; in ci and stress modes
+ * it also checks the records of the file named by SECP256K1_SELFTEST_VECTORS
+ * (lines "SCALARMUL;k;x;y;label", "ADD;px;py;qx;qy;x;y;label" or "SUB;...",
+ * hex numbers of 64 digits; '#' starts a comment line). The number of tests
+ * run and passed go to *tests_run and *tests_passed when they are not NULL.
+ * No context. Codes: 0 every test passed; 8 some failed (the counts say how
+ * many); 5 an unknown mode (nothing run or written); 9 the tables could not
+ * be built (nothing tested, counts not written). */
+QORVEX_API int qorvex_selftest_run(int mode, int verbose, uint64_t seed, uint32_t *tests_run,
+                                   uint32_t *tests_passed);
+
+/* ------------------------------------------------------------------------ */
 /* ECDSA. Messages are 32-byte hashes; public keys 33-byte compressed.       */
 /* Compact signatures are r || s big-endian; opaque ones r || s with each    */
 /* half little-endian. Signing uses RFC 6979 nonces and always gives low-S.  */
