@@ -481,6 +481,74 @@ void make_segwit(Corpus& corpus) {
     t.add("xonly-zero", cat({byte(2), kZero32, byte(0)}));
 }
 
+// --- Signed messages ---
+
+// A WIF private key's 32 bytes.
+Bytes wif_key(const std::string& wif) {
+    Bytes key(32);
+    int compressed = 0, network = 0;
+    if (qorvex_wif_decode(ctx(), wif.c_str(), key.data(), &compressed, &network) != QORVEX_OK) std::abort();
+    return key;
+}
+
+// A length byte and the bytes, cut to 255.
+Bytes sized(const Bytes& b) {
+    const Bytes cut(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(b.size(), 255)));
+    return cat({byte(static_cast<uint8_t>(cut.size())), cut});
+}
+
+void make_bip322_simple(Corpus& corpus) {
+    Target t(corpus, "bip322_simple");
+    for (const char* file : {"bip322/basic-test-vectors.json", "bip322/generated-test-vectors.json"}) {
+        const auto v = load_json_vectors(file);
+        for (const auto& c : v["simple"].array()) {
+            const Bytes msg = text(c["message"].str());
+            for (const auto& sig : c["bip322_signatures"].array())
+                t.add("simple", cat({byte(0), sized(text(c["address"].str())), sized(msg), text(sig.str())}));
+            if (c["private_keys"].size() != 1) continue;
+            const Bytes key = wif_key(c["private_keys"][0].str());
+            const uint8_t type = c["type"].str() == "p2tr" ? 0 : 1;
+            t.add("signed", cat({byte(1), key, byte(type), byte(0), kZero32, sized(msg)}));
+            t.add("signed-flip", cat({byte(1), key, byte(type), byte(1), kOnes32, sized(msg), byte(9), byte(1)}));
+        }
+        for (const auto& c : v["error"].array())
+            t.add("error", cat({byte(0), sized(text(c["address"].str())), sized(text(c["message"].str())),
+                                text(c["signature"].str())}));
+    }
+}
+
+void make_messages(Corpus& corpus) {
+    Target t(corpus, "messages");
+    const std::string texts[] = {"", "Hello World", std::string(200, 'm')};
+    size_t i = 0;
+    for (const auto& c : rfc6979_cases()) {
+        const Bytes msg = text(texts[i++ % 3]);
+        t.add("legacy-signed", cat({byte(1), c.key, sized(msg)}));
+        t.add("legacy-signed-flip", cat({byte(1), c.key, sized(msg), byte(0), byte(3)}));
+        char sig[QORVEX_BTC_MESSAGE_SIG_TEXT_SIZE];
+        size_t len = sizeof sig;
+        static const uint8_t kAny = 0;
+        if (qorvex_btc_message_sign(ctx(), msg.empty() ? &kAny : msg.data(), msg.size(), c.key.data(), sig, &len) !=
+            QORVEX_OK)
+            std::abort();
+        t.add("legacy", cat({byte(0), pubkey33(c.key), sized(msg), text(std::string(sig, len))}));
+        for (const int type : {1, 2}) {
+            t.add("bip322-signed", cat({byte(3), c.key, byte(static_cast<uint8_t>(type)), msg}));
+            Bytes s(65);
+            size_t n = s.size();
+            if (qorvex_bip322_sign(ctx(), c.key.data(), type, msg.empty() ? nullptr : msg.data(), msg.size(), s.data(),
+                                   &n) != QORVEX_OK)
+                std::abort();
+            s.resize(n);
+            Bytes pub = pubkey33(c.key);
+            if (type == 2) pub.erase(pub.begin());
+            t.add("bip322", cat({byte(2), byte(static_cast<uint8_t>(type)), byte(static_cast<uint8_t>(pub.size())), pub,
+                                 byte(static_cast<uint8_t>(n)), s, msg}));
+        }
+    }
+    t.add("legacy-key-n", cat({byte(1), kOrder, byte(0)}));
+}
+
 // --- MuSig2 and FROST ---
 
 void make_musig2(Corpus& corpus) {
@@ -830,6 +898,8 @@ Corpus make_all() {
     make_bip32_text(c);
     make_mnemonic(c);
     make_segwit(c);
+    make_bip322_simple(c);
+    make_messages(c);
     make_musig2(c);
     make_frost(c);
     make_ecies_decrypt(c);

@@ -1513,6 +1513,163 @@ QORVEX_API int qorvex_zk_schnorr_snark_witness(qorvex_ctx *ctx, const uint8_t *m
                                                const uint8_t *pubkey_x32, const uint8_t *sig64,
                                                uint8_t *witness_out);
 
+/* ------------------------------------------------------------------------ */
+/* Signed messages (Bitcoin's signmessage form and BIP-322) and PSBT        */
+/* signing                                                                  */
+
+#define QORVEX_BTC_MESSAGE_SIG_SIZE         65  /* header || r || s */
+#define QORVEX_BTC_MESSAGE_SIG_TEXT_SIZE    89  /* its Base64: 88 characters and the NUL */
+#define QORVEX_BIP322_P2WPKH                 1  /* address types of the BIP-322 functions */
+#define QORVEX_BIP322_P2TR                   2
+#define QORVEX_BIP322_SCHNORR_SIG_SIZE      64  /* qorvex_bip322_sign, address type 2 */
+#define QORVEX_BIP322_ECDSA_SIG_SIZE        65  /* qorvex_bip322_sign, other types: r || s || 0x01 */
+#define QORVEX_BIP322_SIMPLE_SIG_MAX_SIZE  145  /* longest simple signature made: 144 characters and the NUL */
+#define QORVEX_PSBT_ECDSA_SIG_MAX_SIZE      73  /* DER (at most 72) and the sighash byte */
+#define QORVEX_PSBT_TAPROOT_SIG_MAX_SIZE    65  /* BIP-340 signature and a non-zero sighash byte */
+
+/* The signed-message hash: double SHA-256 of 0x18 "Bitcoin Signed
+ * Message:\n" || compact size of msg_len || msg. No context. Codes: 1 NULL
+ * argument (msg is required even when msg_len is 0). */
+QORVEX_API int qorvex_btc_message_hash(const uint8_t *msg, size_t msg_len, uint8_t *out32);
+
+/* Signs a message in the signmessage form: a recoverable low-S ECDSA
+ * signature (RFC 6979) of qorvex_btc_message_hash, written as the Base64
+ * (RFC 4648, '=' padding) of header || r || s, header = 31 + recovery id
+ * (a compressed key). *sig_b64_len holds the capacity; the text takes 88
+ * characters and its NUL (QORVEX_BTC_MESSAGE_SIG_TEXT_SIZE) and *sig_b64_len
+ * receives 88. Once the inputs are read, a non-zero capacity gets the empty
+ * text first (the output may overlap them). Every failure below sets
+ * *sig_b64_len to 0. msg is required even when msg_len is 0.
+ * Codes: 2 "privkey is zero or >= n"; 9 "bitcoin message signer returned
+ * invalid signature"; 10 "base64 buffer too small" (capacity below 89). */
+QORVEX_API int qorvex_btc_message_sign(qorvex_ctx *ctx, const uint8_t *msg, size_t msg_len,
+                                       const uint8_t *seckey32, char *sig_b64_out, size_t *sig_b64_len);
+
+/* 0 when sig_b64 is a valid signmessage signature of msg by the 33-byte
+ * compressed key pub33. The text must be exactly 88 characters of strict
+ * Base64 (alphabet characters only, '=' only as the last character, unused
+ * bits zero) decoding to 65 bytes with a header of 27 to 34 and r, s in
+ * [1, n-1]; the ECDSA check does not require low S. The recovery id and
+ * compression flag of the header are not used: the signature is checked
+ * against pub33. At most 89 characters of sig_b64 are read.
+ * Codes: 3 "invalid pubkey"; 4 "invalid base64 signature"; 6 "BTC message
+ * verify failed"; 9 internal error. */
+QORVEX_API int qorvex_btc_message_verify(qorvex_ctx *ctx, const uint8_t *msg, size_t msg_len,
+                                         const uint8_t *pub33, const char *sig_b64);
+
+/* A simplified BIP-322 signature: a signature of the tagged hash
+ * TaggedHash("BIP0322-signed-message", msg), without the virtual
+ * transactions (for signatures other wallets check, see
+ * qorvex_bip322_simple_sign). addr_type 2 (QORVEX_BIP322_P2TR): BIP-340 by
+ * the key as given with 32 zero bytes of auxiliary randomness, so the same
+ * 64 bytes on every call. Any other addr_type: low-S ECDSA (RFC 6979),
+ * r || s || 0x01, 65 bytes. *sig_len holds the capacity and receives 64 or
+ * 65. msg may be NULL when msg_len is 0. Codes: 2 "privkey is zero or >= n";
+ * 10 "P2TR sig buffer too small (need 64)"; 10 "ECDSA sig buffer too small
+ * (need 65)"; 9 "signing produced degenerate output". */
+QORVEX_API int qorvex_bip322_sign(qorvex_ctx *ctx, const uint8_t *seckey32, int addr_type, const uint8_t *msg,
+                                  size_t msg_len, uint8_t *sig_out, size_t *sig_len);
+
+/* 0 when sig is a simplified BIP-322 signature of msg (see
+ * qorvex_bip322_sign). addr_type 2: pubkey is a 32-byte x-only key and the
+ * first 64 signature bytes are checked by qorvex_schnorr_verify, whose
+ * codes and messages are returned. Other types: pubkey is a 33-byte
+ * compressed key; the first 64 bytes are r || s (bytes after them, such as
+ * the 0x01, are not read), s must be low (BIP-62). msg may be NULL when
+ * msg_len is 0. Codes: 3 "P2TR requires 32-byte x-only pubkey"; 4 "P2TR sig
+ * must be at least 64 bytes"; 3 "requires 33-byte compressed pubkey"; 4 "sig
+ * must be at least 64 bytes"; 3 "invalid pubkey"; 5 "BIP-322 ECDSA sig parse
+ * failed" (r or s zero or >= n); 6 "BIP-322 ECDSA high-S (non-BIP-62)"; 6
+ * "BIP-322 ECDSA verify failed"; 9 internal error. */
+QORVEX_API int qorvex_bip322_verify(qorvex_ctx *ctx, const uint8_t *pubkey, size_t pubkey_len, int addr_type,
+                                    const uint8_t *msg, size_t msg_len, const uint8_t *sig, size_t sig_len);
+
+/* A BIP-322 "simple" signature, the form wallets exchange: the Base64 of
+ * the serialized witness stack that spends to_spend (paying 0 to the
+ * signer's address, its input pushing the tagged message hash) in to_sign.
+ * addr_type 1 (QORVEX_BIP322_P2WPKH): the key's P2WPKH address; BIP-143
+ * digest, low-S ECDSA by RFC 6979, DER || 0x01 (SIGHASH_ALL); witness
+ * [signature, compressed key]; aux32_or_null is not used. addr_type 2
+ * (QORVEX_BIP322_P2TR): the key's BIP-86 P2TR address (the key tweaked
+ * with no script tree); BIP-341 key-path digest with SIGHASH_DEFAULT and a
+ * BIP-340 signature with aux32_or_null as auxiliary randomness (NULL: 32
+ * zero bytes); witness [signature]. The text has no "smp" prefix: BIP-322
+ * signers since version 1.0.0 prepend it, verifiers before it do not read
+ * it (qorvex_bip322_simple_verify takes either). *out_len holds the capacity
+ * (QORVEX_BIP322_SIMPLE_SIG_MAX_SIZE suffices) and receives the length, as
+ * for the address encoders. msg may be NULL when msg_len is 0. Constant
+ * time in the key; every copy of it is wiped.
+ * Codes: 2 "privkey is zero or >= n"; 5 "unsupported address type for
+ * BIP-322 simple signatures"; 7 "taproot tweak resulted in zero"; 9
+ * "signing produced degenerate output"; 10 "BIP-322 signature buffer too
+ * small". */
+QORVEX_API int qorvex_bip322_simple_sign(qorvex_ctx *ctx, const uint8_t *seckey32, int addr_type,
+                                         const uint8_t *msg, size_t msg_len, const uint8_t *aux32_or_null,
+                                         char *out, size_t *out_len);
+
+/* 0 when signature_b64 is a BIP-322 simple signature of msg for address: a
+ * P2WPKH address (bc1q... or tb1q..., a 20-byte version 0 program) or a
+ * P2TR address (bc1p... or tb1p...), checked against to_sign as BIP-322's
+ * required rules read for them: P2WPKH needs [DER signature || 0x01, the
+ * 33-byte compressed key of the program], strict DER, low S; P2TR needs a
+ * key-path spend, [64-byte signature] or [signature || 0x01], optionally
+ * with an annex. The signature may carry BIP-322's "smp" prefix or none.
+ * msg may be NULL when msg_len is 0.
+ * Codes (the address is read first, then the text, then the witness):
+ * 5 "invalid address"; 5 "BIP-322 simple signatures need a P2WPKH or P2TR
+ * address"; 5 "full and proof-of-funds BIP-322 signatures are not
+ * supported" ("ful" or "pof" prefix); 5 "BIP-322 signature too long" (over
+ * 5464 characters after the prefix); 5 "BIP-322 signature is not valid
+ * base64" (strict, as for qorvex_btc_message_verify); 5 "BIP-322 signature
+ * is not a witness stack" (anything before, between or after the serialized
+ * items); 5 "BIP-322 script-path signatures are not supported" (a P2TR
+ * witness of two or more items besides an annex); 6 "BIP-322 witness does
+ * not fit the address" (the item count, a key that is not the program's, a
+ * P2TR signature of another size); 6 "BIP-322 signature must use
+ * SIGHASH_ALL" (SIGHASH_DEFAULT too for P2TR); 6 "BIP-322 signature encoding
+ * invalid" (not strict DER, high S, an explicit 0x00 hash type, r or s out
+ * of range); 6 "BIP-322 signature verify failed"; 9 internal error. */
+QORVEX_API int qorvex_bip322_simple_verify(qorvex_ctx *ctx, const char *address, const uint8_t *msg,
+                                           size_t msg_len, const char *signature_b64);
+
+/* The private key at path (the syntax of qorvex_bip32_derive_path) below
+ * a record: qorvex_bip32_derive_path, then qorvex_bip32_privkey, whose codes
+ * and messages are returned unchanged (so a public record with a
+ * non-hardened path gives 2 "key is public, not private"). The derived
+ * record is wiped; seckey32_out is written only on success. */
+QORVEX_API int qorvex_psbt_derive_key(qorvex_ctx *ctx, const qorvex_bip32_key *key, const char *path,
+                                      uint8_t *seckey32_out);
+
+/* The partial signature of a legacy input over its digest: DER(r, s) of a
+ * low-S RFC 6979 ECDSA signature, then the low byte of sighash_type.
+ * *sig_len holds the capacity and receives the length (at most 73).
+ * Codes: 2 "privkey is zero or >= n"; 10 "legacy sig buffer too small (need
+ * 73)" (any capacity below 73, whatever the signature's length); 9
+ * "signing produced degenerate output". */
+QORVEX_API int qorvex_psbt_sign_legacy(qorvex_ctx *ctx, const uint8_t *digest32, const uint8_t *seckey32,
+                                       int sighash_type, uint8_t *sig_out, size_t *sig_len);
+
+/* The partial signature of a segwit v0 input over its BIP-143 digest: the
+ * same form as a legacy one, DER(r, s) || the low byte of sighash_type
+ * (BIP-143 changes the digest, not the signature encoding), at most 73
+ * bytes. Codes: 10 "segwit sig buffer too small (need 73)" (tested before
+ * the key); 2 "privkey is zero or >= n"; 9 "signing produced degenerate
+ * output". */
+QORVEX_API int qorvex_psbt_sign_segwit(qorvex_ctx *ctx, const uint8_t *digest32, const uint8_t *seckey32,
+                                       int sighash_type, uint8_t *sig_out, size_t *sig_len);
+
+/* The signature of a Taproot input over its BIP-341/342 digest: BIP-340 by
+ * seckey32 as given (tweak it first for a key-path spend, see
+ * qorvex_taproot_tweak_seckey) with aux32_or_null as auxiliary randomness
+ * (NULL: 32 zero bytes), then the low byte of sighash_type unless it is 0
+ * (SIGHASH_DEFAULT): 64 or 65 bytes. The hash type is not checked.
+ * Codes: 10 "taproot sig buffer too small" (capacity below 64, or below 65
+ * with a non-zero byte; tested before the key); 2 "privkey is zero or >= n";
+ * 9 "signing produced degenerate output". */
+QORVEX_API int qorvex_psbt_sign_taproot(qorvex_ctx *ctx, const uint8_t *digest32, const uint8_t *seckey32,
+                                        int sighash_type, const uint8_t *aux32_or_null, uint8_t *sig_out,
+                                        size_t *sig_len);
+
 #ifdef __cplusplus
 }
 #endif

@@ -105,19 +105,37 @@ bool serialized_wtxid(std::span<const uint8_t> bytes, uint8_t out32[32]) {
     return true;
 }
 
-std::optional<size_t> parse_witness_stack(std::span<const uint8_t> bytes,
-                                          std::span<std::span<const uint8_t>> items_out) {
+namespace {
+
+// One pass over a serialized stack, handing each item to keep(k, item);
+// the count that the bytes announce and hold exactly, or nullopt.
+template <class Keep>
+std::optional<uint64_t> walk_witness_stack(std::span<const uint8_t> bytes, uint64_t max_items, Keep keep) {
     Reader r(bytes, 0);
     const auto count = r.compact();
-    if (!count || *count > items_out.size()) return std::nullopt;
+    if (!count || *count > max_items) return std::nullopt;
     for (uint64_t k = 0; k < *count; ++k) {
         const auto len = r.compact();
         const size_t start = r.pos();
         if (!len || !r.skip(*len)) return std::nullopt;
-        items_out[k] = bytes.subspan(start, r.pos() - start);
+        keep(k, bytes.subspan(start, r.pos() - start));
     }
     if (r.left() != 0) return std::nullopt;
+    return count;
+}
+
+}  // namespace
+
+std::optional<size_t> parse_witness_stack(std::span<const uint8_t> bytes,
+                                          std::span<std::span<const uint8_t>> items_out) {
+    const auto count = walk_witness_stack(bytes, items_out.size(),
+                                          [&](uint64_t k, std::span<const uint8_t> item) { items_out[k] = item; });
+    if (!count) return std::nullopt;
     return static_cast<size_t>(*count);
+}
+
+std::optional<uint64_t> witness_stack_size(std::span<const uint8_t> bytes) {
+    return walk_witness_stack(bytes, UINT64_MAX, [](uint64_t, std::span<const uint8_t>) {});
 }
 
 }  // namespace qorvex::tx

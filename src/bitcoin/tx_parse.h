@@ -42,4 +42,8 @@ bool serialized_wtxid(std::span<const uint8_t> bytes, uint8_t out32[32]);
 std::optional<size_t> parse_witness_stack(std::span<const uint8_t> bytes,
                                           std::span<std::span<const uint8_t>> items_out);
 
+// The item count of bytes that are exactly one serialized witness stack of
+// any size, or nullopt.
+std::optional<uint64_t> witness_stack_size(std::span<const uint8_t> bytes);
+
 }  // namespace qorvex::tx

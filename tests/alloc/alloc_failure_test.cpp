@@ -54,6 +54,8 @@ struct Inputs {
     int recid = 0;
     qorvex_bip32_key xprv{}, xpub{};
     std::string mnemonic;
+    std::string message_sig, p2wpkh, p2tr, simple_p2wpkh, simple_p2tr;
+    Bytes bip322_ecdsa = Bytes(65), bip322_schnorr = Bytes(64);
     // ECDH, ECIES, commitments, proofs, adaptor signatures.
     Bytes g33 = Bytes(33), t33 = Bytes(33), commitment = Bytes(33), knowledge = Bytes(64);
     Bytes schnorr_pre = Bytes(97), ecdsa_pre = Bytes(162), schnorr_adapted = Bytes(64), ecdsa_adapted = Bytes(64);
@@ -79,6 +81,30 @@ struct Inputs {
         size_t len = sizeof m;
         qorvex_bip39_generate(ctx, 16, key.data(), m, &len);
         mnemonic.assign(m, len);
+        // Signed messages and the P2WPKH and P2TR addresses of the key.
+        char text[QORVEX_BIP322_SIMPLE_SIG_MAX_SIZE];
+        len = sizeof text;
+        qorvex_btc_message_sign(ctx, msg.data(), 32, key.data(), text, &len);
+        message_sig.assign(text, len);
+        size_t n = bip322_ecdsa.size();
+        qorvex_bip322_sign(ctx, key.data(), QORVEX_BIP322_P2WPKH, msg.data(), 32, bip322_ecdsa.data(), &n);
+        n = bip322_schnorr.size();
+        qorvex_bip322_sign(ctx, key.data(), QORVEX_BIP322_P2TR, msg.data(), 32, bip322_schnorr.data(), &n);
+        len = sizeof text;
+        qorvex_addr_p2wpkh(ctx, pub33.data(), 0, text, &len);
+        p2wpkh.assign(text, len);
+        uint8_t q[32];
+        int parity = 0;
+        qorvex_taproot_output_key(ctx, xonly.data(), nullptr, q, &parity);
+        len = sizeof text;
+        qorvex_addr_p2tr(ctx, q, 0, text, &len);
+        p2tr.assign(text, len);
+        len = sizeof text;
+        qorvex_bip322_simple_sign(ctx, key.data(), QORVEX_BIP322_P2WPKH, msg.data(), 32, nullptr, text, &len);
+        simple_p2wpkh.assign(text, len);
+        len = sizeof text;
+        qorvex_bip322_simple_sign(ctx, key.data(), QORVEX_BIP322_P2TR, msg.data(), 32, aux.data(), text, &len);
+        simple_p2tr.assign(text, len);
         Bytes one(32, 0);
         one[31] = 1;
         qorvex_pubkey_create(ctx, one.data(), g33.data());
@@ -292,6 +318,25 @@ std::vector<AllocCase> table_cases() {
         {"qorvex_bip32_derive_path (xpub)", QORVEX_BIP32_KEY_SIZE,
          [&in](qorvex_ctx* c, uint8_t* out) {
              return qorvex_bip32_derive_path(c, &in.xpub, "m/0/1", reinterpret_cast<qorvex_bip32_key*>(out));
+         }},
+        // Signed messages: the key caches and the tables.
+        {"qorvex_btc_message_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_btc_message_verify(c, in.msg.data(), 32, in.pub33.data(), in.message_sig.c_str());
+         }},
+        {"qorvex_bip322_verify (ECDSA, P2TR)", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             const int rc = qorvex_bip322_verify(c, in.pub33.data(), 33, QORVEX_BIP322_P2WPKH, in.msg.data(), 32,
+                                                 in.bip322_ecdsa.data(), in.bip322_ecdsa.size());
+             if (rc != QORVEX_OK) return rc;
+             return qorvex_bip322_verify(c, in.xonly.data(), 32, QORVEX_BIP322_P2TR, in.msg.data(), 32,
+                                         in.bip322_schnorr.data(), in.bip322_schnorr.size());
+         }},
+        {"qorvex_bip322_simple_verify (P2WPKH, P2TR)", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             const int rc = qorvex_bip322_simple_verify(c, in.p2wpkh.c_str(), in.msg.data(), 32, in.simple_p2wpkh.c_str());
+             if (rc != QORVEX_OK) return rc;
+             return qorvex_bip322_simple_verify(c, in.p2tr.c_str(), in.msg.data(), 32, in.simple_p2tr.c_str());
          }},
         // Copies of the mnemonic and passphrase, their NFKD forms, the salt.
         {"qorvex_bip39_to_seed", QORVEX_BIP39_SEED_SIZE,
@@ -922,6 +967,34 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
              size_t len = sizeof m;
              const int rc = qorvex_bip85_entropy(c, &in.xprv, "m/83696968'/0'/0'", e, 32);
              return rc | qorvex_bip85_bip39(c, &in.xprv, 24, 0, 1, m, &len);
+         }},
+        // Signed messages and the PSBT signers.
+        {"qorvex_btc_message_hash, _sign", [&] {
+             uint8_t h[32];
+             char t[QORVEX_BTC_MESSAGE_SIG_TEXT_SIZE];
+             size_t len = sizeof t;
+             const int rc = qorvex_btc_message_hash(in.msg.data(), 32, h);
+             return rc | qorvex_btc_message_sign(c, in.msg.data(), 32, in.key.data(), t, &len);
+         }},
+        {"qorvex_bip322_sign (ECDSA, P2TR)", [&] {
+             uint8_t s[65];
+             size_t l1 = sizeof s, l2 = sizeof s;
+             return qorvex_bip322_sign(c, in.key.data(), 1, in.msg.data(), 32, s, &l1) |
+                    qorvex_bip322_sign(c, in.key.data(), 2, in.msg.data(), 32, s, &l2);
+         }},
+        {"qorvex_bip322_simple_sign (P2WPKH, P2TR)", [&] {
+             char t[QORVEX_BIP322_SIMPLE_SIG_MAX_SIZE];
+             size_t l1 = sizeof t, l2 = sizeof t;
+             return qorvex_bip322_simple_sign(c, in.key.data(), 1, in.msg.data(), 32, nullptr, t, &l1) |
+                    qorvex_bip322_simple_sign(c, in.key.data(), 2, in.msg.data(), 32, in.aux.data(), t, &l2);
+         }},
+        {"qorvex_psbt_derive_key (xprv), _sign_legacy, _sign_segwit, _sign_taproot", [&] {
+             uint8_t k[32], s[73];
+             size_t l1 = sizeof s, l2 = sizeof s, l3 = sizeof s;
+             return qorvex_psbt_derive_key(c, &in.xprv, "m/86'/0'/0'/0/0", k) |
+                    qorvex_psbt_sign_legacy(c, in.msg.data(), k, 1, s, &l1) |
+                    qorvex_psbt_sign_segwit(c, in.msg.data(), k, 1, s, &l2) |
+                    qorvex_psbt_sign_taproot(c, in.msg.data(), k, 0, nullptr, s, &l3);
          }},
         {"qorvex_ecdh", [&] { uint8_t o[32]; return qorvex_ecdh(c, in.key.data(), in.t33.data(), o); }},
         {"qorvex_ecdh_xonly", [&] { uint8_t o[32]; return qorvex_ecdh_xonly(c, in.key.data(), in.t33.data(), o); }},

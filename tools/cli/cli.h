@@ -134,6 +134,11 @@ std::vector<uint8_t> parse_hex(std::string_view text, std::string_view what);
 // As parse_hex, and the result must be exactly n bytes.
 void parse_hex_exact(std::string_view text, uint8_t* out, size_t n, std::string_view what);
 
+// Base64 text (RFC 4648, '=' padding) into out; false for anything else.
+// The library reads signatures itself; this is for the tool's own look at
+// their bytes.
+bool decode_base64(std::string_view text, std::vector<uint8_t>& out);
+
 // Reads a whole file, or stdin for "-". Throws a usage error.
 void read_file(const std::string& path, std::vector<uint8_t>& out);
 // Reads a secret (a key file, a key on stdin) of at most `limit` bytes into

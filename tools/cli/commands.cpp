@@ -19,6 +19,7 @@ extern const Command mnemonic_command; // cmd_mnemonic.cpp
 extern const Command hd_command;       // cmd_hd.cpp
 extern const Command address_command;  // cmd_address.cpp
 extern const Command wif_command;      // cmd_wif.cpp
+extern const Command message_command;  // cmd_message.cpp
 extern const Command ecdh_command;     // cmd_crypto.cpp
 extern const Command encrypt_command;  // cmd_crypto.cpp
 extern const Command decrypt_command;  // cmd_crypto.cpp
@@ -47,6 +48,7 @@ const std::vector<const Command*>& command_table() {
         &hd_command,
         &address_command,
         &wif_command,
+        &message_command,
         &ecdh_command,
         &encrypt_command,
         &decrypt_command,

@@ -161,6 +161,32 @@ void step_wallet(Demo& d, Step& st) {
     st.fields.set("address", std::string(addr, alen), "P2WPKH");
 }
 
+void step_messages(Demo& d, Step& st) {
+    const size_t len = std::strlen(kMessage), bad_len = std::strlen(kTampered);
+    char legacy[QORVEX_BTC_MESSAGE_SIG_TEXT_SIZE], simple[QORVEX_BIP322_SIMPLE_SIG_MAX_SIZE];
+    char p2pkh[QORVEX_ADDRESS_MAX_SIZE], p2wpkh[QORVEX_ADDRESS_MAX_SIZE];
+    size_t legacy_len = sizeof legacy, simple_len = sizeof simple, p2pkh_len = sizeof p2pkh, p2wpkh_len = sizeof p2wpkh;
+    d.s.check(qorvex_addr_p2pkh(d.s.ctx(), d.pub, QORVEX_NETWORK_MAINNET, p2pkh, &p2pkh_len));
+    d.s.check(qorvex_addr_p2wpkh(d.s.ctx(), d.pub, QORVEX_NETWORK_MAINNET, p2wpkh, &p2wpkh_len));
+    d.s.check(qorvex_btc_message_sign(d.s.ctx(), bytes(kMessage), len, d.key.bytes, legacy, &legacy_len));
+    d.s.check(qorvex_btc_message_verify(d.s.ctx(), bytes(kMessage), len, d.pub, legacy));
+    // P2WPKH signing is deterministic: no randomness needed.
+    d.s.check(qorvex_bip322_simple_sign(d.s.ctx(), d.key.bytes, QORVEX_BIP322_P2WPKH, bytes(kMessage), len, nullptr,
+                                        simple, &simple_len));
+    d.s.check(qorvex_bip322_simple_verify(d.s.ctx(), p2wpkh, bytes(kMessage), len, simple));
+    st.fields.set("message", quoted(kMessage));
+    st.fields.set("p2pkh", std::string(p2pkh, p2pkh_len), "P2PKH");
+    st.fields.set("signmessage", std::string(legacy, legacy_len));
+    st.fields.set("verify_legacy", "valid", "verify");
+    st.fields.set("p2wpkh", std::string(p2wpkh, p2wpkh_len), "P2WPKH");
+    st.fields.set("bip322_simple", std::string(simple, simple_len), "BIP-322");
+    st.fields.set("verify_bip322", "valid", "verify");
+    st.fields.set("tampered_message", quoted(kTampered), "tampered");
+    st.fields.set("verify_tampered",
+                  refusal(d, qorvex_bip322_simple_verify(d.s.ctx(), p2wpkh, bytes(kTampered), bad_len, simple)),
+                  "verify");
+}
+
 // --- Threshold signatures: MuSig2 and FROST ---
 
 // A demo secret from a fixed phrase and a number (keys, nonce randomness,
@@ -338,6 +364,11 @@ const DemoStep kSteps[] = {
      "A BIP-39 mnemonic gives a 64-byte seed, the seed a BIP-32 master key, and the\n"
      "key at m/84'/0'/0'/0/0 the first native segwit (BIP-84) receiving address.",
      step_wallet},
+    {"Signed messages: signmessage and BIP-322",
+     "Wallets prove control of an address by signing a text: the signmessage form\n"
+     "recovers the key from the signature; BIP-322 signs a virtual transaction\n"
+     "that spends from the address, and is checked against the address alone.",
+     step_messages},
     {"MuSig2: three signers, one signature",
      "Three keys are aggregated into one; each signer makes a nonce pair, and the\n"
      "partial signatures add up to a BIP-340 signature under the aggregate key.",
@@ -436,8 +467,9 @@ extern const Command demo_command = {
     "inputs and results: the context and its self-test, keys from a fixed seed,\n"
     "ECDSA signing, verification and key recovery, Schnorr signatures, an\n"
     "Ethereum address and signed message, a wallet (mnemonic, seed, BIP-32 path\n"
-    "and address), MuSig2 and FROST signing, and ECDH with encryption to a public\n"
-    "key. Every run prints the same values.",
+    "and address), Bitcoin signed messages (signmessage and BIP-322), MuSig2 and\n"
+    "FROST signing, and ECDH with encryption to a public key. Every run prints\n"
+    "the same values.",
     {},
     "  $ qorvex demo\n",
     run_demo,

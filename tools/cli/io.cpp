@@ -73,6 +73,27 @@ void read_file(const std::string& path, std::vector<uint8_t>& out) {
     ::close(fd);
 }
 
+bool decode_base64(std::string_view text, std::vector<uint8_t>& out) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    out.clear();
+    if (text.size() % 4 != 0) return false;
+    size_t pad = 0;
+    while (pad < 2 && pad < text.size() && text[text.size() - 1 - pad] == '=') ++pad;
+    uint32_t acc = 0;
+    int bits = 0;
+    for (size_t i = 0; i + pad < text.size(); ++i) {
+        const char* p = std::strchr(kAlphabet, text[i]);
+        if (text[i] == '\0' || p == nullptr) return false;
+        acc = (acc << 6) | static_cast<uint32_t>(p - kAlphabet);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out.push_back(static_cast<uint8_t>(acc >> bits));
+        }
+    }
+    return true;
+}
+
 void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what) {
     const bool from_stdin = path == "-";
     const int fd = from_stdin ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
