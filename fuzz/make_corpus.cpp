@@ -867,6 +867,56 @@ void make_bip352(Corpus& corpus) {
                                                {0x51, 0x20}, Bytes(32, 0x79)}));
 }
 
+// Silent-payment scans: mode, scan key, spend key, the counts and the
+// capacity, then the transaction (see fuzz/silent_payment.cpp).
+Bytes sp_input(uint8_t mode, const Bytes& scan, const Bytes& spend, uint8_t n_in, uint8_t n_out, uint8_t capacity,
+               const Bytes& rest) {
+    return cat({byte(mode), scan, spend, byte(n_in), byte(n_out), byte(capacity), rest});
+}
+
+void make_silent_payment(Corpus& corpus) {
+    Target t(corpus, "silent_payment");
+    const auto ms = multiples(6);
+    const Bytes& scan = ms[0].k;
+    const Bytes& spend = ms[1].k;
+    // Made from private keys: outputs 0 and 2 pay the pair, 1 does not.
+    const Bytes made = cat({ms[2].k, ms[3].k, byte(1), byte(0), Bytes(32, 0x42), byte(1)});
+    t.add("paying", sp_input(1, scan, spend, 2, 3, 9, made));
+    t.add("paying-capacity-1", sp_input(1, scan, spend, 2, 3, 1, made));
+    t.add("paying-tampered", sp_input(1, scan, spend, 2, 3, 9, cat({made, byte(40), byte(1)})));
+    Bytes neg = ms[2].k;
+    qorvex_seckey_negate(ctx(), neg.data());
+    t.add("keys-cancel", sp_input(1, scan, spend, 2, 1, 9, cat({ms[2].k, neg, byte(1), Bytes(32, 0x42)})));
+    // Given as public keys.
+    const Bytes raw = cat({compress(ms[4].pub65), compress(ms[5].pub65), Bytes(32, 0x42), Bytes(32, 0xFF)});
+    t.add("public", sp_input(0, scan, spend, 2, 2, 9, raw));
+    t.add("bad-input-key", sp_input(0, scan, spend, 1, 1, 9, cat({byte(4), Bytes(64, 0x11)})));
+    t.add("scan-key-n", sp_input(0, kOrder, spend, 2, 2, 9, raw));
+    t.add("no-outputs", sp_input(0, scan, spend, 2, 0, 9, raw));
+}
+
+// Self-test vector files: a mode byte (bit 7: through the export), then the
+// file (see fuzz/selftest_vectors.cpp), from the multiples of G.
+void make_selftest_vectors(Corpus& corpus) {
+    Target t(corpus, "selftest_vectors");
+    const auto ms = multiples(4);
+    auto hex = [](const Bytes& b) { return qorvex::test::to_hex(b); };
+    auto x = [&](size_t i) { return hex(Bytes(ms[i].pub65.begin() + 1, ms[i].pub65.begin() + 33)); };
+    auto y = [&](size_t i) { return hex(Bytes(ms[i].pub65.begin() + 33, ms[i].pub65.end())); };
+    std::string good = "# multiples of G\n\n";
+    for (size_t i = 0; i < ms.size(); ++i) good += "SCALARMUL;" + hex(ms[i].k) + ";" + x(i) + ";" + y(i) + ";m\n";
+    good += "ADD;" + x(0) + ";" + y(0) + ";" + x(1) + ";" + y(1) + ";" + x(2) + ";" + y(2) + ";G+2G\n";
+    good += "SUB;" + x(2) + ";" + y(2) + ";" + x(1) + ";" + y(1) + ";" + x(0) + ";" + y(0) + ";3G-2G\n";
+    const std::string wrong = "SCALARMUL;" + hex(ms[1].k) + ";" + x(1) + ";" + y(0) + ";wrong y\n";
+    t.add("records", cat({byte(0), text(good)}));
+    t.add("records-export", cat({byte(0x80), text(good)}));
+    t.add("wrong-coordinate", cat({byte(0), text(good + wrong)}));
+    t.add("wrong-coordinate-export", cat({byte(0x80), text(wrong)}));
+    t.add("comments-only", cat({byte(0x80), text("# one\n\n# two\r\n")}));
+    t.add("short-records", cat({byte(0), text("SCALARMUL;1;2;3\nADD;;;;;;;\nSUB\n")}));
+    t.add("long-line", cat({byte(0), text(std::string(5000, ';') + "\n")}));
+}
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -899,6 +949,8 @@ Corpus make_all() {
     make_batch_verify(c);
     make_msm(c);
     make_bip352(c);
+    make_silent_payment(c);
+    make_selftest_vectors(c);
     return c;
 }
 

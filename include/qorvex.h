@@ -239,6 +239,30 @@ QORVEX_API int qorvex_set_cache_dir(const char *path);
 QORVEX_API int qorvex_cache_location(char *path_out, size_t *path_len);
 
 /* ------------------------------------------------------------------------ */
+/* Self-test. The first qorvex_ctx_create of a process runs it quietly in   */
+/* ci mode and aborts the process if it fails; this runs it on demand.      */
+
+#define QORVEX_SELFTEST_SMOKE  0 /* 25 tests: known answers and the group law */
+#define QORVEX_SELFTEST_CI     1 /* 40: also the generic routes, batches, random laws, the vector file */
+#define QORVEX_SELFTEST_STRESS 2 /* 44: also the same laws over thousands of random values */
+
+/* Runs the self-test at the given depth with the given seed (0 selects the
+ * default, 0x53454350324b3147) and, when verbose is non-zero, prints its
+ * report to the standard output. Like the first context, it first installs
+ * the generator-table configuration from the environment
+ * (SECP256K1_WINDOW_BITS, SECP256K1_ENABLE_GLV, SECP256K1_USE_JSF and the
+ * cache variables) and loads or builds the tables; in ci and stress modes
+ * it also checks the records of the file named by SECP256K1_SELFTEST_VECTORS
+ * (lines "SCALARMUL;k;x;y;label", "ADD;px;py;qx;qy;x;y;label" or "SUB;...",
+ * hex numbers of 64 digits; '#' starts a comment line). The number of tests
+ * run and passed go to *tests_run and *tests_passed when they are not NULL.
+ * No context. Codes: 0 every test passed; 8 some failed (the counts say how
+ * many); 5 an unknown mode (nothing run or written); 9 the tables could not
+ * be built (nothing tested, counts not written). */
+QORVEX_API int qorvex_selftest_run(int mode, int verbose, uint64_t seed, uint32_t *tests_run,
+                                   uint32_t *tests_passed);
+
+/* ------------------------------------------------------------------------ */
 /* ECDSA. Messages are 32-byte hashes; public keys 33-byte compressed.       */
 /* Compact signatures are r || s big-endian; opaque ones r || s with each    */
 /* half little-endian. Signing uses RFC 6979 nonces and always gives low-S.  */
@@ -1397,6 +1421,72 @@ QORVEX_API int qorvex_gcs_match(const uint8_t *key16, const uint8_t *filter, siz
 QORVEX_API int qorvex_gcs_match_any(const uint8_t *key16, const uint8_t *filter, size_t filter_len,
                                     size_t n, const uint8_t *const *elements,
                                     const size_t *element_lens, size_t element_count);
+
+/* ------------------------------------------------------------------------ */
+/* Silent payments on BIP-352's shared secret, in this library's own form   */
+/* (not BIP-352's sp1q addresses): no input hash, the k-th output key        */
+/* belongs at output position k, and the address is "sp", witness version 1  */
+/* (Bech32m, 113 characters, beyond BIP-173's 90), with the program           */
+/* x(B_scan) || x(B_spend). With S = (sum of the input private keys) *       */
+/* B_scan = b_scan * (sum of the input public keys):                         */
+/*     t_k = tagged_hash("BIP0352/SharedSecret", ser33(S) || k as 4 bytes    */
+/*           big-endian) mod n,     P_k = B_spend + t_k * G.                 */
+/* Private keys, S and the tweaks are handled in constant time and wiped.    */
+
+#define QORVEX_SILENT_PAYMENT_ADDRESS_LENGTH 113     /* characters, without the NUL */
+#define QORVEX_SILENT_PAYMENT_ADDRESS_SIZE   114     /* a buffer that holds it and the NUL */
+#define QORVEX_SILENT_PAYMENT_TWEAK_SIZE     32
+#define QORVEX_SILENT_PAYMENT_MAX_INPUTS     1048576 /* input keys per call */
+#define QORVEX_SILENT_PAYMENT_MAX_OUTPUTS    1048576 /* outputs per scan */
+
+/* The receiver's address: B_scan = scan_seckey32 * G and B_spend =
+ * spend_seckey32 * G, compressed into scan_pub33_out and spend_pub33_out,
+ * and the NUL-terminated address (it starts "sp1p") in address_out, whose
+ * capacity is in *address_len; on success *address_len receives 113.
+ * Codes: 2 "scan privkey is zero or >= n", "spend privkey is zero or >= n";
+ * 10 "address buffer too small" (capacity 113 or less: the two public keys
+ * are written, the address and *address_len are not). */
+QORVEX_API int qorvex_silent_payment_address(qorvex_ctx *ctx, const uint8_t *scan_seckey32,
+                                             const uint8_t *spend_seckey32, uint8_t *scan_pub33_out,
+                                             uint8_t *spend_pub33_out, char *address_out, size_t *address_len);
+
+/* The sender's output key for output position k: from the n_inputs private
+ * keys of the transaction's inputs (32 bytes each, contiguous) and the
+ * recipient's 33-byte compressed keys, P_k compressed into output_pub33_out
+ * and, when tweak32_out is not NULL, t_k into it. Outputs are written only on
+ * success (they may overlap the inputs). Codes: 1 a NULL pointer or n_inputs
+ * of 0 (context untouched); 5 "input count too large" (more than
+ * QORVEX_SILENT_PAYMENT_MAX_INPUTS), "input privkey array size overflow";
+ * then, after the context's code is cleared: 2 "input privkey is zero or >=
+ * n"; 3 "invalid recipient pubkey" (either key); 5 "output index k is
+ * negative" (no scan would find it); 7 "input privkeys sum to zero" (S would
+ * be infinity and the tweak public), "output point is infinity"; 9
+ * "allocation failed", "internal error". */
+QORVEX_API int qorvex_silent_payment_create_output(qorvex_ctx *ctx, const uint8_t *input_seckeys32,
+                                                   size_t n_inputs, const uint8_t *scan_pub33,
+                                                   const uint8_t *spend_pub33, int32_t k,
+                                                   uint8_t *output_pub33_out, uint8_t *tweak32_out);
+
+/* The receiver's scan of one transaction: the n_inputs 33-byte compressed
+ * public keys of its inputs, and its n_outputs 32-byte x-only output keys
+ * (contiguous). Output i is a match when x(P_i) for k = i equals its key (the
+ * parity of y is not compared; the k-th key is compared only with output k).
+ * *n_found holds on entry the capacity of the result arrays, in entries; on
+ * success it receives the number of matches, and the first min(matches,
+ * capacity) of them, in increasing position, are written: the position into
+ * found_indices_out and the output's private key spend_seckey32 + t_i mod n
+ * (32 bytes) into found_seckeys32_out; either array may be NULL. Input keys
+ * that sum to infinity give no match (*n_found = 0). Codes: 1 a NULL required
+ * pointer (context untouched); 5 n_inputs or n_outputs of 0 (context
+ * untouched); 5 "input/output count too large" (either above 1048576), "silent
+ * payment array size overflow"; then, after the context's code is cleared:
+ * 2 "scan privkey is zero or >= n", "spend privkey is zero or >= n"; 3
+ * "invalid input pubkey"; 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_silent_payment_scan(qorvex_ctx *ctx, const uint8_t *scan_seckey32,
+                                          const uint8_t *spend_seckey32, const uint8_t *input_pubkeys33,
+                                          size_t n_inputs, const uint8_t *output_xonly32, size_t n_outputs,
+                                          int *found_indices_out, uint8_t *found_seckeys32_out,
+                                          size_t *n_found);
 
 /* ------------------------------------------------------------------------ */
 /* SNARK witnesses: every intermediate value of a signature verification,   */

@@ -1,52 +1,26 @@
-// The check in front of the first context: it installs the generator-table
-// configuration (defaults and environment), makes the tables exist, and checks
-// field and scalar identities, batch inversion, and k*G against known points
-// by several routes.
+// The self-test's frame: banner, table configuration, the tests of the
+// chosen depth, summary; and the reference computations its tests share.
 #include "arith/selftest.h"
 
-#include <cstdio>
+#include <cctype>
 #include <cstring>
 
-#include "arith/gen_mul.h"
-#include "arith/point.h"
-#include "arith/point_mul.h"
+#include "arith/field_mul.h"
 #include "arith/precompute.h"
-#include "arith/scalar.h"
+#include "arith/selftest_tests.h"
 #include "support/hex.h"
+
+#ifndef QORVEX_BUILD_TYPE
+#define QORVEX_BUILD_TYPE "unknown"
+#endif
 
 namespace qorvex {
 
-namespace {
+namespace selftest_detail {
 
-struct KnownMultiple {
-    const char* k;
-    const char* x;
-    const char* y;
-    const char* label;
-};
-
-constexpr KnownMultiple kKnown[] = {
-    {"0000000000000000000000000000000000000000000000000000000000000001",
-     "79be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798",
-     "483ada7726a3c4655da4fbfc0e1108a8fd17b448a68554199c47d08ffb10d4b8", "1*G (Generator)"},
-    {"0000000000000000000000000000000000000000000000000000000000000002",
-     "c6047f9441ed7d6d3045406e95c07cd85c778e4b8cef3ca7abac09b95c709ee5",
-     "1ae168fea63dc339a3c58419466ceaeef7f632653266d0e1236431a950cfe52a", "2*G"},
-    {"0000000000000000000000000000000000000000000000000000000000000003",
-     "f9308a019258c31049344f85f89d5229b531c845836f99b08601f113bce036f9",
-     "388f7b0f632de8140fe337e62a37f3566500a99934c2231b6cb9fd7584b8e672", "3*G"},
-    {"000000000000000000000000000000000000000000000000000000000000000a",
-     "a0434d9e47f3c86235477c7b1ae6ae5d3442d49b1943c2b752a68e2a47e247c7",
-     "893aba425419bc27a3b6c7e693a24c696f794c2ed877a1593cbee53b037368d7", "10*G"},
-    {"fffffffffffffffffffffffffffffffebaaedce6af48a03bbfd25e8cd0364140",
-     "79be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798",
-     "b7c52588d95c3b9aa25b0403f1eef75702e84bb7597aabe663b82f6f04ef2777", "(n-1)*G = -G"},
-};
-
-// k*G by the right-to-left binary method.
 Point binary_mul_g(const Scalar& k) {
     Point result = Point::infinity_point();
-    Point base = Point::generator();
+    Point base = plain_generator();
     for (unsigned i = 0; i < 256; ++i) {
         if (k.bits(i, 1)) result.add_assign(base);
         base.dbl_assign();
@@ -54,89 +28,177 @@ Point binary_mul_g(const Scalar& k) {
     return result;
 }
 
-bool matches(const Point& p, const KnownMultiple& v) {
-    if (p.infinity) return false;
-    uint8_t out[65];
-    p.to_uncompressed(out);
-    char hex[65];
-    bytes_to_hex(out + 1, 32, hex);
-    if (std::strcmp(hex, v.x) != 0) return false;
-    bytes_to_hex(out + 33, 32, hex);
-    return std::strcmp(hex, v.y) == 0;
+Point plain_generator() {
+    Point g = Point::generator();
+    g.is_generator = false;
+    return g;
 }
 
-// The same multiple through the tables, the constant-time comb and the
-// binary method.
-bool check_known_multiple(const KnownMultiple& v) {
-    const Scalar k = Scalar::from_hex(v.k);
-    return matches(precomputed_gen_mul(k), v) && matches(gen_mul_ct(k), v) && matches(binary_mul_g(k), v);
+Point point_from_hex(const char* x, const char* y) {
+    return Point::from_affine(FieldElement::from_hex(x), FieldElement::from_hex(y));
 }
 
-// The configuration from the defaults and the environment, and the tables
-// made to exist (loaded from the cache file, or built and saved).
-void install_precompute_config() {
-    configure(config_from_environment());
-    ensure_built();
-}
+namespace {
 
-bool check_field() {
-    using F = FieldElement;
-    const F zero = F::zero(), one = F::one(), five = F::from_u64(5), seven = F::from_u64(7);
-    return (one + zero).equal(one) && (one * one).equal(one) && (seven.negate() + seven).is_zero() &&
-           ((seven + five) - five).equal(seven) && (five * five.inverse_var()).equal(one) &&
-           (five * five.inverse_ct()).equal(one);
-}
-
-bool check_scalar() {
-    const Scalar zero = Scalar::zero(), one = Scalar::one();
-    return (zero + zero).is_zero() && (one + zero).equal(one) && ((one + one) - one).equal(one) &&
-           (Scalar::from_u64(5) * Scalar::from_u64(5).inverse_var()).equal(one);
-}
-
-bool check_batch_inverse() {
-    FieldElement v[4] = {FieldElement::from_u64(3), FieldElement::from_u64(7), FieldElement::from_u64(11),
-                         FieldElement::from_u64(19)};
-    FieldElement w[4];
-    for (int i = 0; i < 4; ++i) w[i] = v[i];
-    FieldElement::batch_inverse(w, 4);
-    for (int i = 0; i < 4; ++i) {
-        if (!w[i].equal(v[i].inverse_var())) return false;
+bool same_hex(const char* got, const char* want) {
+    const size_t n = std::strlen(got);
+    if (std::strlen(want) != n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (std::tolower(static_cast<unsigned char>(got[i])) != std::tolower(static_cast<unsigned char>(want[i])))
+            return false;
     }
     return true;
 }
 
-bool check_point_identities() {
-    const Point g = Point::generator();
-    if (!g.add(Point::infinity_point()).equals(g)) return false;
-    if (!g.add(g.negate()).infinity) return false;
-    uint8_t c[33];
-    g.to_compressed(c);
-    return c[0] == 0x02 && g.dbl().equals(g.add(g));
+void affine_hex(const Point& p, char x[65], char y[65]) {
+    Point a = p;
+    a.to_affine_assign();
+    uint8_t b[32];
+    a.X.to_bytes(b);
+    bytes_to_hex(b, 32, x);
+    a.Y.to_bytes(b);
+    bytes_to_hex(b, 32, y);
 }
 
 }  // namespace
 
+bool has_coordinates(const Point& p, const char* x, const char* y) {
+    if (p.infinity) return false;
+    char gx[65], gy[65];
+    affine_hex(p, gx, gy);
+    return same_hex(gx, x) && same_hex(gy, y);
+}
+
+bool matches_coordinates(const Runner& r, const Point& p, const char* x, const char* y) {
+    if (p.infinity) {
+        r.say("    FAILED: Result is infinity!\n");
+        return false;
+    }
+    char gx[65], gy[65];
+    affine_hex(p, gx, gy);
+    const bool ok = same_hex(gx, x) && same_hex(gy, y);
+    if (!ok) {
+        r.say("Expected X: %s\n", x);
+        r.say("Got      X: %s\n", gx);
+        r.say("Expected Y: %s\n", y);
+        r.say("Got      Y: %s\n", gy);
+    }
+    return ok;
+}
+
+}  // namespace selftest_detail
+
+namespace {
+
+using selftest_detail::Runner;
+
+const char* compiler_text(char* buf, size_t n) {
+#if defined(__clang__)
+    std::snprintf(buf, n, "Clang %d.%d.%d", __clang_major__, __clang_minor__, __clang_patchlevel__);
+#elif defined(__GNUC__)
+    std::snprintf(buf, n, "GCC %d.%d.%d", __GNUC__, __GNUC_MINOR__, __GNUC_PATCHLEVEL__);
+#elif defined(_MSC_VER)
+    std::snprintf(buf, n, "MSVC %d", _MSC_VER);
+#else
+    std::snprintf(buf, n, "unknown compiler");
+#endif
+    return buf;
+}
+
+const char* platform_text() {
+#if defined(__linux__)
+#define QORVEX_OS "Linux"
+#elif defined(__APPLE__)
+#define QORVEX_OS "macOS"
+#elif defined(_WIN32)
+#define QORVEX_OS "Windows"
+#elif defined(__FreeBSD__)
+#define QORVEX_OS "FreeBSD"
+#else
+#define QORVEX_OS "unknown OS"
+#endif
+#if defined(__x86_64__) || defined(_M_X64)
+    return QORVEX_OS " x86_64";
+#elif defined(__aarch64__) || defined(_M_ARM64)
+    return QORVEX_OS " aarch64";
+#else
+    return QORVEX_OS;
+#endif
+#undef QORVEX_OS
+}
+
+void banner(std::FILE* out, SelftestMode mode, uint64_t seed) {
+    char compiler[64];
+    const char* name = selftest_mode_name(mode);
+    const auto s = static_cast<unsigned long long>(seed);
+    std::fprintf(out, "\n==============================================\n");
+    std::fprintf(out, "  SECP256K1 Library Self-Test\n");
+    std::fprintf(out, "==============================================\n");
+    std::fprintf(out, "  Mode:     %s\n", name);
+    std::fprintf(out, "  Seed:     0x%016llx\n", s);
+    std::fprintf(out, "  Compiler: %s\n", compiler_text(compiler, sizeof compiler));
+    std::fprintf(out, "  Platform: %s\n", platform_text());
+    std::fprintf(out, "  Build:    %s\n", QORVEX_BUILD_TYPE);
+    std::fprintf(out, "  ASM:      %s\n",
+                 std::strcmp(field_backend_name(), "adx") == 0 ? "enabled (MULX/ADCX/ADOX field multiplication)"
+                                                               : "disabled (portable field multiplication)");
+    std::fprintf(out, "  Repro:    Selftest(true, SelftestMode::%s, 0x%016llx)\n", name, s);
+}
+
+void summary(std::FILE* out, SelftestMode mode, const SelftestCounts& c) {
+    std::fprintf(out, "\n==============================================\n");
+    if (mode == SelftestMode::smoke) {
+        std::fprintf(out, "  Results: %d/%d tests passed (smoke)\n", c.passed, c.run);
+        std::fprintf(out, c.ok() ? "  [OK] ALL SMOKE TESTS PASSED\n" : "  [FAIL] SOME SMOKE TESTS FAILED\n");
+    } else {
+        std::fprintf(out, "  Results: %d/%d tests passed (%s)\n", c.passed, c.run, selftest_mode_name(mode));
+        std::fprintf(out, c.ok() ? "  [OK] ALL TESTS PASSED\n" : "  [FAIL] SOME TESTS FAILED\n");
+    }
+    std::fprintf(out, "==============================================\n\n");
+}
+
+}  // namespace
+
+const char* selftest_mode_name(SelftestMode mode) {
+    switch (mode) {
+        case SelftestMode::smoke:
+            return "smoke";
+        case SelftestMode::ci:
+            return "ci";
+        case SelftestMode::stress:
+            return "stress";
+    }
+    return "ci";
+}
+
+SelftestCounts run_selftest_tests(SelftestMode mode, uint64_t seed, std::FILE* report,
+                                  std::vector<std::string>* names) {
+    if (seed == 0) seed = kDefaultSelftestSeed;
+    Runner r(report, names);
+    selftest_detail::smoke_tests(r, seed);
+    if (mode != SelftestMode::smoke) selftest_detail::ci_tests(r, seed);
+    if (mode == SelftestMode::stress) selftest_detail::stress_tests(r, seed);
+    return r.counts();
+}
+
+SelftestCounts run_selftest(SelftestMode mode, uint64_t seed, std::FILE* report) {
+    if (seed == 0) seed = kDefaultSelftestSeed;
+    if (report) banner(report, mode, seed);
+    // The configuration of the generator tables comes from the defaults and
+    // the environment; the tables are made to exist (loaded from the cache
+    // file, or built and saved) before the first test multiplies.
+    configure(config_from_environment());
+    ensure_built();
+    const SelftestCounts c = run_selftest_tests(mode, seed, report);
+    if (report) {
+        summary(report, mode, c);
+        std::fflush(report);
+    }
+    return c;
+}
+
 bool selftest(bool verbose, SelftestMode mode, uint64_t seed) {
-    (void)mode;
-    (void)seed;
-    install_precompute_config();
-    int run = 0, passed = 0;
-    auto record = [&](const char* name, bool ok) {
-        ++run;
-        if (ok) ++passed;
-        if (verbose) std::printf("  %s\n    %s\n", name, ok ? "PASS" : "FAIL");
-    };
-    for (const auto& v : kKnown) record(v.label, check_known_multiple(v));
-    record("field_arithmetic", check_field());
-    record("scalar_arithmetic", check_scalar());
-    record("batch_inverse", check_batch_inverse());
-    record("point_identities", check_point_identities());
-    record("mul_ct_vs_mul", [] {
-        const Scalar k = Scalar::from_hex("00000000000000000000000000000000000000000000000000000000000001a7");
-        const Point p = binary_mul_g(Scalar::from_u64(12345));
-        return mul_ct(p, k).equals(mul(p, k));
-    }());
-    return run == passed;
+    return run_selftest(mode, seed, verbose ? stdout : nullptr).ok();
 }
 
 }  // namespace qorvex

@@ -106,6 +106,27 @@ std::vector<SigningPath> signing_paths() {
              if (rc != QORVEX_OK) return rc;
              return qorvex_schnorr_sign_keypair(c, msg, keypair, aux, sized(out, 64));
          }},
+        // Both keys of a silent-payment receiver are long-term keys.
+        {"qorvex_silent_payment_address",
+         [=](qorvex_ctx* c, auto& out) {
+             uint8_t* o = sized(out, 33 + 33 + QORVEX_SILENT_PAYMENT_ADDRESS_SIZE);
+             size_t len = QORVEX_SILENT_PAYMENT_ADDRESS_SIZE;
+             return qorvex_silent_payment_address(c, kKey, kKey, o, o + 33, reinterpret_cast<char*>(o + 66), &len);
+         }},
+        {"qorvex_silent_payment_scan",
+         [=](qorvex_ctx* c, auto& out) {
+             static const uint8_t two[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+             uint8_t input[33], output[32];
+             std::memset(output, 0x11, sizeof output);
+             const int rc = qorvex_pubkey_create(c, two, input);
+             if (rc != QORVEX_OK) return rc;
+             size_t found = 0;
+             uint8_t* o = sized(out, sizeof found);
+             const int scanned = qorvex_silent_payment_scan(c, kKey, kKey, input, 1, output, 1, nullptr, nullptr, &found);
+             std::memcpy(o, &found, sizeof found);
+             return scanned;
+         }},
         // Enough items for the batch signers to hand work to worker threads,
         // which must sign under the calling thread's blinding.
         {"qorvex_ecdsa_sign_batch",

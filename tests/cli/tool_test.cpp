@@ -67,6 +67,58 @@ TEST_F(CliTool, VersionAndSelftest) {
     }
 }
 
+TEST_F(CliTool, SelftestModesAndReport) {
+    for (const auto& [mode, tests] : {std::pair<std::string, int>{"smoke", 25}, {"ci", 40}, {"stress", 44}}) {
+        SCOPED_TRACE(mode);
+        const Json j = run_json({"selftest", "--mode", mode});
+        EXPECT_EQ(j["mode"].str(), mode);
+        EXPECT_EQ(j["tests_run"].integer(), tests);
+        EXPECT_EQ(j["tests_passed"].integer(), tests);
+        EXPECT_EQ(j["library_selftest"].str(), "passed");
+        EXPECT_TRUE(j["passed"].boolean());
+    }
+    EXPECT_EQ(run_json({"selftest"})["mode"].str(), "ci");
+
+    const CliResult v = run({"selftest", "--mode", "smoke", "--verbose", "--seed", "0x1234"});
+    ASSERT_EQ(v.status, 0) << v.dump();
+    EXPECT_NE(v.out.find("  SECP256K1 Library Self-Test\n"), npos) << v.out;
+    EXPECT_NE(v.out.find("  Mode:     smoke\n  Seed:     0x0000000000001234\n"), npos);
+    EXPECT_NE(v.out.find("  Results: 25/25 tests passed (smoke)\n  [OK] ALL SMOKE TESTS PASSED\n"), npos);
+    // The report comes before the tool's own lines.
+    EXPECT_LT(v.out.find("[OK] ALL SMOKE TESTS PASSED"), v.out.find("library self-test "));
+    EXPECT_EQ(run({"selftest", "--seed", "4660", "--json"}).json()["seed"].str(), "0x0000000000001234");
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"selftest", "--mode", "deep"}, {"selftest", "--verbose", "--json"},
+          {"selftest", "--seed", "0x"}, {"selftest", "--seed", "0x12345678123456789"}, {"selftest", "--seed", "-1"}}) {
+        const CliResult r = run(bad);
+        EXPECT_EQ(r.status, 2) << r.dump();
+    }
+}
+
+// The vector file counts in ci mode, also in the first context's own run: a
+// wrong record ends the process with the library's message.
+TEST_F(CliTool, SelftestVectorFile) {
+    const std::string x3 = "f9308a019258c31049344f85f89d5229b531c845836f99b08601f113bce036f9";
+    const std::string y3 = "388f7b0f632de8140fe337e62a37f3566500a99934c2231b6cb9fd7584b8e672";
+    const std::string three(63, '0');
+    write_file(dir / "good.txt", "# 3G\nSCALARMUL;" + three + "3;" + x3 + ";" + y3 + ";3G\n");
+    write_file(dir / "bad.txt", "# 3G, y of -3G\nSCALARMUL;" + three + "3;" + x3 + ";" + y3.substr(0, 63) + "0;x\n");
+    CliOptions o = options();
+    o.env["SECP256K1_SELFTEST_VECTORS"] = dir / "good.txt";
+    const CliResult good = run_tool({"selftest", "--verbose"}, o, dir);
+    ASSERT_EQ(good.status, 0) << good.dump();
+    EXPECT_NE(good.out.find("\nExternal Vector Tests (" + (dir / "good.txt") + "):\n    PASS\n"), npos) << good.out;
+    o.env["SECP256K1_SELFTEST_VECTORS"] = dir / "missing.txt";
+    const CliResult missing = run_tool({"selftest", "--verbose"}, o, dir);
+    ASSERT_EQ(missing.status, 0) << missing.dump();
+    EXPECT_NE(missing.out.find("[Selftest] Vector file not found: " + (dir / "missing.txt") + " (skipping)"), npos);
+    o.env["SECP256K1_SELFTEST_VECTORS"] = dir / "bad.txt";
+    const CliResult bad = run_tool({"selftest"}, o, dir);
+    EXPECT_NE(bad.status, 0) << bad.dump();
+    EXPECT_NE(bad.err.find("[FAIL] CRITICAL: Library integrity check FAILED!"), npos) << bad.dump();
+}
+
 TEST_F(CliTool, DemoWalksThroughEveryStep) {
     const CliResult r = run({"demo"});
     ASSERT_EQ(r.status, 0) << r.dump();

@@ -137,20 +137,73 @@ const Check kChecks[] = {
      }},
 };
 
-int run_selftest(Session& s, const Args&) {
-    // The first context of the process runs the library's own self-test; a
-    // failure there ends the process before we get control back.
+struct Mode {
+    const char* name;
+    int value;
+};
+const Mode kModes[] = {
+    {"smoke", QORVEX_SELFTEST_SMOKE},
+    {"ci", QORVEX_SELFTEST_CI},
+    {"stress", QORVEX_SELFTEST_STRESS},
+};
+
+const Mode& selftest_mode(const Args& args) {
+    const char* m = args.get("mode");
+    if (!m) return kModes[1];
+    for (const Mode& mode : kModes) {
+        if (std::strcmp(mode.name, m) == 0) return mode;
+    }
+    usage_error(std::string("--mode: expected smoke, ci or stress, got \"") + m + "\"");
+}
+
+// A seed in decimal, or in hex after 0x (as the report's Repro line shows it).
+uint64_t selftest_seed(const Args& args) {
+    const char* t = args.get("seed");
+    if (!t) return 0;
+    if (t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        const std::string h = t + 2;
+        if (h.empty() || h.size() > 16 || h.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            usage_error(std::string("--seed: expected up to 16 hex digits after 0x, got \"") + t + "\"");
+        return std::strtoull(h.c_str(), nullptr, 16);
+    }
+    return parse_u64(t, "--seed");
+}
+
+int run_selftest(Session& s, const Args& args) {
+    const Mode& mode = selftest_mode(args);
+    const uint64_t seed = selftest_seed(args);
+    const bool verbose = args.has("verbose");
+    if (verbose && s.json()) usage_error("--verbose prints the library's report as text; it cannot go with --json");
+
+    // The first context of the process runs the library's own self-test in
+    // ci mode; a failure there ends the process before we get control back.
     const auto t0 = std::chrono::steady_clock::now();
     s.ctx();
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const auto t1 = std::chrono::steady_clock::now();
+    // Then the depth asked for, with the report when asked for.
+    std::fflush(stdout);
+    uint32_t run = 0, passed = 0;
+    const int rc = qorvex_selftest_run(mode.value, verbose ? 1 : 0, seed, &run, &passed);
+    const auto t2 = std::chrono::steady_clock::now();
+    if (rc != QORVEX_OK && rc != QORVEX_ERR_SELFTEST) s.check(rc);
+    const double context_secs = std::chrono::duration<double>(t1 - t0).count();
+    const double selftest_secs = std::chrono::duration<double>(t2 - t1).count();
 
     Json out = Json::object();
     std::string text;
     char line[160];
-    std::snprintf(line, sizeof line, "%-34s passed (run by the first context in %.2f s)\n", "library self-test", secs);
+    std::snprintf(line, sizeof line, "%-34s %u/%u tests passed (%s mode, %.3f s)\n", "library self-test", passed, run,
+                  mode.name, selftest_secs);
     text += line;
-    out.set("library_selftest", "passed", "library self-test");
-    out.set("context_seconds", secs);
+    out.set("library_selftest", rc == QORVEX_OK ? "passed" : "failed", "library self-test");
+    out.set("mode", mode.name);
+    char seed_text[24];
+    std::snprintf(seed_text, sizeof seed_text, "0x%016llx", static_cast<unsigned long long>(seed));
+    out.set("seed", seed == 0 ? "default" : seed_text);
+    out.set("tests_run", run);
+    out.set("tests_passed", passed);
+    out.set("selftest_seconds", selftest_secs);
+    out.set("context_seconds", context_secs);
 
     Json checks = Json::array();
     int failed = 0;
@@ -169,14 +222,15 @@ int run_selftest(Session& s, const Args&) {
         if (!ok) text += "    expected " + std::string(c.expected) + "\n    got      " + got + "\n";
     }
     out.set("checks", checks);
-    out.set("passed", failed == 0);
+    out.set("passed", failed == 0 && rc == QORVEX_OK);
     const int total = static_cast<int>(sizeof kChecks / sizeof kChecks[0]);
     text += failed == 0 ? std::string("all ") + std::to_string(total) + " known-answer checks passed\n"
                         : std::to_string(failed) + " of " + std::to_string(total) + " checks FAILED\n";
     s.emit(out, &text);
-    if (failed == 0) return kExitOk;
-    std::fprintf(stderr, "%s: %d known-answer checks failed\n", s.command().c_str(), failed);
-    return kExitLibrary;
+    if (rc != QORVEX_OK)
+        std::fprintf(stderr, "%s: %u of %u library self-test tests failed\n", s.command().c_str(), run - passed, run);
+    if (failed != 0) std::fprintf(stderr, "%s: %d known-answer checks failed\n", s.command().c_str(), failed);
+    return failed == 0 && rc == QORVEX_OK ? kExitOk : kExitLibrary;
 }
 
 }  // namespace
@@ -198,14 +252,26 @@ extern const Command version_command = {
 extern const Command selftest_command = {
     "selftest",
     "run the library's self-test and known-answer checks",
-    "selftest",
-    "Creates a context, which runs the library's own self-test of its arithmetic\n"
-    "(a failure there aborts the process), then checks known answers through the\n"
-    "C interface: public keys of 1, n-1 and 2, refused keys, SHA-256, Keccak-256,\n"
-    "an RFC 6979 ECDSA signature, verification and recovery, a BIP-340 Schnorr\n"
-    "signature and an Ethereum address. Exits 3 if any check fails.",
-    {},
-    "  $ qorvex selftest\n",
+    "selftest [--mode smoke|ci|stress] [--verbose] [--seed N]",
+    "Creates a context, which runs the library's own self-test in ci mode (a\n"
+    "failure there aborts the process), then runs the self-test again at the\n"
+    "depth asked for: smoke (25 tests: known multiples of G, the group law,\n"
+    "field and scalar identities), ci (40: also the generic multiplication\n"
+    "routes, batch inversion, random laws and the vector file named by\n"
+    "SECP256K1_SELFTEST_VECTORS) or stress (44: the same laws over thousands\n"
+    "of random values). --verbose prints the library's report; --seed repeats\n"
+    "a run with the seed its report shows. Then checks known answers through\n"
+    "the C interface: public keys of 1, n-1 and 2, refused keys, SHA-256,\n"
+    "Keccak-256, an RFC 6979 ECDSA signature, verification and recovery, a\n"
+    "BIP-340 Schnorr signature and an Ethereum address. Exits 3 if any test or\n"
+    "check fails.",
+    {
+        {"mode", "MODE", "smoke, ci (the default) or stress"},
+        {"verbose", nullptr, "print the library's self-test report (not with --json)"},
+        {"seed", "N", "the seed of the randomised tests, decimal or 0x-hex (default: the library's)"},
+    },
+    "  $ qorvex selftest\n"
+    "  $ qorvex selftest --mode stress --verbose\n",
     run_selftest,
 };
 
