@@ -100,32 +100,39 @@ inline uint64_t bits128(const uint64_t* w, unsigned offset, unsigned c) {
 inline bool same(const FieldElement& a, const FieldElement& b) { return a.equal_mask(b) != 0; }
 
 // One round of pairwise additions inside every group of the block with two
-// or more elements; the group lists shrink to half (rounded up).
-void pair_round(BucketScratch& s) {
+// or more elements; the group lists shrink to half (rounded up). Element e
+// of a group sits at bstart + e * stride: each pair (2k, 2k + 1) leaves its
+// sum in the place of its first element, which is where element k of the
+// next round (stride doubled) lives, so no pair overwrites another's
+// operands in any order, and an odd last element is already in its place.
+void pair_round(BucketScratch& s, uint32_t stride) {
     size_t npairs = 0;
     for (const uint32_t g : s.active) npairs += s.blen[g] / 2;
     grow(s.den, npairs);
     grow(s.pre, npairs);
     grow(s.kind, npairs);
 
-    // Denominators and their prefix products, in kLanes interleaved chains:
-    // each product waits for the one before it in its chain, so independent
-    // chains let the multiplications overlap.
-    FieldElement acc[kLanes];
-    for (FieldElement& a : acc) a = FieldElement::one();
+    // Denominators and their running products, in kLanes interleaved chains
+    // (pair p in chain p mod kLanes, pre[p] the product of its chain up to
+    // and including p): each product waits for the one before it in its
+    // chain, so independent chains let the multiplications overlap. The
+    // products go straight to their slots: a copy of a just-written element
+    // through a temporary would stall the chain on store forwarding.
     size_t p = 0;
     for (const uint32_t g : s.active) {
         const uint32_t st = s.bstart[g], l = s.blen[g];
-        for (uint32_t a = st; a + 1 < st + l; a += 2, ++p) {
-            const uint32_t b = a + 1;
+        for (uint32_t k = 0; k + 1 < l; k += 2, ++p) {
+            const uint32_t a = st + k * stride, b = a + stride;
             const AffinePoint& pa = s.work[a];
             const AffinePoint& pb = s.work[b];
-            FieldElement d = FieldElement::one();
+            FieldElement& d = s.den[p];
             PairKind kind;
             if (s.inf[a]) {
                 kind = PairKind::keep_second;
+                d = FieldElement::one();
             } else if (s.inf[b]) {
                 kind = PairKind::keep_first;
+                d = FieldElement::one();
             } else if (!same(pa.x, pb.x)) {
                 kind = PairKind::add;
                 d = pb.x - pa.x;
@@ -134,70 +141,70 @@ void pair_round(BucketScratch& s) {
                 d = pa.y.dbl();
             } else {
                 kind = PairKind::to_infinity;
+                d = FieldElement::one();
             }
             s.kind[p] = kind;
-            s.den[p] = d;
-            FieldElement& chain = acc[p % kLanes];
-            s.pre[p] = chain;
-            chain = chain * d;
+            if (p >= kLanes)
+                field_mul(s.pre[p].limb, s.pre[p - kLanes].limb, d.limb);
+            else
+                s.pre[p] = d;
         }
     }
-    // One inversion of the product of the chains gives each chain's inverse;
-    // then back down each chain, after which den[p] holds the inverse of
-    // pair p's denominator.
+    // One inversion of the product of the chains gives each chain's inverse.
+    FieldElement acc[kLanes];
+    for (size_t l = 0; l < kLanes; ++l) {
+        // The last pair of chain l, if it has one.
+        const size_t last = npairs > l ? l + (npairs - 1 - l) / kLanes * kLanes : SIZE_MAX;
+        acc[l] = last != SIZE_MAX ? s.pre[last] : FieldElement::one();
+    }
     const FieldElement a01 = acc[0] * acc[1], a23 = acc[2] * acc[3];
     const FieldElement all = (a01 * a23).inverse_var();
     FieldElement inv[kLanes] = {all * a23 * acc[1], all * a23 * acc[0], all * a01 * acc[3], all * a01 * acc[2]};
-    for (size_t q = npairs; q-- > 0;) {
-        FieldElement& chain = inv[q % kLanes];
-        const FieldElement d = s.den[q];
-        s.den[q] = chain * s.pre[q];
-        chain = chain * d;
-    }
 
-    // The sums, written to the front of each group's list. Pair k of a group
-    // reads positions 2k and 2k + 1 and writes position k, so going forward
-    // never overwrites an element still to be read.
-    p = 0;
-    for (const uint32_t g : s.active) {
+    // Back down the chains, each pair's sum as soon as its inverse is known:
+    // the sum's dependent products then overlap the next step of the chains.
+    for (size_t gi = s.active.size(); gi-- > 0;) {
+        const uint32_t g = s.active[gi];
         const uint32_t st = s.bstart[g], l = s.blen[g];
-        uint32_t out = st;
-        for (uint32_t a = st; a + 1 < st + l; a += 2, ++p, ++out) {
-            const uint32_t b = a + 1;
-            const AffinePoint pa = s.work[a];
-            const AffinePoint pb = s.work[b];
+        for (uint32_t k = (l & ~1u); k >= 2; k -= 2) {
+            --p;
+            const uint32_t a = st + (k - 2) * stride, b = a + stride;
+            FieldElement& chain = inv[p % kLanes];
+            FieldElement di;
+            if (p >= kLanes) {
+                field_mul(di.limb, chain.limb, s.pre[p - kLanes].limb);
+                field_mul(chain.limb, chain.limb, s.den[p].limb);
+            } else {
+                di = chain;
+            }
+            AffinePoint& pa = s.work[a];
+            const AffinePoint& pb = s.work[b];
             switch (s.kind[p]) {
                 case PairKind::add: {
-                    const FieldElement lambda = (pb.y - pa.y) * s.den[p];
+                    const FieldElement lambda = (pb.y - pa.y) * di;
                     const FieldElement x3 = lambda.sqr() - pa.x - pb.x;
-                    s.work[out] = AffinePoint{x3, lambda * (pa.x - x3) - pa.y};
-                    s.inf[out] = 0;
+                    pa.y = lambda * (pa.x - x3) - pa.y;
+                    pa.x = x3;
                     break;
                 }
                 case PairKind::dbl: {
                     const FieldElement xx = pa.x.sqr();
-                    const FieldElement lambda = (xx + xx + xx) * s.den[p];
+                    const FieldElement lambda = (xx + xx + xx) * di;
                     const FieldElement x3 = lambda.sqr() - pa.x.dbl();
-                    s.work[out] = AffinePoint{x3, lambda * (pa.x - x3) - pa.y};
-                    s.inf[out] = 0;
+                    pa.y = lambda * (pa.x - x3) - pa.y;
+                    pa.x = x3;
                     break;
                 }
                 case PairKind::to_infinity:
-                    s.inf[out] = 1;
+                    s.inf[a] = 1;
                     break;
                 case PairKind::keep_first:
-                    s.work[out] = pa;
-                    s.inf[out] = 0;
                     break;
                 case PairKind::keep_second:
-                    s.work[out] = pb;
-                    s.inf[out] = s.inf[b];
+                    pa = pb;
+                    s.inf[a] = s.inf[b];
                     break;
             }
-        }
-        if (l & 1) {
-            s.work[out] = s.work[st + l - 1];
-            s.inf[out] = s.inf[st + l - 1];
         }
         s.blen[g] = (l + 1) / 2;
     }
@@ -258,7 +265,7 @@ void sum_groups(BucketScratch& s, size_t groups, std::span<const AffinePoint> po
                 w.y = (o & 1) ? points[i].y.negate() : points[i].y;
             }
         }
-        while (!s.active.empty()) pair_round(s);
+        for (uint32_t stride = 1; !s.active.empty(); stride <<= 1) pair_round(s, stride);
         for (size_t k = 0; k < ng; ++k) {
             const bool finite = s.blen[k] >= 1 && !s.inf[s.bstart[k]];
             s.present[g + k] = finite;
