@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "arith/msm.h"
+#include "arith/point_adx.h"
 
 namespace qorvex {
 
@@ -185,6 +186,12 @@ void pair_round(BucketScratch& s, uint32_t stride) {
             const AffinePoint& pb = s.work[b];
             switch (s.kind[p]) {
                 case PairKind::add: {
+#if QORVEX_HAVE_POINT_ADX
+                    if (field_detail::point_adx_enabled()) {
+                        qorvex_affine_add_adx(pa.x.limb, pb.x.limb, di.limb);
+                        break;
+                    }
+#endif
                     const FieldElement lambda = (pb.y - pa.y) * di;
                     const FieldElement x3 = lambda.sqr() - pa.x - pb.x;
                     pa.y = lambda * (pa.x - x3) - pa.y;
