@@ -137,8 +137,7 @@ bool schnorr_batch_core(std::span<const SchnorrBatchEntry> entries) {
     for (size_t i = 0; i < n; ++i) {
         const SchnorrBatchEntry& e = entries[i];
         const Scalar a = weight(seed, i);
-        // Parsing checked r < p.
-        s.points[i].x = FieldElement::from_bytes_reduce(e.r);
+        if (!FieldElement::parse_strict(e.r, s.points[i].x)) return false;
         s.to_lift[lifts++] = static_cast<uint32_t>(i);
         s.scalars[i] = a.negate();
 
@@ -154,7 +153,7 @@ bool schnorr_batch_core(std::span<const SchnorrBatchEntry> entries) {
                 if (cache && cache->find(e.key, key)) {
                     s.points[n + k] = key.point;
                 } else {
-                    s.points[n + k].x = FieldElement::from_bytes_reduce(e.key);
+                    if (!FieldElement::parse_strict(e.key, s.points[n + k].x)) return false;
                     s.to_lift[lifts++] = static_cast<uint32_t>(n + k);
                 }
                 s.scalars[n + k] = Scalar::zero();
