@@ -162,6 +162,53 @@ FieldElement FieldElement::sqrt_candidate() const {
     return sqr_n(t, 2);
 }
 
+void FieldElement::sqrt_candidate_x4(const FieldElement in[4], FieldElement out[4]) {
+#if QORVEX_HAVE_POINT_ADX
+    if (field_detail::point_adx_enabled()) {
+        // The chain of sqrt_candidate, each step on all four lanes; runs of
+        // squarings go to the interleaving routine, which wants the lanes
+        // contiguous.
+        FieldElement a[4], x2[4], x3[4], x11[4], x22[4], x44[4], t[4];
+        auto sqr_n = [](FieldElement dst[4], const FieldElement src[4], int n) {
+            qorvex_fe_sqr_n4_adx(dst[0].limb, src[0].limb, static_cast<uint64_t>(n));
+        };
+        auto mul_by = [](FieldElement dst[4], const FieldElement b[4]) {
+            for (int l = 0; l < 4; ++l) field_mul(dst[l].limb, dst[l].limb, b[l].limb);
+        };
+        for (int l = 0; l < 4; ++l) {
+            a[l] = in[l];
+            x2[l] = a[l].sqr() * a[l];
+            x3[l] = x2[l].sqr() * a[l];
+        }
+        sqr_n(t, x3, 3);  // x6
+        mul_by(t, x3);
+        sqr_n(t, t, 3);  // x9
+        mul_by(t, x3);
+        sqr_n(x11, t, 2);
+        mul_by(x11, x2);
+        sqr_n(x22, x11, 11);
+        mul_by(x22, x11);
+        sqr_n(x44, x22, 22);
+        mul_by(x44, x22);
+        sqr_n(t, x44, 44);  // x88
+        mul_by(t, x44);
+        sqr_n(x11, t, 88);  // x176 (x11 is not needed any more)
+        mul_by(x11, t);
+        sqr_n(t, x11, 44);  // x220
+        mul_by(t, x44);
+        sqr_n(t, t, 3);  // x223
+        mul_by(t, x3);
+        sqr_n(t, t, 23);
+        mul_by(t, x22);
+        sqr_n(t, t, 6);
+        mul_by(t, x2);
+        sqr_n(out, t, 2);
+        return;
+    }
+#endif
+    for (int l = 0; l < 4; ++l) out[l] = in[l].sqrt_candidate();
+}
+
 void FieldElement::batch_inverse(FieldElement* a, size_t m) {
     if (m == 0) return;
     if (m == 1) {

@@ -71,6 +71,10 @@ struct FieldElement {
     FieldElement inverse_ct() const;
     // a^((p+1)/4): a square root of a whenever one exists.
     FieldElement sqrt_candidate() const;
+    // sqrt_candidate of four elements at once (out may be in): the four
+    // chains of squarings interleave, which runs them in about two thirds of
+    // the time of four separate ones.
+    static void sqrt_candidate_x4(const FieldElement in[4], FieldElement out[4]);
 
     // Every non-zero element replaced by its inverse; zeros stay zero.
     static void batch_inverse(FieldElement* a, size_t m);

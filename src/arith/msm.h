@@ -71,9 +71,10 @@ unsigned pippenger_window_bits(size_t m);
 // buckets per window), and the points of every bucket are summed in affine
 // coordinates by rounds of pairwise additions that share one field inversion
 // per round across all buckets and windows (Montgomery's trick), which makes
-// a bucket addition cost about half a mixed Jacobian one. c = 0 picks the
-// width for the count (msm_affine_window_bits). pass_entries bounds the
-// entries of one pass (0: the default, 2^17); the tests make it small to
+// a bucket addition cost about half a mixed Jacobian one; the weighted sums
+// of the buckets are split into plain sums that take the same path. c = 0
+// picks the width for the count (msm_affine_window_bits). pass_entries bounds the
+// entries of one pass (0: the default, 2^20); the tests make it small to
 // reach windows split over several passes.
 Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const AffinePoint> points, unsigned c = 0,
                          size_t pass_entries = 0);

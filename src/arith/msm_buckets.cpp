@@ -22,13 +22,15 @@
 // number of entries (all of them for small counts, so the whole sum needs
 // only a handful of inversions); a window with more entries than that is
 // split over several passes, each starting from the buckets the last one
-// left. The bucket sums of each window (running sums, Jacobian) and the
-// combination of the windows (c doublings each) finish the sum.
+// left. The weighted sum of each window's buckets is taken apart into plain
+// sums (see Reduction), which the same affine rounds add, and one run of
+// doublings over every window and bit finishes the sum.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "arith/msm.h"
+#include "arith/point_adx.h"
 
 namespace qorvex {
 
@@ -63,7 +65,10 @@ struct BucketScratch {
     std::vector<uint32_t> order;   // per entry, sorted by group: half << 1 | negated, or kCarried
     std::vector<AffinePoint> bucket;  // per group: the sum of its entries
     std::vector<uint8_t> present;     // per group: the sum is finite
-    std::vector<Point> window_sums;
+    std::vector<AffinePoint> lines;     // per row and column of the reduction: its sum
+    std::vector<uint8_t> lines_present;
+    std::vector<AffinePoint> bit_sums;  // per window and bit: D_k of the reduction
+    std::vector<uint8_t> bit_present;
     // One block of groups at a time:
     std::vector<AffinePoint> work;  // its entries' points
     std::vector<uint8_t> inf;       // per entry: the element is infinity
@@ -100,32 +105,39 @@ inline uint64_t bits128(const uint64_t* w, unsigned offset, unsigned c) {
 inline bool same(const FieldElement& a, const FieldElement& b) { return a.equal_mask(b) != 0; }
 
 // One round of pairwise additions inside every group of the block with two
-// or more elements; the group lists shrink to half (rounded up).
-void pair_round(BucketScratch& s) {
+// or more elements; the group lists shrink to half (rounded up). Element e
+// of a group sits at bstart + e * stride: each pair (2k, 2k + 1) leaves its
+// sum in the place of its first element, which is where element k of the
+// next round (stride doubled) lives, so no pair overwrites another's
+// operands in any order, and an odd last element is already in its place.
+void pair_round(BucketScratch& s, uint32_t stride) {
     size_t npairs = 0;
     for (const uint32_t g : s.active) npairs += s.blen[g] / 2;
     grow(s.den, npairs);
     grow(s.pre, npairs);
     grow(s.kind, npairs);
 
-    // Denominators and their prefix products, in kLanes interleaved chains:
-    // each product waits for the one before it in its chain, so independent
-    // chains let the multiplications overlap.
-    FieldElement acc[kLanes];
-    for (FieldElement& a : acc) a = FieldElement::one();
+    // Denominators and their running products, in kLanes interleaved chains
+    // (pair p in chain p mod kLanes, pre[p] the product of its chain up to
+    // and including p): each product waits for the one before it in its
+    // chain, so independent chains let the multiplications overlap. The
+    // products go straight to their slots: a copy of a just-written element
+    // through a temporary would stall the chain on store forwarding.
     size_t p = 0;
     for (const uint32_t g : s.active) {
         const uint32_t st = s.bstart[g], l = s.blen[g];
-        for (uint32_t a = st; a + 1 < st + l; a += 2, ++p) {
-            const uint32_t b = a + 1;
+        for (uint32_t k = 0; k + 1 < l; k += 2, ++p) {
+            const uint32_t a = st + k * stride, b = a + stride;
             const AffinePoint& pa = s.work[a];
             const AffinePoint& pb = s.work[b];
-            FieldElement d = FieldElement::one();
+            FieldElement& d = s.den[p];
             PairKind kind;
             if (s.inf[a]) {
                 kind = PairKind::keep_second;
+                d = FieldElement::one();
             } else if (s.inf[b]) {
                 kind = PairKind::keep_first;
+                d = FieldElement::one();
             } else if (!same(pa.x, pb.x)) {
                 kind = PairKind::add;
                 d = pb.x - pa.x;
@@ -134,70 +146,76 @@ void pair_round(BucketScratch& s) {
                 d = pa.y.dbl();
             } else {
                 kind = PairKind::to_infinity;
+                d = FieldElement::one();
             }
             s.kind[p] = kind;
-            s.den[p] = d;
-            FieldElement& chain = acc[p % kLanes];
-            s.pre[p] = chain;
-            chain = chain * d;
+            if (p >= kLanes)
+                field_mul(s.pre[p].limb, s.pre[p - kLanes].limb, d.limb);
+            else
+                s.pre[p] = d;
         }
     }
-    // One inversion of the product of the chains gives each chain's inverse;
-    // then back down each chain, after which den[p] holds the inverse of
-    // pair p's denominator.
+    // One inversion of the product of the chains gives each chain's inverse.
+    FieldElement acc[kLanes];
+    for (size_t l = 0; l < kLanes; ++l) {
+        // The last pair of chain l, if it has one.
+        const size_t last = npairs > l ? l + (npairs - 1 - l) / kLanes * kLanes : SIZE_MAX;
+        acc[l] = last != SIZE_MAX ? s.pre[last] : FieldElement::one();
+    }
     const FieldElement a01 = acc[0] * acc[1], a23 = acc[2] * acc[3];
     const FieldElement all = (a01 * a23).inverse_var();
     FieldElement inv[kLanes] = {all * a23 * acc[1], all * a23 * acc[0], all * a01 * acc[3], all * a01 * acc[2]};
-    for (size_t q = npairs; q-- > 0;) {
-        FieldElement& chain = inv[q % kLanes];
-        const FieldElement d = s.den[q];
-        s.den[q] = chain * s.pre[q];
-        chain = chain * d;
-    }
 
-    // The sums, written to the front of each group's list. Pair k of a group
-    // reads positions 2k and 2k + 1 and writes position k, so going forward
-    // never overwrites an element still to be read.
-    p = 0;
-    for (const uint32_t g : s.active) {
+    // Back down the chains, each pair's sum as soon as its inverse is known:
+    // the sum's dependent products then overlap the next step of the chains.
+    for (size_t gi = s.active.size(); gi-- > 0;) {
+        const uint32_t g = s.active[gi];
         const uint32_t st = s.bstart[g], l = s.blen[g];
-        uint32_t out = st;
-        for (uint32_t a = st; a + 1 < st + l; a += 2, ++p, ++out) {
-            const uint32_t b = a + 1;
-            const AffinePoint pa = s.work[a];
-            const AffinePoint pb = s.work[b];
+        for (uint32_t k = (l & ~1u); k >= 2; k -= 2) {
+            --p;
+            const uint32_t a = st + (k - 2) * stride, b = a + stride;
+            FieldElement& chain = inv[p % kLanes];
+            FieldElement di;
+            if (p >= kLanes) {
+                field_mul(di.limb, chain.limb, s.pre[p - kLanes].limb);
+                field_mul(chain.limb, chain.limb, s.den[p].limb);
+            } else {
+                di = chain;
+            }
+            AffinePoint& pa = s.work[a];
+            const AffinePoint& pb = s.work[b];
             switch (s.kind[p]) {
                 case PairKind::add: {
-                    const FieldElement lambda = (pb.y - pa.y) * s.den[p];
+#if QORVEX_HAVE_POINT_ADX
+                    if (field_detail::point_adx_enabled()) {
+                        qorvex_affine_add_adx(pa.x.limb, pb.x.limb, di.limb);
+                        break;
+                    }
+#endif
+                    const FieldElement lambda = (pb.y - pa.y) * di;
                     const FieldElement x3 = lambda.sqr() - pa.x - pb.x;
-                    s.work[out] = AffinePoint{x3, lambda * (pa.x - x3) - pa.y};
-                    s.inf[out] = 0;
+                    pa.y = lambda * (pa.x - x3) - pa.y;
+                    pa.x = x3;
                     break;
                 }
                 case PairKind::dbl: {
                     const FieldElement xx = pa.x.sqr();
-                    const FieldElement lambda = (xx + xx + xx) * s.den[p];
+                    const FieldElement lambda = (xx + xx + xx) * di;
                     const FieldElement x3 = lambda.sqr() - pa.x.dbl();
-                    s.work[out] = AffinePoint{x3, lambda * (pa.x - x3) - pa.y};
-                    s.inf[out] = 0;
+                    pa.y = lambda * (pa.x - x3) - pa.y;
+                    pa.x = x3;
                     break;
                 }
                 case PairKind::to_infinity:
-                    s.inf[out] = 1;
+                    s.inf[a] = 1;
                     break;
                 case PairKind::keep_first:
-                    s.work[out] = pa;
-                    s.inf[out] = 0;
                     break;
                 case PairKind::keep_second:
-                    s.work[out] = pb;
-                    s.inf[out] = s.inf[b];
+                    pa = pb;
+                    s.inf[a] = s.inf[b];
                     break;
             }
-        }
-        if (l & 1) {
-            s.work[out] = s.work[st + l - 1];
-            s.inf[out] = s.inf[st + l - 1];
         }
         s.blen[g] = (l + 1) / 2;
     }
@@ -207,9 +225,12 @@ void pair_round(BucketScratch& s) {
     s.active.resize(keep);
 }
 
-// Sums the entries of groups [0, groups) block by block into bucket[] and
-// present[].
-void sum_groups(BucketScratch& s, size_t groups, std::span<const AffinePoint> points) {
+// Sums the entries of groups [0, groups) (the entries of group g are
+// start[g] .. start[g + 1] - 1) block by block into out[] and present[].
+// gather(g, g1, w) writes the points of the entries of groups [g, g1) to w,
+// entry e at w[e - start[g]].
+template <typename Gather>
+void sum_groups(BucketScratch& s, size_t groups, Gather&& gather, AffinePoint* out, uint8_t* present) {
     size_t g = 0;
     while (g < groups) {
         size_t g1 = g, entries = 0;
@@ -231,56 +252,77 @@ void sum_groups(BucketScratch& s, size_t groups, std::span<const AffinePoint> po
             s.blen[k] = s.start[g + k + 1] - s.start[g + k];
             if (s.blen[k] >= 2) s.active.push_back(static_cast<uint32_t>(k));
         }
-        // The entries' points: a half point with its sign, or the bucket
-        // an earlier pass left. The points are read in bucket order, that
-        // is at random, so each is requested a few entries ahead.
-        constexpr uint32_t kAhead = 12;
-        const uint32_t last = s.start[g1];
-        for (size_t k = 0; k < ng; ++k) {
-            for (uint32_t e = s.start[g + k]; e < s.start[g + k + 1]; ++e) {
-                if (e + kAhead < last) {
-                    const uint32_t ahead = s.order[e + kAhead];
-                    if (ahead != kCarried) {
-                        const size_t hi = ahead >> 2;
-                        __builtin_prefetch((ahead & 2) ? static_cast<const void*>(&s.lx[hi]) : &points[hi].x);
-                        __builtin_prefetch(&points[hi].y);
-                    }
-                }
-                const uint32_t o = s.order[e];
-                AffinePoint& w = s.work[e - base];
-                s.inf[e - base] = 0;
-                if (o == kCarried) {
-                    w = s.bucket[g + k];
-                    continue;
-                }
-                const size_t h = o >> 1, i = h >> 1;
-                w.x = (h & 1) ? s.lx[i] : points[i].x;
-                w.y = (o & 1) ? points[i].y.negate() : points[i].y;
-            }
-        }
-        while (!s.active.empty()) pair_round(s);
+        gather(g, g1, s.work.data());
+        std::fill_n(s.inf.begin(), entries, uint8_t{0});
+        for (uint32_t stride = 1; !s.active.empty(); stride <<= 1) pair_round(s, stride);
         for (size_t k = 0; k < ng; ++k) {
             const bool finite = s.blen[k] >= 1 && !s.inf[s.bstart[k]];
-            s.present[g + k] = finite;
-            if (finite) s.bucket[g + k] = s.work[s.bstart[k]];
+            present[g + k] = finite;
+            if (finite) out[g + k] = s.work[s.bstart[k]];
         }
         g = g1;
     }
 }
 
+// Entries that are points of an array, order[e] the index into src.
+auto gather_from(const BucketScratch& s, const AffinePoint* src) {
+    return [&s, src](size_t g, size_t g1, AffinePoint* w) {
+        const uint32_t base = s.start[g];
+        for (uint32_t e = base; e < s.start[g1]; ++e) w[e - base] = src[s.order[e]];
+    };
+}
+
+// How the weighted sum of a window's buckets, sum_b (b + 1) bucket_b over
+// m = 2^(c-1) buckets, is taken apart. With b = hi L + lo (L = 2^lbits,
+// K = m / L rows), b + 1 = hi L + (lo + 1), so the sum is
+//
+//   L * sum_hi hi * row_hi + sum_lo (lo + 1) * col_lo,
+//
+// row_hi the sum of row hi's L buckets and col_lo that of column lo's K
+// buckets: 2m plain sums (row 0, of weight 0, is left out). Each weight w
+// is then written in binary, w = sum_k 2^k [bit k of w], so the window's
+// sum is sum_k 2^k D_k with D_k the plain sum of the rows and columns whose
+// weight (hi L, or lo + 1) has bit k set. Plain sums are what the affine
+// rounds add cheaply, and the 2^k of every window and bit are left to one
+// run of doublings over all of them at the end (bit k of window j weighs
+// 2^(c j + k)).
+struct Reduction {
+    unsigned lbits;
+    size_t cols, rows;
+};
+
+Reduction reduction_for(unsigned c) {
+    Reduction r;
+    const unsigned mbits = c - 1;
+    r.lbits = mbits - mbits / 2;
+    r.cols = size_t{1} << r.lbits;
+    r.rows = size_t{1} << (mbits / 2);
+    return r;
+}
+
+// The entries the reduction of one window adds (all buckets present).
+size_t reduction_entries(unsigned c) {
+    const Reduction r = reduction_for(c);
+    const size_t m = size_t{1} << (c - 1);
+    size_t e = m + (m - r.cols);
+    for (size_t hi = 1; hi < r.rows; ++hi) e += static_cast<size_t>(__builtin_popcountll(hi));
+    for (size_t lo = 0; lo < r.cols; ++lo) e += static_cast<size_t>(__builtin_popcountll(lo + 1));
+    return e;
+}
+
 }  // namespace
 
 unsigned msm_affine_window_bits(size_t m) {
-    // Relative costs, measured: an affine bucket addition (with its share of
-    // the inversion, the sorting and the copying) against a bucket of the
-    // running sums (one mixed and one general Jacobian addition).
-    constexpr double kEntry = 1.0, kBucket = 3.4;
+    // Relative costs, measured: an entry of the affine rounds (with its
+    // share of the inversion, the sorting and the copying) against one step
+    // of the final run (a doubling and a mixed addition).
+    constexpr double kStep = 4.0;
     const double halves = 2.0 * static_cast<double>(m);
     unsigned best = 2;
     double best_cost = 0;
     for (unsigned c = 2; c <= 16; ++c) {
         const double windows = 128 / c + 1;
-        const double cost = windows * (halves * kEntry + static_cast<double>(size_t{1} << (c - 1)) * kBucket);
+        const double cost = windows * (halves + static_cast<double>(reduction_entries(c)) + kStep * c);
         if (c == 2 || cost < best_cost) {
             best = c;
             best_cost = cost;
@@ -304,7 +346,9 @@ Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const Affine
     grow(s.neg, halves);
     grow(s.carry, halves);
     grow(s.lx, m);
-    grow(s.window_sums, windows);
+    grow(s.bit_sums, windows * c);
+    grow(s.bit_present, windows * c);
+    const Reduction red = reduction_for(c);
 
     const FieldElement& beta = FieldElement::beta();
     for (size_t i = 0; i < m; ++i) {
@@ -381,26 +425,97 @@ Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const Affine
                         static_cast<uint32_t>(h << 1) | static_cast<uint32_t>((v < 0) != (s.neg[h] != 0));
                 }
             }
-            sum_groups(s, groups, points);
+            // A half point with its sign, or the bucket an earlier pass
+            // left. The points are read in bucket order, that is at random,
+            // so each is requested a few entries ahead.
+            auto gather_terms = [&s, points](size_t g, size_t g1, AffinePoint* work) {
+                constexpr uint32_t kAhead = 12;
+                const uint32_t base = s.start[g], last = s.start[g1];
+                for (size_t gg = g; gg < g1; ++gg) {
+                    for (uint32_t e = s.start[gg]; e < s.start[gg + 1]; ++e) {
+                        if (e + kAhead < last) {
+                            const uint32_t ahead = s.order[e + kAhead];
+                            if (ahead != kCarried) {
+                                const size_t hi = ahead >> 2;
+                                __builtin_prefetch((ahead & 2) ? static_cast<const void*>(&s.lx[hi]) : &points[hi].x);
+                                __builtin_prefetch(&points[hi].y);
+                            }
+                        }
+                        const uint32_t o = s.order[e];
+                        AffinePoint& w = work[e - base];
+                        if (o == kCarried) {
+                            w = s.bucket[gg];
+                            continue;
+                        }
+                        const size_t h = o >> 1, i = h >> 1;
+                        w.x = (h & 1) ? s.lx[i] : points[i].x;
+                        w.y = (o & 1) ? points[i].y.negate() : points[i].y;
+                    }
+                }
+            };
+            sum_groups(s, groups, gather_terms, s.bucket.data(), s.present.data());
         }
 
-        // Each window's sum: sum_b (b + 1) bucket_b by running sums.
-        for (size_t t = 0; t < jn; ++t) {
-            Point running = Point::infinity_point(), sum = Point::infinity_point();
-            for (size_t b = nbuckets; b-- > 0;) {
-                const size_t g = t * nbuckets + b;
-                if (s.present[g]) running.add_affine_var(s.bucket[g].x, s.bucket[g].y);
-                if (!running.infinity) sum.add_assign(running);
+        // Each window's weighted bucket sum, as the plain sums D_k of
+        // Reduction: first the rows and columns, then D_k from them.
+        const size_t row_groups = red.rows - 1, per_window = row_groups + red.cols;
+        const size_t level1 = jn * per_window;
+        grow(s.start, level1 + 1);
+        grow(s.fill, level1);
+        std::fill_n(s.start.begin(), level1 + 1, uint32_t{0});
+        for (size_t t = 0; t < jn; ++t)
+            for (size_t b = 0; b < nbuckets; ++b) {
+                if (!s.present[t * nbuckets + b]) continue;
+                const size_t hi = b >> red.lbits, lo = b & (red.cols - 1);
+                if (hi) ++s.start[t * per_window + hi];
+                ++s.start[t * per_window + row_groups + lo + 1];
             }
-            s.window_sums[j0 + t] = sum;
+        for (size_t g = 0; g < level1; ++g) {
+            s.start[g + 1] += s.start[g];
+            s.fill[g] = s.start[g];
         }
+        grow(s.order, s.start[level1]);
+        for (size_t t = 0; t < jn; ++t)
+            for (size_t b = 0; b < nbuckets; ++b) {
+                const size_t g = t * nbuckets + b;
+                if (!s.present[g]) continue;
+                const size_t hi = b >> red.lbits, lo = b & (red.cols - 1);
+                if (hi) s.order[s.fill[t * per_window + hi - 1]++] = static_cast<uint32_t>(g);
+                s.order[s.fill[t * per_window + row_groups + lo]++] = static_cast<uint32_t>(g);
+            }
+        grow(s.lines, level1);
+        grow(s.lines_present, level1);
+        sum_groups(s, level1, gather_from(s, s.bucket.data()), s.lines.data(), s.lines_present.data());
+
+        const size_t level2 = jn * c;
+        auto weight = [&](size_t q) -> size_t { return q < row_groups ? (q + 1) << red.lbits : q - row_groups + 1; };
+        std::fill_n(s.start.begin(), level2 + 1, uint32_t{0});
+        for (size_t t = 0; t < jn; ++t)
+            for (size_t q = 0; q < per_window; ++q) {
+                if (!s.lines_present[t * per_window + q]) continue;
+                for (size_t w = weight(q), k = 0; w; w >>= 1, ++k)
+                    if (w & 1) ++s.start[t * c + k + 1];
+            }
+        for (size_t g = 0; g < level2; ++g) {
+            s.start[g + 1] += s.start[g];
+            s.fill[g] = s.start[g];
+        }
+        grow(s.order, s.start[level2]);
+        for (size_t t = 0; t < jn; ++t)
+            for (size_t q = 0; q < per_window; ++q) {
+                const size_t line = t * per_window + q;
+                if (!s.lines_present[line]) continue;
+                for (size_t w = weight(q), k = 0; w; w >>= 1, ++k)
+                    if (w & 1) s.order[s.fill[t * c + k]++] = static_cast<uint32_t>(line);
+            }
+        sum_groups(s, level2, gather_from(s, s.lines.data()), &s.bit_sums[j0 * c], &s.bit_present[j0 * c]);
     }
 
+    // sum over windows j and bits k of 2^(c j + k) D_(j, k), from the top.
     Point acc = Point::infinity_point();
-    for (size_t j = windows; j-- > 0;) {
-        if (!acc.infinity)
-            for (unsigned t = 0; t < c; ++t) acc.dbl_halving_ct();
-        acc.add_assign(s.window_sums[j]);
+    for (size_t t = windows * c; t-- > 0;) {
+        if (!acc.infinity) acc.dbl_halving_ct();
+        if (s.bit_present[t]) acc.add_affine_var(s.bit_sums[t].x, s.bit_sums[t].y);
     }
     acc.is_generator = false;
     return acc;

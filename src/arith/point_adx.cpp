@@ -441,6 +441,81 @@ qorvex_fe_sqr_n_adx:
     qvx_leave 8
     .size qorvex_fe_sqr_n_adx, .-qorvex_fe_sqr_n_adx
 
+# void qorvex_fe_sqr_n4_adx(uint64_t r[16], const uint64_t a[16], uint64_t n);
+# Four independent runs of squarings, interleaved: each squaring waits for
+# the one before it in its run, so one run alone leaves the multiplier idle
+# most of the time, and the other runs fill it. The values live in stack
+# slots 0, 32, 64, 96; rcx counts down the remaining squarings (public).
+    .p2align 4
+    .globl qorvex_fe_sqr_n4_adx
+    .hidden qorvex_fe_sqr_n4_adx
+    .type qorvex_fe_sqr_n4_adx, @function
+qorvex_fe_sqr_n4_adx:
+    qvx_enter 136
+    movq %rdi, 128(%rsp)
+    movq %rdx, %rcx
+    qvx_load 0(%rsi)
+    qvx_store 0(%rsp)
+    qvx_load 32(%rsi)
+    qvx_store 32(%rsp)
+    qvx_load 64(%rsi)
+    qvx_store 64(%rsp)
+    qvx_load 96(%rsi)
+    qvx_store 96(%rsp)
+1:
+    qvx_sqr 0(%rsp)
+    qvx_store 0(%rsp)
+    qvx_sqr 32(%rsp)
+    qvx_store 32(%rsp)
+    qvx_sqr 64(%rsp)
+    qvx_store 64(%rsp)
+    qvx_sqr 96(%rsp)
+    qvx_store 96(%rsp)
+    decq %rcx
+    jnz 1b
+    movq 128(%rsp), %rdi
+    qvx_load 0(%rsp)
+    qvx_store 0(%rdi)
+    qvx_load 32(%rsp)
+    qvx_store 32(%rdi)
+    qvx_load 64(%rsp)
+    qvx_store 64(%rdi)
+    qvx_load 96(%rsp)
+    qvx_store 96(%rdi)
+    qvx_leave 136
+    .size qorvex_fe_sqr_n4_adx, .-qorvex_fe_sqr_n4_adx
+
+# void qorvex_affine_add_adx(uint64_t a[8], const uint64_t b[8],
+#                            const uint64_t inv[4]);
+# rdi = a (x at 0, y at 32), rsi = b, rcx = inv (moved from rdx).
+# Slots: dy 0, lambda 32, x3 64, xa - x3 96.
+    .p2align 4
+    .globl qorvex_affine_add_adx
+    .hidden qorvex_affine_add_adx
+    .type qorvex_affine_add_adx, @function
+qorvex_affine_add_adx:
+    qvx_enter 136
+    movq %rdx, %rcx
+    qvx_load 32(%rsi)               # dy = yb - ya
+    qvx_sub 32(%rdi)
+    qvx_store 0(%rsp)
+    qvx_mul 0(%rsp), 0(%rcx)        # lambda = dy inv
+    qvx_store 32(%rsp)
+    qvx_sqr 32(%rsp)                # x3 = lambda^2 - xa - xb
+    qvx_sub 0(%rdi)
+    qvx_sub 0(%rsi)
+    qvx_store 64(%rsp)
+    qvx_load 0(%rdi)
+    qvx_sub 64(%rsp)
+    qvx_store 96(%rsp)
+    qvx_mul 32(%rsp), 96(%rsp)      # y3 = lambda (xa - x3) - ya
+    qvx_sub 32(%rdi)
+    qvx_store 32(%rdi)
+    qvx_load 64(%rsp)
+    qvx_store 0(%rdi)
+    qvx_leave 136
+    .size qorvex_affine_add_adx, .-qorvex_affine_add_adx
+
     .purgem qvx_reduce
     .purgem qvx_reduce_tail
     .purgem qvx_sqr_r

@@ -42,6 +42,17 @@ __attribute__((visibility("hidden"))) void qorvex_point_madd_adx(uint64_t out[12
 
 // r = a^(2^n) for n >= 1 (r may be a).
 __attribute__((visibility("hidden"))) void qorvex_fe_sqr_n_adx(uint64_t r[4], const uint64_t a[4], uint64_t n);
+
+// The affine sum of a = (xa, ya) and b = (xb, yb) (x then y, canonical)
+// into a, given inv = 1 / (xb - xa): lambda = (yb - ya) inv,
+// x3 = lambda^2 - xa - xb, y3 = lambda (xa - x3) - ya. No special cases:
+// the caller has ruled out xa = xb. b and inv must not overlap a.
+__attribute__((visibility("hidden"))) void qorvex_affine_add_adx(uint64_t a[8], const uint64_t b[8],
+                                                                const uint64_t inv[4]);
+
+// r[4 k .. 4 k + 3] = a[4 k .. 4 k + 3]^(2^n) for k = 0..3 and n >= 1 (r may
+// be a): four runs at once.
+__attribute__((visibility("hidden"))) void qorvex_fe_sqr_n4_adx(uint64_t r[16], const uint64_t a[16], uint64_t n);
 }
 #endif
 

@@ -21,6 +21,7 @@ struct SchnorrScratch {
     std::vector<AffinePoint> points;
     std::vector<uint32_t> slots;  // 0: empty, else 1 + index of a distinct key
     std::vector<uint32_t> owner;  // per distinct key: the first item that has it
+    std::vector<uint32_t> to_lift;  // terms whose point has its x only, so far
 };
 
 // The parsed items of a call, kept per thread like the rest: a batch of
@@ -125,27 +126,36 @@ bool schnorr_batch_core(std::span<const SchnorrBatchEntry> entries) {
     const uint64_t hash_seed = table_seed_engine()();
     const size_t mask = table_size - 1;
 
+    // The square roots of the lifts run four at a time once every x is
+    // known: the R of each item, and each distinct key that this thread's
+    // cache of x-only keys does not hold.
+    XonlyPointCache* cache = XonlyPointCache::local();
+    if (s.to_lift.size() < 2 * n) s.to_lift.resize(2 * n);
+    size_t lifts = 0;
     Scalar sum_s = Scalar::zero();
     size_t distinct = 0;
     for (size_t i = 0; i < n; ++i) {
         const SchnorrBatchEntry& e = entries[i];
         const Scalar a = weight(seed, i);
-        XonlyPubkey r;
-        if (!lift_x_uncached(e.r, r)) return false;
+        if (!FieldElement::parse_strict(e.r, s.points[i].x)) return false;
+        s.to_lift[lifts++] = static_cast<uint32_t>(i);
         s.scalars[i] = a.negate();
-        s.points[i] = r.point;
 
         size_t slot = key_hash(hash_seed, e.key) & mask;
         size_t k;
         for (;;) {
             const uint32_t v = s.slots[slot];
             if (v == 0) {
-                XonlyPubkey key;
-                if (!lift_x(e.key, key)) return false;
                 k = distinct++;
                 s.slots[slot] = static_cast<uint32_t>(k + 1);
                 s.owner[k] = static_cast<uint32_t>(i);
-                s.points[n + k] = key.point;
+                XonlyPubkey key;
+                if (cache && cache->find(e.key, key)) {
+                    s.points[n + k] = key.point;
+                } else {
+                    if (!FieldElement::parse_strict(e.key, s.points[n + k].x)) return false;
+                    s.to_lift[lifts++] = static_cast<uint32_t>(n + k);
+                }
                 s.scalars[n + k] = Scalar::zero();
                 break;
             }
@@ -158,6 +168,19 @@ bool schnorr_batch_core(std::span<const SchnorrBatchEntry> entries) {
         const Scalar ev = schnorr_challenge(e.r, e.key, e.msg, 32);
         s.scalars[n + k] = s.scalars[n + k] - a.mul(ev);
         sum_s = sum_s + a.mul(e.s);
+    }
+    if (!lift_x_in_place(std::span<AffinePoint>(s.points.data(), n + distinct),
+                         std::span<const uint32_t>(s.to_lift.data(), lifts)))
+        return false;
+    if (cache) {
+        for (size_t j = 0; j < lifts; ++j) {
+            const uint32_t t = s.to_lift[j];
+            if (t < n) continue;
+            XonlyPubkey key;
+            std::memcpy(key.bytes, entries[s.owner[t - n]].key, 32);
+            key.point = s.points[t];
+            cache->store(key);
+        }
     }
     const Point total = msm_with_generator(sum_s, std::span<const Scalar>(s.scalars.data(), n + distinct),
                                            std::span<const AffinePoint>(s.points.data(), n + distinct));

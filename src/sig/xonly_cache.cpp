@@ -1,5 +1,6 @@
 #include "sig/xonly_cache.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/bytes.h"
@@ -15,6 +16,28 @@ bool lift_x_uncached(const uint8_t x32[32], XonlyPubkey& out) {
     if (p.infinity) return false;
     std::memcpy(out.bytes, x32, 32);
     out.point = AffinePoint{p.X, p.Y};
+    return true;
+}
+
+bool lift_x_in_place(std::span<AffinePoint> points, std::span<const uint32_t> which) {
+    const FieldElement seven = FieldElement::from_u64(7);
+    for (size_t j0 = 0; j0 < which.size(); j0 += 4) {
+        const size_t lanes = std::min<size_t>(4, which.size() - j0);
+        // Unused lanes take a copy of the first, so the four-lane routine
+        // always has four operands.
+        FieldElement c[4], y[4];
+        for (size_t l = 0; l < 4; ++l) {
+            const FieldElement& x = points[which[j0 + (l < lanes ? l : 0)]].x;
+            c[l] = x.sqr() * x + seven;
+        }
+        FieldElement::sqrt_candidate_x4(c, y);
+        for (size_t l = 0; l < lanes; ++l) {
+            // p = 3 mod 4, so the candidate is a root exactly when c is a
+            // square.
+            if (!y[l].sqr().equal(c[l])) return false;
+            points[which[j0 + l]].y = y[l].is_odd() ? y[l].negate() : y[l];
+        }
+    }
     return true;
 }
 
@@ -55,6 +78,18 @@ XonlyPointCache* XonlyPointCache::local() { return thread_cache<XonlyPointCache>
 bool XonlyPointCache::contains(const uint8_t x32[32]) const {
     const Slot& s = slots_[slot_of(x32)];
     return s.valid && std::memcmp(s.key.bytes, x32, 32) == 0;
+}
+
+bool XonlyPointCache::find(const uint8_t x32[32], XonlyPubkey& out) const {
+    if (!contains(x32)) return false;
+    out = slots_[slot_of(x32)].key;
+    return true;
+}
+
+void XonlyPointCache::store(const XonlyPubkey& key) {
+    Slot& s = slots_[slot_of(key.bytes)];
+    s.key = key;
+    s.valid = true;
 }
 
 bool XonlyPointCache::lift(const uint8_t x32[32], XonlyPubkey& out) {

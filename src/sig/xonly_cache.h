@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "arith/point.h"
 
@@ -24,6 +25,13 @@ struct XonlyPubkey {
 // The point with x coordinate x32 (big-endian) and even y. False, with out
 // untouched, when x >= p or x^3 + 7 is not a square.
 bool lift_x_uncached(const uint8_t x32[32], XonlyPubkey& out);
+
+// Lifts many x coordinates at once: for each index j in which, the point
+// points[j] receives the even y that goes with its x (which must be below
+// p), four square roots at a time. False as soon as a group holds an x that
+// is not on the curve; the points of that group and of later ones are then
+// unspecified.
+bool lift_x_in_place(std::span<AffinePoint> points, std::span<const uint32_t> which);
 
 // The same through this thread's XonlyPointCache: the lifting every
 // verification path that starts from x-only bytes should use.
@@ -52,6 +60,10 @@ public:
     bool lift(const uint8_t x32[32], XonlyPubkey& out);
     // Whether a lift of x32 would be a hit.
     bool contains(const uint8_t x32[32]) const;
+    // The hit alone: true, with out filled, when x32 is stored.
+    bool find(const uint8_t x32[32], XonlyPubkey& out) const;
+    // Stores a key lifted elsewhere, as a miss of lift() would.
+    void store(const XonlyPubkey& key);
 
 private:
     struct Slot {

@@ -87,6 +87,23 @@ TEST(FieldEdges, SqrtCandidate) {
     EXPECT_FALSE(three.sqrt_candidate().sqr().equal(three));
 }
 
+// The four-lane form against the single one, residues and non-residues
+// mixed in one call, edge values included.
+TEST(FieldEdges, SqrtCandidateFourAtOnce) {
+    Rng rng(12);
+    std::vector<F> vals = {F::zero(), F::one(), p_minus(1), F::from_u64(3)};
+    for (int i = 0; i < 40; ++i) vals.push_back(i % 2 ? rng.field() : rng.field_edgy());
+    for (size_t i = 0; i + 4 <= vals.size(); i += 4) {
+        F out[4];
+        F::sqrt_candidate_x4(&vals[i], out);
+        for (size_t l = 0; l < 4; ++l) EXPECT_TRUE(out[l].equal(vals[i + l].sqrt_candidate())) << i + l;
+        // In place.
+        F inout[4] = {vals[i], vals[i + 1], vals[i + 2], vals[i + 3]};
+        F::sqrt_candidate_x4(inout, inout);
+        for (size_t l = 0; l < 4; ++l) EXPECT_TRUE(inout[l].equal(out[l]));
+    }
+}
+
 TEST(FieldEdges, Half) {
     Rng rng(11);
     for (int i = 0; i < 200; ++i) {

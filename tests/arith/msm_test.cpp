@@ -99,6 +99,30 @@ TEST_P(MsmCounts, EveryEngineEqualsTheSumOfProducts) {
 INSTANTIATE_TEST_SUITE_P(Switches, MsmCounts,
                          ::testing::Values(3, 7, 8, 47, 48, 72, 73, 384, 385, 768, 769, 2048, 2049));
 
+// msm() on both sides of every change of the affine engine's chosen width
+// up to 2,100 terms (the widths come from its cost model, so the counts are
+// found rather than listed).
+TEST(Msm, AffineWidthSwitches) {
+    std::vector<size_t> counts;
+    for (size_t m = kMsmBucketThreshold; m < 2100; ++m)
+        if (msm_affine_window_bits(m) != msm_affine_window_bits(m + 1)) {
+            counts.push_back(m);
+            counts.push_back(m + 1);
+        }
+    ASSERT_GE(counts.size(), 8u);
+    // Prefixes of one list, against the reference bucket engine (which the
+    // counts above check against the sum of products).
+    Terms t = random_terms(counts.back(), 300);
+    t.p[5] = t.p[0];  // a repeated point
+    const auto a = t.affine();
+    for (const size_t m : counts) {
+        SCOPED_TRACE(m);
+        const std::span<const Scalar> k = std::span<const Scalar>(t.k).first(m);
+        EXPECT_TRUE(msm(k, std::span<const AffinePoint>(a).first(m))
+                        .equals(msm_pippenger(k, std::span<const Point>(t.p).first(m))));
+    }
+}
+
 TEST(Msm, ReferenceWindowTable) {
     const std::pair<size_t, unsigned> rows[] = {{48, 5},     {72, 5},      {73, 6},      {384, 6},
                                                 {385, 7},    {768, 7},     {769, 8},     {2048, 8},

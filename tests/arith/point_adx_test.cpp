@@ -189,6 +189,46 @@ TEST(PointAdx, RepeatedSquaringMatchesSingleSquarings) {
     }
 }
 
+// Four runs at once, each against the one-run routine, n up to 90.
+TEST(PointAdx, FourRunsOfSquaringsMatchOneRun) {
+    if (!adx_routines_run()) GTEST_SKIP() << "processor lacks BMI2/ADX";
+    Rng rng(44);
+    const std::vector<F> ops = operands(rng, 8);
+    for (size_t i = 0; i + 4 <= ops.size(); i += 4) {
+        for (uint64_t n = 1; n <= 90; n += 7) {
+            F in[4] = {ops[i], ops[i + 1], ops[i + 2], ops[i + 3]}, out[4];
+            qorvex_fe_sqr_n4_adx(out[0].limb, in[0].limb, n);
+            for (size_t l = 0; l < 4; ++l) {
+                F want;
+                qorvex_fe_sqr_n_adx(want.limb, in[l].limb, n);
+                ASSERT_TRUE(same(out[l], want)) << big(in[l]).to_hex() << " n = " << n;
+            }
+        }
+    }
+}
+
+// The affine addition against its formula in portable arithmetic, on edge
+// operands (which need not be curve points: the formula is the same).
+TEST(PointAdx, AffineAdditionMatchesTheFormulaOnEdgeOperands) {
+    if (!adx_routines_run()) GTEST_SKIP() << "processor lacks BMI2/ADX";
+    Rng rng(45);
+    const std::vector<F> ops = operands(rng, 19);
+    for (int i = 0; i < 20000; ++i) {
+        const F xa = ops[rng.u64() % ops.size()], ya = ops[rng.u64() % ops.size()];
+        const F xb = ops[rng.u64() % ops.size()], yb = ops[rng.u64() % ops.size()];
+        const F inv = ops[rng.u64() % ops.size()];
+        const F lambda = pmul(yb - ya, inv);
+        const F x3 = psqr(lambda) - xa - xb;
+        const F y3 = pmul(lambda, xa - x3) - ya;
+        F a[2] = {xa, ya};
+        const F b[2] = {xb, yb};
+        qorvex_affine_add_adx(a[0].limb, b[0].limb, inv.limb);
+        ASSERT_TRUE(same(a[0], x3) && same(a[1], y3))
+            << big(xa).to_hex() << " " << big(ya).to_hex() << " " << big(xb).to_hex() << " " << big(yb).to_hex()
+            << " " << big(inv).to_hex();
+    }
+}
+
 #endif  // QORVEX_HAVE_POINT_ADX
 
 // The formulas of the loops, whichever back end runs them, on arbitrary
