@@ -30,6 +30,7 @@ extern const Command bench_command;    // bench.cpp
 extern const Command version_command;  // cmd_info.cpp
 extern const Command verify_batch_command;  // cmd_verify_batch.cpp
 extern const Command sign_batch_command;    // cmd_sign_batch.cpp
+extern const Command range_command;         // cmd_commit.cpp
 
 const std::vector<const Command*>& command_table() {
     static const std::vector<const Command*> table = {
@@ -58,6 +59,7 @@ const std::vector<const Command*>& command_table() {
         &version_command,
         &verify_batch_command,
         &sign_batch_command,
+        &range_command,
     };
     return table;
 }
