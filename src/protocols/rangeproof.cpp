@@ -386,8 +386,10 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
     }
 
     // A + x S - mu G + (t_hat - a b) w H + sum (u_k^2 L_k + u_k^-2 R_k)
-    //   + sum (-z - a s_i) G_i + sum (z + (z^2 2^i - b / s_i) y^-i) H_i.
-    constexpr size_t kTerms = 3 + 2 * kRounds + 2 * kBits;
+    //   + sum (-z - a s_i) G_i + sum (z + (z^2 2^i - b / s_i) y^-i) H_i:
+    // the 16 points of the proof and H by the multi-scalar engine, the 128
+    // fixed generators from their own tables.
+    constexpr size_t kTerms = 3 + 2 * kRounds;
     Scalar k[kTerms];
     AffinePoint pts[kTerms];
     size_t n = 0;
@@ -419,21 +421,20 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
         s[i] = s[i - (size_t{1} << bit)] * u[r] * u[r];
         s_inv[i] = s_inv[i - (size_t{1} << bit)] * u_inv[r] * u_inv[r];
     }
-    const Generators& gens = generators();
     const Scalar y_inv = y.inverse_var();
     const Scalar minus_z = z.negate();
+    Scalar kg[kBits], kh[kBits];
     Scalar y_inv_i = Scalar::one(), two_i = Scalar::one();
     for (size_t i = 0; i < kBits; ++i) {
-        k[n] = minus_z - pf.a_final * s[i];
-        pts[n++] = gens.g[i];
-        k[n] = z + (z2 * two_i - pf.b_final * s_inv[i]) * y_inv_i;
-        pts[n++] = gens.h[i];
+        kg[i] = minus_z - pf.a_final * s[i];
+        kh[i] = z + (z2 * two_i - pf.b_final * s_inv[i]) * y_inv_i;
         y_inv_i = y_inv_i * y_inv;
         two_i = two_i + two_i;
     }
-    return msm_with_generator(pf.mu.negate(), std::span<const Scalar>(k, n),
-                              std::span<const AffinePoint>(pts, n))
-        .infinity;
+    Point sum = vector_generator_sum(kg, kh);
+    sum.add_assign(msm_with_generator(pf.mu.negate(), std::span<const Scalar>(k, n),
+                                      std::span<const AffinePoint>(pts, n)));
+    return sum.infinity;
 }
 
 }  // namespace qorvex::rangeproof

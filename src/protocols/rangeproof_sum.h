@@ -31,4 +31,11 @@ Point fixed_sum_ct(const Scalar* k, const uint8_t* bases, size_t count);
 // Makes the tables exist (they are otherwise made by the first sum).
 void warm_up_tables();
 
+// The verifier's side: sum kg[i] G_i + kh[i] H_i over all 128 vector
+// generators, from fixed tables of their odd multiples. Variable time
+// (public scalars); Jacobian or infinity.
+Point vector_generator_sum(const Scalar* kg, const Scalar* kh);
+
+void warm_up_generator_tables();
+
 }  // namespace qorvex::rangeproof
