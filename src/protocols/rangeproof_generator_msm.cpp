@@ -31,7 +31,7 @@ struct Shifted {
 
 const Shifted& shifted() {
     static const Shifted* made = [] {
-        auto* t = new Shifted;
+        auto t = std::make_unique<Shifted>();
         const Generators& gens = generators();
         std::vector<Point> pts(kGens * kDigits);
         std::vector<FieldElement> zs(kGens * kDigits);
@@ -48,7 +48,7 @@ const Shifted& shifted() {
             const FieldElement z2 = zs[i].sqr();
             t->at[i / kDigits][i % kDigits] = AffinePoint{pts[i].X * z2, pts[i].Y * z2 * zs[i]};
         }
-        return t;
+        return t.release();
     }();
     return *made;
 }
