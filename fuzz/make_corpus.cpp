@@ -716,6 +716,41 @@ void make_pedersen(Corpus& corpus) {
     t.add("raw-value-n", cat({byte(0), c1, kOrder, kZero32, byte(0), byte(0)}));
 }
 
+// --- Range proofs ---
+
+void make_rangeproof_verify(Corpus& corpus) {
+    Target t(corpus, "rangeproof_verify");
+    const auto cases = rfc6979_cases();
+    const uint64_t values[] = {0, 1, uint64_t{1} << 63, ~uint64_t{0}};
+    for (size_t i = 0; i < 4 && i < cases.size(); ++i) {
+        const Bytes head = cat({byte(1), le64(values[i]), cases[i].key, cases[i].hash});
+        const std::string n = std::to_string(i);
+        t.add("proved-" + n, head);
+        t.add("proved-flip-" + n, cat({head, byte(static_cast<uint8_t>(40 * i + 7)), byte(1)}));
+    }
+    t.add("proved-zero-zero", cat({byte(1), le64(0), kZero32, kZero32}));
+    // A valid proof given raw, then cut, lengthened and spoilt.
+    const Bytes& key = cases[0].key;
+    Bytes v32(32, 0);
+    v32[31] = 5;
+    Bytes com(33), proof(QORVEX_ZK_RANGE_PROOF_SIZE);
+    size_t len = proof.size();
+    if (qorvex_pedersen_commit(ctx(), v32.data(), key.data(), com.data()) != QORVEX_OK ||
+        qorvex_zk_range_prove(ctx(), 5, key.data(), com.data(), cases[0].hash.data(), proof.data(), &len) !=
+            QORVEX_OK)
+        std::abort();
+    t.add("raw-valid", cat({byte(0), com, proof}));
+    t.add("raw-short", cat({byte(0), com, Bytes(proof.begin(), proof.end() - 1)}));
+    t.add("raw-long", cat({byte(0), com, proof, byte(0)}));
+    Bytes bad = proof;
+    bad[0] = 0x04;
+    t.add("raw-bad-point", cat({byte(0), com, bad}));
+    bad = proof;
+    std::fill(bad.begin() + 196, bad.begin() + 228, 0xFF);
+    t.add("raw-bad-scalar", cat({byte(0), com, bad}));
+    t.add("raw-zero-commitment", cat({byte(0), Bytes(33, 0), proof}));
+}
+
 // --- Block filters and SNARK witnesses ---
 
 Bytes le16(uint16_t v) { return Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
@@ -951,6 +986,7 @@ Corpus make_all() {
     make_bip352(c);
     make_silent_payment(c);
     make_selftest_vectors(c);
+    make_rangeproof_verify(c);
     return c;
 }
 

@@ -1313,6 +1313,41 @@ QORVEX_API int qorvex_zk_dleq_verify(qorvex_ctx *ctx, const uint8_t *proof64,
                                      const uint8_t *pub1_33, const uint8_t *pub2_33);
 
 /* ------------------------------------------------------------------------ */
+/* Range proofs: Bulletproofs that a Pedersen commitment C = value*H +       */
+/* blinding*G (as qorvex_pedersen_commit makes it) hides a value in          */
+/* [0, 2^64), without revealing it. A proof is 688 bytes:                    */
+/* A, S, T1, T2 (33 each) || tau_x, mu, t_hat (32 each) || L_0..L_5 (33      */
+/* each) || R_0..R_5 (33 each) || a, b (32 each). The inner-product point    */
+/* and every round challenge are bound to the transcript before them.        */
+
+#define QORVEX_ZK_RANGE_PROOF_SIZE 688
+
+/* Proves that commitment33 hides value. All randomness is derived from the
+ * blinding, the commitment and aux32 (the same inputs give the same proof;
+ * pass fresh random aux32 for unlinkable proofs). Constant time in value
+ * and blinding. *proof_len holds the capacity of proof_out and receives
+ * QORVEX_ZK_RANGE_PROOF_SIZE. Codes, in this order: 5 "blinding >= n";
+ * 5 "invalid commitment point"; 5 "commitment does not match value and
+ * blinding" (also value 0 with blinding 0, whose commitment is the point at
+ * infinity); 9 "internal error" (a zero challenge, which no known input
+ * gives), "allocation failed" (only while the first call builds the
+ * prover's fixed tables); 10 "range proof buffer too small" (checked after
+ * proving; buffer and length untouched). Outputs are written only on
+ * success. */
+QORVEX_API int qorvex_zk_range_prove(qorvex_ctx *ctx, uint64_t value, const uint8_t *blinding32,
+                                     const uint8_t *commitment33, const uint8_t *aux32,
+                                     uint8_t *proof_out, size_t *proof_len);
+
+/* 0 when proof (proof_len bytes) shows that commitment33 hides a value in
+ * [0, 2^64). Codes, in this order: 5 "range proof too short" (proof_len
+ * below QORVEX_ZK_RANGE_PROOF_SIZE), "range proof length mismatch" (above
+ * it), "invalid point in range proof", "invalid scalar in range proof" (a
+ * scalar >= n), "invalid commitment point"; 6 "range proof failed";
+ * 9 "allocation failed". */
+QORVEX_API int qorvex_zk_range_verify(qorvex_ctx *ctx, const uint8_t *commitment33,
+                                      const uint8_t *proof, size_t proof_len);
+
+/* ------------------------------------------------------------------------ */
 /* Adaptor signatures. A pre-signature is bound to an adaptor point T = t*G  */
 /* (33 bytes compressed); the adaptor secret t turns it into an ordinary     */
 /* signature, and that signature with the pre-signature gives t back.        */

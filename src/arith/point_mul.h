@@ -18,6 +18,19 @@ Point mul(const Point& p, const Scalar& k);
 // k*P in constant time (signed 5-bit digits over both GLV halves), Jacobian.
 Point mul_ct(const Point& p, const Scalar& k);
 
+// The pieces of mul_ct, for constant-time sums of several multiples that
+// share one run of doublings. k is recoded into u and v below 2^130, read in
+// kMulCtGroups groups of 5 bits b (u.bits(5 g, 5)), each standing for the odd
+// digit 2b - 31: summing the digits of u times P and those of v times
+// lambda P over g, most significant group first with five doublings between
+// groups, gives k P. Constant time in k; wipe u and v.
+inline constexpr int kMulCtGroups = 26;
+inline constexpr int kMulCtTableSize = 16;
+void mul_ct_recode(const Scalar& k, Scalar& u, Scalar& v);
+// The digit of group b from a table of P, 3P, ..., 31P (or of their images
+// under the endomorphism), reading every entry.
+void mul_ct_lookup(const AffinePoint* table16, uint64_t b, FieldElement& x, FieldElement& y);
+
 // u1*G + u2*P.
 Point dual_mul(const Scalar& u1, const Scalar& u2, const Point& p);
 

@@ -23,8 +23,8 @@ namespace qorvex {
 namespace {
 
 constexpr Scalar kOffset = {{0xB5C2C1DCDE9798D9ULL, 0x589AE84826BA29E4ULL, 0xC2BDD6BF7C118D6BULL, 0xA4E88A7DCB13034EULL}};
-constexpr int kGroups = 26;
-constexpr int kTableSize = 16;
+constexpr int kGroups = kMulCtGroups;
+constexpr int kTableSize = kMulCtTableSize;
 
 // (2i + 1) P for i < 16 over one shared denominator, which is returned, and
 // the same entries with x multiplied by beta: the odd multiples of lambda P.
@@ -36,16 +36,6 @@ FieldElement build_tables(const Point& p, AffinePoint* t, AffinePoint* tl) {
         tl[i] = AffinePoint{x[i] * FieldElement::beta(), y[i]};
     }
     return zg;
-}
-
-// The entry for the 5-bit group b: digit 2b - 31, that is entry b - 16 when
-// b >= 16 and the negation of entry 15 - b otherwise. Every entry is read.
-void lookup(const AffinePoint* t, uint64_t b, FieldElement& x, FieldElement& y) {
-    const uint64_t neg = ~ct::mask_from_bit(b >> 4);
-    const uint64_t idx = (b ^ (neg & 15)) & 15;
-    const AffinePoint e = ct::lookup_affine(t, kTableSize, idx);
-    x = e.x;
-    y = FieldElement::select_ct(neg, e.y, e.y.negate());
 }
 
 // 2^128 + (the half, negated when its mask is set), as a plain integer.
@@ -60,6 +50,24 @@ Scalar offset_half(const Scalar& k, uint64_t neg) {
 
 }  // namespace
 
+// The entry for the 5-bit group b: digit 2b - 31, that is entry b - 16 when
+// b >= 16 and the negation of entry 15 - b otherwise. Every entry is read.
+void mul_ct_lookup(const AffinePoint* t, uint64_t b, FieldElement& x, FieldElement& y) {
+    const uint64_t neg = ~ct::mask_from_bit(b >> 4);
+    const uint64_t idx = (b ^ (neg & 15)) & 15;
+    const AffinePoint e = ct::lookup_affine(t, kTableSize, idx);
+    x = e.x;
+    y = FieldElement::select_ct(neg, e.y, e.y.negate());
+}
+
+void mul_ct_recode(const Scalar& k, Scalar& u, Scalar& v) {
+    WipeOnExit<Scalar> offset([&] { return k.add_ct(kOffset); });
+    WipeOnExit<Scalar> s([&] { return offset->halve_ct(); });
+    WipeOnExit<GlvSplit> split([&] { return s->split_lambda_ct(); });
+    u = offset_half(split->k1, split->neg1);
+    v = offset_half(split->k2, split->neg2);
+}
+
 Point mul_ct(const Point& p, const Scalar& k) {
     if (p.infinity) return Point::infinity_point();
     alignas(64) AffinePoint t[kTableSize];
@@ -68,22 +76,16 @@ Point mul_ct(const Point& p, const Scalar& k) {
 
     // Everything derived from k is wiped on return.
     WipeOnExit<Scalar> u, v;
-    {
-        WipeOnExit<Scalar> offset([&] { return k.add_ct(kOffset); });
-        WipeOnExit<Scalar> s([&] { return offset->halve_ct(); });
-        WipeOnExit<GlvSplit> split([&] { return s->split_lambda_ct(); });
-        *u = offset_half(split->k1, split->neg1);
-        *v = offset_half(split->k2, split->neg2);
-    }
+    mul_ct_recode(k, *u, *v);
 
     WipeOnExit<FieldElement> xw, yw;
     FieldElement& x = *xw;
     FieldElement& y = *yw;
     Point acc;
-    lookup(t, u->bits(5 * (kGroups - 1), 5), x, y);
+    mul_ct_lookup(t, u->bits(5 * (kGroups - 1), 5), x, y);
     acc = Point::from_affine(x, y);
     acc.z_is_one = false;
-    lookup(tl, v->bits(5 * (kGroups - 1), 5), x, y);
+    mul_ct_lookup(tl, v->bits(5 * (kGroups - 1), 5), x, y);
     acc.add_affine_unchecked_ct(x, y);
     // Up to group 1 the accumulator is A P + B lambda P with |A|, |B| below
     // 2^125 and A odd, and every entry added is d P or d lambda P with d odd
@@ -97,15 +99,15 @@ Point mul_ct(const Point& p, const Scalar& k) {
     for (int g = kGroups - 2; g >= 1; --g) {
         const unsigned off = static_cast<unsigned>(5 * g);
         for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
-        lookup(t, u->bits(off, 5), x, y);
+        mul_ct_lookup(t, u->bits(off, 5), x, y);
         acc.add_affine_unchecked_ct(x, y);
-        lookup(tl, v->bits(off, 5), x, y);
+        mul_ct_lookup(tl, v->bits(off, 5), x, y);
         acc.add_affine_unchecked_ct(x, y);
     }
     for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
-    lookup(t, u->bits(0, 5), x, y);
+    mul_ct_lookup(t, u->bits(0, 5), x, y);
     acc.add_affine_complete_ct(x, y, 0, 0);
-    lookup(tl, v->bits(0, 5), x, y);
+    mul_ct_lookup(tl, v->bits(0, 5), x, y);
     acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
     // Only k = 0 (mod n) reaches infinity, and then the result says so anyway:
     // the last complete addition left the infinity form (Z = 0, which the

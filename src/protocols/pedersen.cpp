@@ -30,6 +30,10 @@ Point affine_multiple(const Point& p, const Scalar& k) {
 Point derive_generator(const uint8_t* seed, size_t len) {
     uint8_t d[32];
     sha256(seed, len, d);
+    return point_from_digest(d);
+}
+
+Point point_from_digest(const uint8_t d[32]) {
     FieldElement x = FieldElement::from_bytes_reduce(d);
     const FieldElement b = FieldElement::from_u64(7);
     for (int i = 0; i < kAttempts; ++i) {

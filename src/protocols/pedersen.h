@@ -23,6 +23,10 @@ inline constexpr char kSeedJ[] = "Pedersen_switch_J";
 // Affine with even y. Variable time (the seed is public).
 Point derive_generator(const uint8_t* seed, size_t len);
 
+// The same search from a ready digest (the range-proof generators hash
+// their seeds with a tag).
+Point point_from_digest(const uint8_t digest32[32]);
+
 // The generators, derived on first use under thread-safe static
 // initialisation and read-only afterwards. Affine, even y.
 const Point& generator_h();

@@ -32,6 +32,7 @@ extern const Command version_command;  // cmd_info.cpp
 extern const Command verify_batch_command;  // cmd_verify_batch.cpp
 extern const Command sign_batch_command;    // cmd_sign_batch.cpp
 extern const Command sp_command;            // cmd_sp.cpp
+extern const Command range_command;         // cmd_commit.cpp
 
 const std::vector<const Command*>& command_table() {
     static const std::vector<const Command*> table = {
@@ -62,6 +63,7 @@ const std::vector<const Command*>& command_table() {
         &verify_batch_command,
         &sign_batch_command,
         &sp_command,
+        &range_command,
     };
     return table;
 }

@@ -1,0 +1,41 @@
+// Constant-time sums k_0 B_0 + k_1 B_1 + ... of secret scalars times the
+// fixed bases of the range prover: the 128 vector generators, G and H.
+// Each base keeps a table of its odd multiples 1B .. 31B and of their images
+// under the endomorphism, truly affine and made once per process, so a sum
+// costs one shared run of doublings and two table reads and mixed additions
+// per base and 5-bit group, and nothing per call for the tables.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "arith/point.h"
+#include "arith/scalar.h"
+
+namespace qorvex::rangeproof {
+
+// Base numbers: G_i = i, H_i = 64 + i, then G and H.
+inline constexpr uint8_t kBaseG = 128;
+inline constexpr uint8_t kBaseH = 129;
+inline constexpr size_t kBaseCount = 130;
+// The most terms of one sum.
+inline constexpr size_t kMaxSumTerms = kBaseCount;
+
+// sum k[i] * base(bases[i]) for i < count (1 <= count <= kMaxSumTerms),
+// Jacobian or infinity. The bases of one sum must be distinct: distinct
+// bases have no known relation, which is what lets all but the last group
+// use the additions without exceptional cases. Constant time in the
+// scalars; the base numbers and the count are public.
+Point fixed_sum_ct(const Scalar* k, const uint8_t* bases, size_t count);
+
+// Makes the tables exist (they are otherwise made by the first sum).
+void warm_up_tables();
+
+// The verifier's side: sum kg[i] G_i + kh[i] H_i over all 128 vector
+// generators, from fixed tables of their odd multiples. Variable time
+// (public scalars); Jacobian or infinity.
+Point vector_generator_sum(const Scalar* kg, const Scalar* kh);
+
+void warm_up_generator_tables();
+
+}  // namespace qorvex::rangeproof
