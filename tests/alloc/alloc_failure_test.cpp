@@ -54,6 +54,7 @@ struct Inputs {
     int recid = 0;
     qorvex_bip32_key xprv{}, xpub{};
     std::string mnemonic;
+    std::string tr_descriptor, wpkh_descriptor;
 
     Inputs() {
         if (qorvex_ctx_create(&ctx) != QORVEX_OK) std::abort();
@@ -74,6 +75,11 @@ struct Inputs {
         size_t len = sizeof m;
         qorvex_bip39_generate(ctx, 16, key.data(), m, &len);
         mnemonic.assign(m, len);
+        char t[QORVEX_BIP32_TEXT_SIZE];
+        len = sizeof t;
+        qorvex_bip32_to_base58(ctx, &xpub, t, &len);
+        tr_descriptor = "tr(" + std::string(t, len) + "/<0;1>/*)";
+        wpkh_descriptor = "wpkh(" + std::string(t, len) + "/0/*)";
     }
 };
 
@@ -200,6 +206,27 @@ std::vector<AllocCase> table_cases() {
         {"qorvex_bip32_derive_path (xpub)", QORVEX_BIP32_KEY_SIZE,
          [&in](qorvex_ctx* c, uint8_t* out) {
              return qorvex_bip32_derive_path(c, &in.xpub, "m/0/1", reinterpret_cast<qorvex_bip32_key*>(out));
+         }},
+        // Descriptors: the text's copy and the path, then public derivation
+        // and the output key through the tables. The record's kind is
+        // written before derivation, so the record and the address are
+        // copied out on success only.
+        {"qorvex_descriptor_parse (tr, xpub)", sizeof(qorvex_descriptor) + QORVEX_ADDRESS_MAX_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             qorvex_descriptor rec{};
+             char addr[QORVEX_ADDRESS_MAX_SIZE] = {0};
+             size_t len = sizeof addr;
+             const int rc = qorvex_descriptor_parse(c, in.tr_descriptor.c_str(), 7, &rec, addr, &len);
+             if (rc == QORVEX_OK) {
+                 std::memcpy(out, &rec, sizeof rec);
+                 std::memcpy(out + sizeof rec, addr, sizeof addr);
+             }
+             return rc;
+         }},
+        {"qorvex_descriptor_address (wpkh, xpub)", QORVEX_ADDRESS_MAX_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             size_t len = QORVEX_ADDRESS_MAX_SIZE;
+             return qorvex_descriptor_address(c, in.wpkh_descriptor.c_str(), 3, reinterpret_cast<char*>(out), &len);
          }},
         // Copies of the mnemonic and passphrase, their NFKD forms, the salt.
         {"qorvex_bip39_to_seed", QORVEX_BIP39_SEED_SIZE,
@@ -557,6 +584,23 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
              len = sizeof m;
              rc |= qorvex_bip39_generate(c, 16, nullptr, m, &len);
              return rc | qorvex_bip39_validate(c, m) | qorvex_bip39_to_entropy(c, m, e, &elen);
+         }},
+        // The coin table: every address style, WIF, private derivation.
+        {"qorvex_coin_address (all styles)", [&] {
+             char a[QORVEX_COIN_ADDRESS_MAX_SIZE];
+             int rc = 0;
+             for (const int type : {0, 3, 60, 145, 195, 133}) {
+                 size_t len = sizeof a;
+                 rc |= qorvex_coin_address(c, in.pub33.data(), type, type & 1, a, &len);
+             }
+             return rc;
+         }},
+        {"qorvex_coin_wif_encode, _derive_from_seed", [&] {
+             char w[QORVEX_COIN_WIF_MAX_SIZE], a[QORVEX_COIN_ADDRESS_MAX_SIZE];
+             size_t wlen = sizeof w, alen = sizeof a;
+             uint8_t sk[32], pub[33];
+             const int rc = qorvex_coin_wif_encode(c, in.key.data(), 2, 0, w, &wlen);
+             return rc | qorvex_coin_derive_from_seed(c, in.msg.data(), 32, 60, 0, 0, 3, 0, sk, pub, a, &alen);
          }},
         {"qorvex_bip85_entropy, _bip39", [&] {
              uint8_t e[32];
