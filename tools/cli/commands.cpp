@@ -19,6 +19,8 @@ extern const Command mnemonic_command; // cmd_mnemonic.cpp
 extern const Command hd_command;       // cmd_hd.cpp
 extern const Command address_command;  // cmd_address.cpp
 extern const Command wif_command;      // cmd_wif.cpp
+extern const Command coin_command;     // cmd_coin.cpp
+extern const Command descriptor_command; // cmd_descriptor.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
@@ -40,6 +42,8 @@ const std::vector<const Command*>& command_table() {
         &hd_command,
         &address_command,
         &wif_command,
+        &coin_command,
+        &descriptor_command,
         &demo_command,
         &selftest_command,
         &bench_command,

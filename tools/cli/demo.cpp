@@ -25,6 +25,7 @@ struct Demo {
     uint8_t pub[33] = {};
     uint8_t digest[32] = {};
     uint8_t eth_addr[20] = {};
+    uint8_t seed[QORVEX_BIP39_SEED_SIZE] = {};  // the wallet step's BIP-39 seed
 };
 
 struct Step {
@@ -146,6 +147,7 @@ void step_wallet(Demo& d, Step& st) {
     d.s.check(qorvex_bip39_generate(d.s.ctx(), 16, entropy, mnemonic, &mlen));
     d.s.check(qorvex_bip39_validate(d.s.ctx(), mnemonic));
     d.s.check(qorvex_bip39_to_seed(d.s.ctx(), mnemonic, nullptr, seed));
+    std::memcpy(d.seed, seed, sizeof seed);
     qorvex_bip32_key master, child;
     d.s.check(qorvex_bip32_master(d.s.ctx(), seed, sizeof seed, &master));
     d.s.check(qorvex_bip32_derive_path(d.s.ctx(), &master, kPath, &child));
@@ -157,6 +159,26 @@ void step_wallet(Demo& d, Step& st) {
     st.fields.set("path", kPath);
     st.fields.set("public_key", to_hex(pub, 33), "public key");
     st.fields.set("address", std::string(addr, alen), "P2WPKH");
+}
+
+void step_coins(Demo& d, Step& st) {
+    struct Coin {
+        uint32_t type;
+        const char* key;
+        const char* label;
+    };
+    const Coin coins[] = {
+        {0, "bitcoin", "Bitcoin      m/86'/0'/0'/0/0"},     {2, "litecoin", "Litecoin     m/86'/2'/0'/0/0"},
+        {3, "dogecoin", "Dogecoin     m/44'/3'/0'/0/0"},     {60, "ethereum", "Ethereum     m/44'/60'/0'/0/0"},
+        {145, "bitcoin_cash", "Bitcoin Cash m/44'/145'/0'/0/0"},
+    };
+    for (const Coin& c : coins) {
+        char addr[QORVEX_COIN_ADDRESS_MAX_SIZE];
+        size_t len = sizeof addr;
+        d.s.check(qorvex_coin_derive_from_seed(d.s.ctx(), d.seed, sizeof d.seed, c.type, 0, 0, 0, 0, nullptr, nullptr,
+                                               addr, &len));
+        st.fields.set(c.key, std::string(addr, len), c.label);
+    }
 }
 
 struct DemoStep {
@@ -194,6 +216,10 @@ const DemoStep kSteps[] = {
      "A BIP-39 mnemonic gives a 64-byte seed, the seed a BIP-32 master key, and the\n"
      "key at m/84'/0'/0'/0/0 the first native segwit (BIP-84) receiving address.",
      step_wallet},
+    {"Many coins from one seed",
+     "The same seed gives each coin its own keys, along its own BIP-44/84/86 path,\n"
+     "and each coin writes its address in its own style.",
+     step_coins},
 };
 
 // "label   value", long hex values broken over lines under the value column.
@@ -279,8 +305,9 @@ extern const Command demo_command = {
     "Walks through what the library does, on fixed inputs, printing each step's\n"
     "inputs and results: the context and its self-test, keys from a fixed seed,\n"
     "ECDSA signing, verification and key recovery, Schnorr signatures, an\n"
-    "Ethereum address and signed message, and a wallet (mnemonic, seed, BIP-32\n"
-    "path and address). Every run prints the same values.",
+    "Ethereum address and signed message, a wallet (mnemonic, seed, BIP-32 path\n"
+    "and address), and the same seed's addresses on Bitcoin, Litecoin, Dogecoin,\n"
+    "Ethereum and Bitcoin Cash. Every run prints the same values.",
     {},
     "  $ qorvex demo\n",
     run_demo,

@@ -1,6 +1,7 @@
 // qorvex: secp256k1 keys, signatures and hashes from the command line.
 // Finds the command in the table, parses its options, runs it and turns the
 // outcome into an exit code.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -24,9 +25,11 @@ std::string top_help() {
                     "Usage: qorvex COMMAND [OPTIONS]\n"
                     "       qorvex COMMAND --help\n\n"
                     "Commands:\n";
+    size_t width = 0;
+    for (const Command* c : command_table()) width = std::max(width, std::strlen(c->name));
     for (const Command* c : command_table()) {
         std::string name = c->name;
-        name.resize(10, ' ');
+        name.resize(width + 2, ' ');
         h += "  " + name + c->summary + "\n";
     }
     h += "\nEvery command takes --json (one JSON object on stdout) and --help.\n"
