@@ -756,7 +756,8 @@ QORVEX_API int qorvex_coin_address(qorvex_ctx *ctx, const uint8_t *pub33, int co
                                    char *addr_out, size_t *addr_len);
 
 /* The WIF text of a private key with the coin's version byte, always marked
- * compressed: Base58Check(version || seckey32 || 0x01). Codes: 5 "unknown
+ * compressed: Base58Check(version || seckey32 || 0x01). Ethereum and Tron
+ * have no WIF of their own; their version byte is 0x00. Codes: 5 "unknown
  * coin type"; 2 "privkey is zero or >= n"; 9 "WIF encode failed"; 10 "WIF
  * buffer too small". */
 QORVEX_API int qorvex_coin_wif_encode(qorvex_ctx *ctx, const uint8_t *seckey32, int coin_type, int testnet,
