@@ -3,8 +3,9 @@
 // the constant-time methods, u1*G + u2*P, and a reusable scalar plan.
 //
 // The generator tables use the default width (18); the first benchmark that
-// needs them loads cache_w18.bin from SECP256K1_CACHE_DIR (or the current
-// directory), or builds and saves it there, which takes a while.
+// needs them loads cache_w18.bin from SECP256K1_CACHE_DIR (or the library's
+// default place, ~/.cache/qorvex), or builds and saves it there, which takes
+// a while.
 #include <benchmark/benchmark.h>
 
 #include <random>

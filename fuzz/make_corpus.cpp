@@ -4,6 +4,7 @@
 //
 //   make_corpus DIR          write DIR/<target>/<name> (DIR is emptied per target)
 //   make_corpus --check DIR  fail unless DIR holds exactly what would be written
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -480,6 +481,286 @@ void make_segwit(Corpus& corpus) {
     t.add("xonly-zero", cat({byte(2), kZero32, byte(0)}));
 }
 
+// --- MuSig2 and FROST ---
+
+void make_musig2(Corpus& corpus) {
+    Target t(corpus, "musig2");
+    const auto doc = load_json_vectors("bip327/sign_verify_vectors.json");
+    const Bytes sk = from_hex(doc["sk"].str());
+    const Bytes secnonce97 = from_hex(doc["secnonces"][0].str());
+    const Bytes secnonce(secnonce97.begin(), secnonce97.begin() + 64);
+    for (const auto& c : doc["valid_test_cases"].array()) {
+        const Bytes msg = from_hex(doc["msgs"][static_cast<size_t>(c["msg_index"].integer())].str());
+        if (msg.size() != 32) continue;
+        Bytes keys, nonces;
+        for (const auto& i : c["key_indices"].array()) keys = cat({keys, from_hex(doc["pubkeys"][static_cast<size_t>(i.integer())].str())});
+        for (const auto& i : c["nonce_indices"].array()) nonces = cat({nonces, from_hex(doc["pnonces"][static_cast<size_t>(i.integer())].str())});
+        const size_t n = keys.size() / 33;
+        const size_t signer = static_cast<size_t>(c["signer_index"].integer());
+        const Bytes aggnonce = from_hex(doc["aggnonces"][static_cast<size_t>(c["aggnonce_index"].integer())].str());
+        Bytes keyagg(165), agg(32), session(165);
+        qorvex_musig2_key_agg(ctx(), keys.data(), n, keyagg.data(), agg.data());
+        qorvex_musig2_start_sign_session(ctx(), aggnonce.data(), keyagg.data(), msg.data(), session.data());
+        const Bytes psig = from_hex(c["expected"].str());
+        const Bytes xonly(keys.begin() + static_cast<std::ptrdiff_t>(33 * signer + 1),
+                          keys.begin() + static_cast<std::ptrdiff_t>(33 * signer + 33));
+        // The raw layout verifies against the first public nonce: the
+        // signer's goes first (the sum does not change).
+        Bytes ordered;
+        for (size_t i = 0; i < n; ++i) {
+            const size_t j = i == 0 ? signer : (i <= signer ? i - 1 : i);
+            ordered = cat({ordered, Bytes(nonces.begin() + static_cast<std::ptrdiff_t>(66 * j),
+                                          nonces.begin() + static_cast<std::ptrdiff_t>(66 * j + 66))});
+        }
+        t.add("bip327-sign", cat({byte(0), byte(static_cast<uint8_t>(n)), keys, byte(static_cast<uint8_t>(n)), ordered,
+                                  aggnonce, keyagg, session, byte(1), psig, xonly, msg,
+                                  byte(static_cast<uint8_t>(signer)), sk, secnonce}));
+    }
+    const auto agg_doc = load_json_vectors("bip327/key_agg_vectors.json");
+    for (const auto& c : agg_doc["error_test_cases"].array()) {
+        Bytes keys;
+        for (const auto& i : c["key_indices"].array()) keys = cat({keys, from_hex(agg_doc["pubkeys"][static_cast<size_t>(i.integer())].str())});
+        t.add("bip327-keyagg-error", cat({byte(0), byte(static_cast<uint8_t>(keys.size() / 33)), keys}));
+    }
+    const auto nonce_doc = load_json_vectors("bip327/nonce_agg_vectors.json");
+    for (const char* group : {"valid_test_cases", "error_test_cases"}) {
+        for (const auto& c : nonce_doc[group].array()) {
+            Bytes nonces;
+            for (const auto& i : c["pnonce_indices"].array()) nonces = cat({nonces, from_hex(nonce_doc["pnonces"][static_cast<size_t>(i.integer())].str())});
+            t.add("bip327-nonceagg", cat({byte(0), byte(0), byte(2), nonces}));
+        }
+    }
+    // Real runs, untouched and with each blob flipped.
+    for (uint8_t region = 0; region < 5; ++region) {
+        for (uint8_t n = 0; n < 2; ++n) {
+            const Bytes run = filler("musig2 run " + std::to_string(region) + std::to_string(n), 32 * 3 + 32 + 32 * 3);
+            t.add("run", cat({byte(1), byte(n), run, byte(region)}));
+            t.add("run-flipped", cat({byte(1), byte(n), run, byte(region), byte(static_cast<uint8_t>(17 + region * 29)), byte(0x40)}));
+        }
+    }
+}
+
+void make_frost(Corpus& corpus) {
+    Target t(corpus, "frost");
+    // A real 2-of-3 key generation and signing by 1 and 2, laid out raw.
+    const uint32_t th = 2, n = 3;
+    const size_t cs = 33 * th + 72;
+    Bytes commits(cs * n), all_shares(36 * n * n);
+    for (uint32_t id = 1; id <= n; ++id) {
+        const Bytes seed = filler("frost seed " + std::to_string(id), 32);
+        size_t cl = cs, sl = 36 * n;
+        qorvex_frost_keygen_begin(ctx(), id, th, n, seed.data(), commits.data() + cs * (id - 1), &cl,
+                                  all_shares.data() + 36 * n * (id - 1), &sl);
+    }
+    Bytes mine;
+    for (uint32_t m = 0; m < n; ++m) mine = cat({mine, Bytes(all_shares.begin() + static_cast<std::ptrdiff_t>(36 * n * m), all_shares.begin() + static_cast<std::ptrdiff_t>(36 * n * m + 36))});
+    Bytes keypkg(141);
+    qorvex_frost_keygen_finalize(ctx(), 1, commits.data(), commits.size(), mine.data(), mine.size(), th, n, keypkg.data());
+    Bytes nonce(64), list(140), other(64), psigs(72);
+    const Bytes s1 = filler("frost nonce 1", 32), s2 = filler("frost nonce 2", 32), msg = filler("frost msg", 32);
+    qorvex_frost_sign_nonce_gen(ctx(), 1, s1.data(), nonce.data(), list.data());
+    qorvex_frost_sign_nonce_gen(ctx(), 2, s2.data(), other.data(), list.data() + 70);
+    Bytes nonce_copy = nonce;
+    qorvex_frost_sign(ctx(), keypkg.data(), nonce_copy.data(), msg.data(), list.data(), 2, psigs.data());
+    const Bytes share(keypkg.begin() + 44, keypkg.begin() + 77), group(keypkg.begin() + 77, keypkg.begin() + 110);
+    t.add("raw-2-of-3", cat({byte(0), byte(th), byte(n), byte(1), commits, mine, keypkg, nonce, byte(2), list, psigs, share, group, msg}));
+    t.add("raw-wrong-t", cat({byte(0), byte(3), byte(n), byte(1), commits, mine, keypkg, nonce, byte(2), list, psigs, share, group, msg}));
+    // Nothing at all: every count zero, every list empty.
+    t.add("empty", Bytes{});
+    t.add("raw-one-signer", cat({byte(0), byte(th), byte(n), byte(2), commits, mine, keypkg, nonce, byte(1), list, psigs, share, group, msg}));
+    // Real runs, untouched and with each blob flipped.
+    for (uint8_t region = 0; region < 6; ++region) {
+        for (uint8_t shape = 0; shape < 2; ++shape) {
+            const Bytes run = filler("frost run " + std::to_string(region) + std::to_string(shape), 32 * 3 + 32 + 32 * 3);
+            t.add("run", cat({byte(1), byte(shape), byte(1), run, byte(region)}));
+            t.add("run-flipped", cat({byte(1), byte(shape), byte(1), run, byte(region), byte(static_cast<uint8_t>(5 + region * 23)), byte(0x08)}));
+        }
+    }
+}
+
+// --- ECDH, ECIES, commitments, proofs and adaptor signatures ---
+
+void make_ecies_decrypt(Corpus& corpus) {
+    Target t(corpus, "ecies_decrypt");
+    const auto cases = rfc6979_cases();
+    const auto hkdf = load_json_vectors("rfc5869/rfc5869_hkdf_sha256.json");
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Bytes& key = cases[i].key;
+        const Bytes msg = from_hex(hkdf["cases"][i % 3]["okm"].str());
+        t.add("sealed", cat({byte(1), key, byte(static_cast<uint8_t>(msg.size() - 1)), msg}));
+        t.add("sealed-flip", cat({byte(1), key, byte(static_cast<uint8_t>(msg.size() - 1)), msg, byte(50), byte(0x80)}));
+        t.add("sealed-flip-tag", cat({byte(1), key, byte(0), byte(0x61), byte(81), byte(1)}));
+    }
+    // Raw envelopes: too short, the shortest, and one whose E does not parse.
+    const Bytes& key = cases[0].key;
+    t.add("raw-81", cat({byte(0), key, Bytes(81, 0)}));
+    t.add("raw-82", cat({byte(0), key, pubkey33(cases[1].key), Bytes(49, 0)}));
+    t.add("raw-bad-e", cat({byte(0), key, byte(2), kP, Bytes(60, 7)}));
+    t.add("raw-key-n", cat({byte(0), kOrder, pubkey33(cases[1].key), Bytes(60, 7)}));
+}
+
+void make_zk_verify(Corpus& corpus) {
+    Target t(corpus, "zk_verify");
+    const auto cases = rfc6979_cases();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Rfc6979Case& c = cases[i];
+        const Bytes& b = cases[(i + 1) % cases.size()].key;
+        t.add("proved", cat({byte(1), c.key, c.hash, c.hash, b}));
+        t.add("proved-flip", cat({byte(1), c.key, c.hash, c.hash, b, byte(40), byte(2)}));
+        t.add("proved-flip-statement", cat({byte(1), c.key, c.hash, c.hash, b, byte(64), byte(1)}));
+    }
+    const Bytes g = pubkey33(cases[0].key);
+    t.add("raw-zero-proof", cat({byte(0), Bytes(64, 0), g, kZero32, g, g, g, g}));
+    t.add("raw-s-is-n", cat({byte(0), kOnes32, kOrder, g, kZero32, g, g, g, g}));
+    t.add("raw-bad-point", cat({byte(0), kOnes32, kOnes32, byte(2), kP, kZero32}));
+}
+
+void make_adaptor_verify(Corpus& corpus) {
+    Target t(corpus, "adaptor_verify");
+    for (const auto& r : bip340_rows()) {
+        if (r.key.empty() || r.msg.size() != 32) continue;
+        const Bytes adaptor_secret = sha256(r.key);
+        t.add("signed-" + r.index, cat({byte(1), r.key, adaptor_secret, r.msg, r.aux}));
+        t.add("signed-flip-" + r.index, cat({byte(1), r.key, adaptor_secret, r.msg, r.aux, byte(65), byte(3)}));
+        t.add("signed-flip-r-" + r.index, cat({byte(1), r.key, adaptor_secret, r.msg, r.aux, byte(0), byte(1)}));
+    }
+    const auto rows = bip340_rows();
+    const Bytes g = pubkey33(rows[0].key);
+    t.add("raw-zero", cat({byte(0), Bytes(97, 0), kZero32, kZero32, g}));
+    t.add("raw-s-is-n", cat({byte(0), g, kOrder, Bytes(32, 0), rows[0].pub, rows[0].msg, g}));
+}
+
+void make_pedersen(Corpus& corpus) {
+    Target t(corpus, "pedersen");
+    const auto cases = rfc6979_cases();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Bytes& a = cases[i].key;
+        const Bytes& b = cases[(i + 1) % cases.size()].key;
+        const Bytes& h = cases[i].hash;
+        t.add("balanced", cat({byte(1), a, b, h, b, h, a}));
+        t.add("balanced-flip", cat({byte(1), a, b, h, b, h, a, byte(34), byte(4)}));
+        t.add("balanced-negate", cat({byte(1), a, b, h, b, h, a, byte(0), byte(1), byte(33), byte(1)}));
+    }
+    const Bytes c1 = pubkey33(cases[0].key), c2 = pubkey33(cases[1].key);
+    t.add("raw-verify-sums", cat({byte(0), c1, kZero32, kOrderMinus1, byte(2), byte(2), c1, c2, c2, c1}));
+    t.add("raw-zero-commitment", cat({byte(0), Bytes(33, 0), kZero32, kZero32, byte(1), byte(0), Bytes(33, 0)}));
+    t.add("raw-value-n", cat({byte(0), c1, kOrder, kZero32, byte(0), byte(0)}));
+}
+
+// --- Block filters and SNARK witnesses ---
+
+Bytes le16(uint16_t v) { return Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+
+// One gcs input: mode, key, count (u16, or u64 with mode bit 1), the
+// candidates with their length bytes, the filter.
+Bytes gcs_input(uint8_t mode, const Bytes& key, uint64_t n, const std::vector<Bytes>& candidates,
+                const Bytes& filter) {
+    Bytes out = cat({byte(mode), key, (mode & 2) ? le64(n) : le16(static_cast<uint16_t>(n)),
+                     byte(static_cast<uint8_t>(candidates.size()))});
+    for (const Bytes& c : candidates) out = cat({out, byte(static_cast<uint8_t>(c.size())), c});
+    return cat({out, filter});
+}
+
+void make_gcs(Corpus& corpus) {
+    Target t(corpus, "gcs");
+    const auto rows = load_json_vectors("bip158/testnet-19.json");
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const Bytes block = from_hex(rows[i][2].str());
+        const Bytes header(block.begin(), block.begin() + 80);
+        const Bytes hash = sha256(sha256(header));
+        const Bytes key(hash.begin(), hash.begin() + 16);
+        const Bytes serialized = from_hex(rows[i][5].str());
+        const uint64_t n = serialized[0];
+        const Bytes filter(serialized.begin() + 1, serialized.end());
+        // The spent scripts short enough to be candidates, and one that is
+        // in no filter.
+        std::vector<Bytes> candidates;
+        for (const auto& s : rows[i][3].array()) {
+            const Bytes script = from_hex(s.str());
+            if (script.size() < 64 && candidates.size() < 14) candidates.push_back(script);
+        }
+        candidates.push_back(from_hex("0014000102030405060708090a0b0c0d0e0f10111213"));
+        const std::string height = std::to_string(rows[i][static_cast<size_t>(0)].integer());
+        t.add("bip158-" + height, gcs_input(0, key, n, candidates, filter));
+        if (!filter.empty()) {
+            t.add("bip158-cut-" + height, gcs_input(1, key, n, candidates, Bytes(filter.begin(), filter.end() - 1)));
+            t.add("bip158-padded-" + height, gcs_input(1, key, n, candidates, cat({filter, Bytes(9, 0xFF)})));
+        }
+    }
+    const Bytes key = from_hex("000102030405060708090a0b0c0d0e0f");
+    const std::vector<Bytes> few = {text("a"), Bytes{}, from_hex("51"), text("filter element")};
+    t.add("all-ones", gcs_input(1, key, 3, few, Bytes(40, 0xFF)));
+    t.add("all-zeros", gcs_input(1, key, 30, few, Bytes(80, 0x00)));
+    t.add("absurd-count", gcs_input(3, key, 0xFFFFFFFFFFFFFFFFull, few, Bytes(16, 0x5A)));
+    t.add("count-just-too-large", gcs_input(3, key, 11, few, Bytes(25, 0x00)));
+    t.add("empty-set", gcs_input(4, key, 0, {Bytes{}}, Bytes{}));
+    t.add("build-only", gcs_input(0, key, 0, few, Bytes{}));
+}
+
+void make_snark_witness(Corpus& corpus) {
+    Target t(corpus, "snark_witness");
+    for (const auto& c : rfc6979_cases()) {
+        t.add("rfc6979-signed", cat({byte(1), c.key, c.hash}));
+        t.add("rfc6979-signed-flip", cat({byte(1), c.key, c.hash, byte(5), byte(0x01)}));
+        t.add("rfc6979-signed-flip-s", cat({byte(1), c.key, c.hash, byte(64), byte(0x80)}));
+    }
+    // The BIP-340 rows as given; the key's prefix is arbitrary for ECDSA.
+    for (const auto& r : bip340_rows())
+        if (r.msg.size() == 32) t.add("bip340-" + r.index, cat({byte(0), r.msg, r.sig, byte(2), r.pub}));
+    t.add("r-zero", cat({byte(0), kOnes32, kZero32, kOrderMinus1, byte(3), kOnes32}));
+    t.add("s-is-n", cat({byte(0), kOnes32, kOrderMinus1, kOrder, byte(2), kZero32}));
+    t.add("key-x-is-p", cat({byte(0), kZero32, kOrderMinus1, kOrderMinus1, byte(2), kP}));
+}
+
+// Batches: mode byte (bit 0 Schnorr, bit 1 made by signing, bit 2 repeated
+// to 100 items), then the fields of the chosen mode.
+void make_batch_verify(Corpus& corpus) {
+    Target t(corpus, "batch_verify");
+    const auto cases = rfc6979_cases();
+    Bytes triples, raw_ecdsa;
+    for (size_t i = 0; i < cases.size() && i < 4; ++i) {
+        triples = cat({triples, cases[i].key, cases[i].hash, sha256(cases[i].key)});
+        Bytes sig(64);
+        qorvex_ecdsa_sign(ctx(), cases[i].hash.data(), cases[i].key.data(), sig.data());
+        raw_ecdsa = cat({raw_ecdsa, cases[i].hash, pubkey33(cases[i].key), sig});
+    }
+    const uint8_t n = static_cast<uint8_t>(std::min<size_t>(cases.size(), 4) - 1);
+    t.add("ecdsa-signed", cat({byte(2), byte(n), triples}));
+    t.add("ecdsa-signed-flip", cat({byte(2), byte(n), triples, byte(70), byte(1)}));
+    t.add("ecdsa-signed-repeated", cat({byte(6), byte(n), triples}));
+    t.add("ecdsa-repeated-flip", cat({byte(6), byte(n), triples, byte(200), byte(0x10)}));
+    t.add("ecdsa-raw", cat({byte(0), raw_ecdsa}));
+    t.add("ecdsa-raw-truncated", cat({byte(0), Bytes(raw_ecdsa.begin(), raw_ecdsa.end() - 7)}));
+    t.add("schnorr-signed", cat({byte(3), byte(n), triples}));
+    t.add("schnorr-signed-flip", cat({byte(3), byte(n), triples, byte(100), byte(4)}));
+    t.add("schnorr-signed-repeated", cat({byte(7), byte(n), triples}));
+    t.add("schnorr-repeated-flip", cat({byte(7), byte(n), triples, byte(33), byte(0x80)}));
+    Bytes raw_schnorr;
+    for (const auto& r : bip340_rows())
+        if (r.msg.size() == 32) raw_schnorr = cat({raw_schnorr, r.pub, r.msg, r.sig});
+    t.add("schnorr-raw-bip340", cat({byte(1), raw_schnorr}));
+    t.add("schnorr-raw-bip340-repeated", cat({byte(5), raw_schnorr}));
+}
+
+// Terms: a count byte (bit 7: repeat to 50), then scalar (32) and point (33).
+void make_msm(Corpus& corpus) {
+    Target t(corpus, "msm");
+    const auto ms = multiples(8);
+    Bytes terms;
+    for (size_t i = 0; i < ms.size(); ++i) terms = cat({terms, ms[(i + 3) % ms.size()].k, compress(ms[i].pub65)});
+    const uint8_t n = static_cast<uint8_t>(ms.size() - 1);
+    t.add("multiples", cat({byte(n), terms}));
+    t.add("multiples-repeated", cat({byte(static_cast<uint8_t>(0x80 | n)), terms}));
+    t.add("two-terms", cat({byte(1), terms}));
+    const Bytes p0 = compress(ms[0].pub65);
+    Bytes neg = ms[2].k;
+    qorvex_seckey_negate(ctx(), neg.data());
+    t.add("cancelling", cat({byte(1), ms[2].k, p0, neg, p0}));
+    t.add("scalar-n", cat({byte(1), kOrder, p0, ms[1].k, p0}));
+    t.add("zero-scalars", cat({byte(0x81), kZero32, p0, kZero32, p0}));
+    t.add("bad-point", cat({byte(1), ms[1].k, p0, ms[2].k, cat({byte(2), kP})}));
+}
+
 // Descriptors: mode, index (4 bytes LE), then the text or the assembly
 // bytes (see fuzz/descriptor.cpp).
 void make_descriptor(Corpus& corpus) {
@@ -540,6 +821,7 @@ void make_coins(Corpus& corpus) {
     t.add("derive-seed-15", cat({byte(1), byte(1), Bytes(15, 7), byte(0)}));
 }
 
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -559,6 +841,16 @@ Corpus make_all() {
     make_bip32_text(c);
     make_mnemonic(c);
     make_segwit(c);
+    make_musig2(c);
+    make_frost(c);
+    make_ecies_decrypt(c);
+    make_zk_verify(c);
+    make_adaptor_verify(c);
+    make_pedersen(c);
+    make_gcs(c);
+    make_snark_witness(c);
+    make_batch_verify(c);
+    make_msm(c);
     make_descriptor(c);
     make_coins(c);
     return c;

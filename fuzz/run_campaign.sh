@@ -6,7 +6,8 @@
 #   T targets x S s, C crashes, R sanitizer reports, M mismatches
 # Findings (the inputs that failed) are kept under the work directory.
 #
-#   fuzz/run_campaign.sh [SECONDS] [WORK_DIR]     defaults: 60, build/fuzz-campaign
+#   fuzz/run_campaign.sh [SECONDS] [WORK_DIR] [TARGET...]
+#                                  defaults: 60, build/fuzz-campaign, all targets
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,9 +18,10 @@ jobs=2
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
-# Every fuzz/<name>.cpp is a target but the replay driver and the corpus
-# writer (as fuzz/CMakeLists.txt finds them).
-targets=$(ls fuzz/*.cpp | xargs -n1 basename | sed 's/\.cpp$//' | grep -v -x -e replay_main -e make_corpus)
+# Every fuzz/<name>.cpp is a target, as fuzz/CMakeLists.txt finds them, or
+# only the targets named after the work directory.
+targets=$(ls fuzz/*.cpp | xargs -n1 basename | sed 's/\.cpp$//' | grep -v -e '^replay_main$' -e '^make_corpus$')
+if (($# > 2)); then targets="${*:3}"; fi
 
 rm -rf "$work"
 mkdir -p "$work/table-cache"

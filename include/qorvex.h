@@ -192,17 +192,35 @@ QORVEX_API int qorvex_pubkey_tweak_mul(qorvex_ctx *ctx, const uint8_t *pub33,
 /* ------------------------------------------------------------------------ */
 /* Blinding and the table cache                                             */
 
-/* Turns on blinding of the secret multiplications of signing for the calling
- * thread (not for the context: ctx only receives the code), derived from a
- * 32-byte seed; NULL seed32 turns it off. Signatures are identical either
- * way. Codes: 1 NULL ctx; 9 "blinding scalar is zero" (a seed hashing to a
+/* Turns on blinding of the secret multiplications (signing nonces and the
+ * public keys of secret keys, in signing and in the public-key functions)
+ * for the calling thread only: not for the context (ctx only receives the
+ * code) and not for other threads, each of which calls this itself. Worker
+ * threads that a batch call starts take the calling thread's blinding. The
+ * blinding value is derived from a 32-byte seed; NULL seed32 turns it off.
+ * It is wiped when the thread ends. Results are identical either way.
+ * Codes: 1 NULL ctx; 9 "blinding scalar is zero" (a seed hashing to a
  * multiple of n). */
 QORVEX_API int qorvex_context_randomize(qorvex_ctx *ctx, const uint8_t *seed32);
 
-/* Directory of the generator-table cache file (NULL for none: the current
- * directory). Takes effect at the next use of the tables, which are reloaded
- * or rebuilt. No context; returns 0 (9 only if the path cannot be copied). */
+/* Directory of the generator-table cache file. NULL or "" returns to the
+ * default place: the environment's SECP256K1_CACHE_PATH or
+ * SECP256K1_CACHE_DIR when set, else $XDG_CACHE_HOME/qorvex, else
+ * $HOME/.cache/qorvex (created with mode 0700; a directory that is not the
+ * user's, or no such variable, keeps the tables in memory). A path that is
+ * not a directory, such as "/dev/null", keeps the tables off disk. A
+ * SECP256K1_CACHE_PATH from the environment still names the file. Takes
+ * effect at the next use of the tables, which are reloaded or rebuilt. No
+ * context; returns 0 (9 only if the path cannot be copied). */
 QORVEX_API int qorvex_set_cache_dir(const char *path);
+
+/* The generator-table cache file in use (once the first context has read
+ * the environment; before it, the one it would use), as NUL-terminated text
+ * in path_out, whose capacity is in *path_len; on success *path_len receives
+ * the length without the NUL. The file need not exist yet. No context.
+ * Codes: 1 NULL argument; 10 buffer too small (nothing written); 11 no cache
+ * file: the tables are kept in memory only; 9 allocation failed. */
+QORVEX_API int qorvex_cache_location(char *path_out, size_t *path_len);
 
 /* ------------------------------------------------------------------------ */
 /* ECDSA. Messages are 32-byte hashes; public keys 33-byte compressed.       */
@@ -301,6 +319,131 @@ QORVEX_API int qorvex_schnorr_verify_msg(qorvex_ctx *ctx, const uint8_t *xonly32
                                          size_t msg_len, const uint8_t *sig64);
 
 /* ------------------------------------------------------------------------ */
+/* Prepared key pairs for BIP-340 signing, multi-scalar multiplication, and  */
+/* batch verification and signing.                                           */
+
+/* A key pair record: the secret key, then x and y of its public point, each
+ * 32 bytes big-endian. It holds the secret key: keep it as you keep the key,
+ * and wipe it when done. */
+#define QORVEX_KEYPAIR_SIZE 96
+
+/* ECDSA batch item: message (32) || compressed public key (33) || compact
+ * signature (64). */
+#define QORVEX_ECDSA_BATCH_ITEM_SIZE 129
+/* Schnorr batch item: x-only public key (32) || message (32) || signature
+ * (64). */
+#define QORVEX_SCHNORR_BATCH_ITEM_SIZE 128
+/* Opaque rows: message at offset 0, compressed key at 32, opaque signature at
+ * 65; the stride must be at least this. */
+#define QORVEX_OPAQUE_ROW_MIN_STRIDE 129
+/* The largest count of every batch function, and of qorvex_multi_scalar_mul. */
+#define QORVEX_BATCH_MAX_COUNT 1048576
+
+/* Prepares a key pair for qorvex_schnorr_sign_keypair: seckey32, then x and y
+ * of seckey32 * G (QORVEX_KEYPAIR_SIZE bytes). Constant time. Codes: 2
+ * "privkey is zero or >= n" (record untouched). */
+QORVEX_API int qorvex_keypair_create(qorvex_ctx *ctx, const uint8_t *seckey32, uint8_t *keypair96_out);
+
+/* BIP-340 signature of msg32 from a record made by qorvex_keypair_create:
+ * byte for byte the signature qorvex_schnorr_sign gives for its secret key,
+ * without computing the public key again. The record's point is checked to
+ * be on the curve, not to belong to the secret key: a record whose halves do
+ * not match gives signatures that do not verify. Codes: 2 "keypair secret is
+ * zero or >= n"; 3 "invalid keypair public key" (a coordinate >= p, or not
+ * on the curve); 9 "signing produced degenerate output" (signature zeroed). */
+QORVEX_API int qorvex_schnorr_sign_keypair(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *keypair96,
+                                           const uint8_t *aux32, uint8_t *sig64_out);
+
+/* sum of scalars[i] * points[i] for n terms: n 32-byte big-endian scalars
+ * (zero allowed) and n 33-byte compressed points; out33 receives the
+ * compressed sum. Variable time: for public data only. Codes: 5 "n must be
+ * >= 1", "n too large" (above QORVEX_BATCH_MAX_COUNT), "scalar >= n" (the
+ * first bad scalar, checked in order with the points); 3 "invalid point in
+ * array"; 7 "MSM result is infinity"; 9 "allocation failed". */
+QORVEX_API int qorvex_multi_scalar_mul(qorvex_ctx *ctx, const uint8_t *scalars, const uint8_t *points,
+                                       size_t n, uint8_t *out33);
+
+/* a * P + b * Q (scalars may be zero). Variable time. Codes: 5 "scalar a >=
+ * n", "scalar b >= n"; 3 "invalid point P", "invalid point Q"; 7 "result is
+ * infinity". */
+QORVEX_API int qorvex_shamir_trick(qorvex_ctx *ctx, const uint8_t *a32, const uint8_t *p33, const uint8_t *b32,
+                                   const uint8_t *q33, uint8_t *out33);
+
+/* Batch verification. Every batch function refuses a count above
+ * QORVEX_BATCH_MAX_COUNT with 5 "batch count too large", and reports
+ * allocation failure as 9 "allocation failed" and any other failure inside
+ * the call (such as a thread that cannot start) as 9 "internal error". Items
+ * are parsed in order before anything is verified; the first that fails
+ * ends the call. */
+
+/* 0 when every item (QORVEX_ECDSA_BATCH_ITEM_SIZE bytes each) holds a valid
+ * low-S signature. count 0 returns 0 at once (items may then be NULL).
+ * Codes: 3 "invalid pubkey in batch"; 4 "invalid ECDSA sig in batch" (r or s
+ * outside [1, n-1]); 6 "batch verify failed" (also for a high-S signature). */
+QORVEX_API int qorvex_ecdsa_batch_verify(qorvex_ctx *ctx, const uint8_t *items, size_t count);
+
+/* As qorvex_ecdsa_batch_verify, on up to `threads` threads of this call (0:
+ * one per processor; more than there are processors: one per processor),
+ * each taking chunks of 4096 items, so batches of up to 4096 items run on
+ * the calling thread alone. Same results and codes. */
+QORVEX_API int qorvex_ecdsa_batch_verify_mt(qorvex_ctx *ctx, const uint8_t *items, size_t count,
+                                            size_t threads);
+
+/* Verifies each ECDSA item alone (a valid high-S signature counts as valid
+ * here) and reports the failing ones: *invalid_count holds the capacity of
+ * invalid_out on entry and receives the number of invalid items; the first
+ * min(capacity, that number) of their indices, ascending, are written.
+ * Returns 0 whatever the items' verdicts. Codes: 3 and 4 as
+ * qorvex_ecdsa_batch_verify (outputs untouched). */
+QORVEX_API int qorvex_ecdsa_batch_identify_invalid(qorvex_ctx *ctx, const uint8_t *items, size_t count,
+                                                   size_t *invalid_out, size_t *invalid_count);
+
+/* Opaque ECDSA signatures (r || s, each half little-endian; high-S
+ * accepted) as parallel arrays: count messages (32 bytes each), compressed
+ * keys (33) and signatures (64). results[i] becomes 1 for a valid item, 0
+ * for an invalid or malformed one; the call returns 0 either way. count 0
+ * returns 0 at once. */
+QORVEX_API int qorvex_ecdsa_verify_opaque_batch(qorvex_ctx *ctx, const uint8_t *msgs32, const uint8_t *pubs33,
+                                                const uint8_t *opaque_sigs64, size_t count, uint8_t *results);
+
+/* As qorvex_ecdsa_verify_opaque_batch over rows of `stride` bytes (message,
+ * key and signature at offsets 0, 32 and 65; bytes past 129 are ignored).
+ * Codes: 5 "opaque row stride < 129", "opaque rows exceed the address
+ * space". */
+QORVEX_API int qorvex_ecdsa_verify_opaque_rows(qorvex_ctx *ctx, const uint8_t *rows, size_t stride, size_t count,
+                                               uint8_t *results);
+
+/* 0 when every BIP-340 item (QORVEX_SCHNORR_BATCH_ITEM_SIZE bytes each)
+ * verifies. From 97 items on, checked together by a random linear
+ * combination with 32 bytes from the operating system; a batch with a bad
+ * signature is accepted with probability about 2^-256. count 0 returns 0 at
+ * once. Codes: 3 "non-canonical pubkey (x>=p) in batch"; 4 "invalid Schnorr
+ * sig in batch" (r >= p, s = 0 or s >= n); 6 "batch verify failed" (also
+ * for a key whose x is not on the curve). */
+QORVEX_API int qorvex_schnorr_batch_verify(qorvex_ctx *ctx, const uint8_t *items, size_t count);
+
+/* As qorvex_ecdsa_batch_identify_invalid for BIP-340 items: a key whose x
+ * is not on the curve marks its item invalid. */
+QORVEX_API int qorvex_schnorr_batch_identify_invalid(qorvex_ctx *ctx, const uint8_t *items, size_t count,
+                                                     size_t *invalid_out, size_t *invalid_count);
+
+/* Signs count 32-byte messages with count secret keys (32 bytes each) into
+ * count 64-byte compact low-S signatures, byte for byte those of
+ * qorvex_ecdsa_sign, on up to 64 threads of this call that sign with the
+ * calling thread's blinding. All outputs are zeroed first, and again on any
+ * failure. The outputs may overlap the inputs. Codes: 5 for count 0 (no
+ * message, the context's code stays 0), 5 "batch count too large"; 2
+ * "privkey[i] is zero or >= n" (some key; the index is not reported); 9
+ * "signing produced degenerate output". */
+QORVEX_API int qorvex_ecdsa_sign_batch(qorvex_ctx *ctx, size_t count, const uint8_t *msgs32,
+                                       const uint8_t *seckeys32, uint8_t *sigs64_out);
+
+/* As qorvex_ecdsa_sign_batch for BIP-340, with count 32-byte auxiliary
+ * randomness values: byte for byte the signatures of qorvex_schnorr_sign. */
+QORVEX_API int qorvex_schnorr_sign_batch(qorvex_ctx *ctx, size_t count, const uint8_t *msgs32,
+                                         const uint8_t *seckeys32, const uint8_t *aux32, uint8_t *sigs64_out);
+
+/* ------------------------------------------------------------------------ */
 /* Ethereum                                                                 */
 
 /* The 20-byte address of a compressed public key.
@@ -320,7 +463,8 @@ QORVEX_API int qorvex_eth_personal_hash(const uint8_t *msg, size_t msg_len, uint
 
 /* Signs a 32-byte hash: r and s big-endian, v = 27 + recid, or
  * 2 * chain_id + 35 + recid (EIP-155) when chain_id is not 0. r, s and v
- * are cleared first. Codes: 2 "privkey is zero or >= n"; 9 "ethereum signer
+ * are cleared once the hash and key are read (outputs may overlap them), so
+ * every failure leaves them zero. Codes: 2 "privkey is zero or >= n"; 9 "ethereum signer
  * returned invalid signature". */
 QORVEX_API int qorvex_eth_sign(qorvex_ctx *ctx, const uint8_t *hash32, const uint8_t *seckey32,
                                uint8_t *r32_out, uint8_t *s32_out, uint64_t *v_out,
@@ -722,6 +866,562 @@ QORVEX_API int qorvex_bip85_entropy(qorvex_ctx *ctx, const qorvex_bip32_key *key
 QORVEX_API int qorvex_bip85_bip39(qorvex_ctx *ctx, const qorvex_bip32_key *key, uint32_t words,
                                   int language_index, uint32_t index, char *mnemonic_out,
                                   size_t *mnemonic_len);
+/* MuSig2 (BIP-327): n-of-n Schnorr multi-signatures for 2 or 3 signers,     */
+/* ending in an ordinary BIP-340 signature under the 32-byte aggregate key   */
+/* (qorvex_schnorr_verify accepts it). No state is kept between calls: every */
+/* intermediate value is a fixed-size blob the caller stores and passes      */
+/* back. A run: every party aggregates the same ordered key list; every      */
+/* signer makes a nonce pair and publishes the public half; anyone           */
+/* aggregates the public nonces and starts the session; every signer makes   */
+/* its partial signature; anyone verifies and sums them.                     */
+/*                                                                          */
+/* Follows BIP-327 for key aggregation, nonce aggregation, the session,      */
+/* signing and partial verification, without key tweaking. Differs in nonce  */
+/* generation (its own hash layout), in the 64-byte secret nonce (k1 || k2), */
+/* in refusing an aggregate public nonce at infinity, and in taking the      */
+/* signer's key as x-only in partial verification.                           */
+/*                                                                          */
+/* Misuse rules:                                                            */
+/*  - A secret nonce is single-use. Signing overwrites it with zeros on every */
+/*    return, success or failure, so that a second use fails. Never copy it, */
+/*    store it where it could be restored, or sign two sessions with it:     */
+/*    two partial signatures from one nonce reveal the private key.          */
+/*  - extra_rand32 of qorvex_musig2_nonce_gen must never be used twice: with */
+/*    the same inputs it gives the same nonce, and that nonce used for two    */
+/*    different messages reveals the private key. Pass NULL to take fresh    */
+/*    randomness from the operating system.                                  */
+/*  - Every blob received from another party (public keys, public nonces,    */
+/*    the aggregate nonce, keyagg and session blobs, partial signatures) is  */
+/*    checked in full before use; a failure names the blob at fault.         */
+
+#define QORVEX_MUSIG2_MIN_SIGNERS      2
+#define QORVEX_MUSIG2_MAX_SIGNERS      3
+#define QORVEX_MUSIG2_KEYAGG_SIZE      165 /* n, Q's negation flag, Q, the key coefficients */
+#define QORVEX_MUSIG2_SESSION_SIZE     165 /* R, b, e, R's negation flag, n */
+#define QORVEX_MUSIG2_SECNONCE_SIZE    64  /* k1 || k2: secret, single-use */
+#define QORVEX_MUSIG2_PUBNONCE_SIZE    66  /* k1*G || k2*G, compressed */
+#define QORVEX_MUSIG2_AGGNONCE_SIZE    66
+#define QORVEX_MUSIG2_PARTIAL_SIG_SIZE 32
+#define QORVEX_MUSIG2_MAX_NONCES       1048576 /* n_pubnonces, n_partial_sigs */
+
+/* Aggregates n_pubkeys (2 or 3) compressed keys, in the given order (sort
+ * them first if the parties do not agree on one), with BIP-327's
+ * second-key rule. Writes the keyagg blob (QORVEX_MUSIG2_KEYAGG_SIZE) and
+ * the x-only aggregate key (32). Both outputs are zeroed first.
+ * Codes: 5 "need >= 2 pubkeys", "too many pubkeys for keyagg blob";
+ * 3 "invalid pubkey in key list"; 7 "aggregate pubkey is infinity" (needs a
+ * hash collision); 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_musig2_key_agg(qorvex_ctx *ctx, const uint8_t *pubkeys, size_t n_pubkeys,
+                                     uint8_t *keyagg_out, uint8_t *agg_pubkey32_out);
+
+/* A signer's nonce pair for one signing session: the secret nonce
+ * (QORVEX_MUSIG2_SECNONCE_SIZE, keep it secret and use it once) and the
+ * public nonce to publish (QORVEX_MUSIG2_PUBNONCE_SIZE). pubkey32 (the
+ * signer's x-only key), agg_pubkey32 and msg32 are only hashed in.
+ * extra_rand32: 32 fresh random bytes, never used twice (see the misuse
+ * rules above), or NULL for randomness from the operating system (getrandom;
+ * the process aborts if it fails). The same non-NULL extra_rand32 with the
+ * same inputs gives the same nonce.
+ * Codes: 2 "privkey is zero or >= n" (outputs untouched). */
+QORVEX_API int qorvex_musig2_nonce_gen(qorvex_ctx *ctx, const uint8_t *privkey32, const uint8_t *pubkey32,
+                                       const uint8_t *agg_pubkey32, const uint8_t *msg32,
+                                       const uint8_t *extra_rand32, uint8_t *secnonce_out,
+                                       uint8_t *pubnonce_out);
+
+/* Sums n_pubnonces public nonces (66 bytes each, in any order) into the
+ * aggregate nonce (QORVEX_MUSIG2_AGGNONCE_SIZE), zeroed first.
+ * Codes: 5 "need >= 2 nonces", "nonce count too large" (above
+ * QORVEX_MUSIG2_MAX_NONCES), "invalid pubnonce R1", "invalid pubnonce R2",
+ * "aggregated nonce is infinity". */
+QORVEX_API int qorvex_musig2_nonce_agg(qorvex_ctx *ctx, const uint8_t *pubnonces, size_t n_pubnonces,
+                                       uint8_t *aggnonce_out);
+
+/* The session blob (QORVEX_MUSIG2_SESSION_SIZE, zeroed first) for signing
+ * msg32 under keyagg with the aggregate nonce; either half of aggnonce may
+ * be 33 zero bytes (infinity).
+ * Codes: 5 "invalid agg nonce R1", "invalid agg nonce R2"; keyagg: 5 "invalid
+ * keyagg participant count", 2 "invalid aggregated key", 5 "invalid key
+ * coefficient in keyagg"; 9 internal error. */
+QORVEX_API int qorvex_musig2_start_sign_session(qorvex_ctx *ctx, const uint8_t *aggnonce,
+                                                const uint8_t *keyagg, const uint8_t *msg32,
+                                                uint8_t *session_out);
+
+/* The first version, disabled: it cannot check that privkey belongs at
+ * signer_index. For any non-NULL arguments it zeroes partial_sig_out, wipes
+ * secnonce and returns 12 (QORVEX_ERR_DEPRECATED) with the first 127
+ * characters of a message naming qorvex_musig2_partial_sign_v2. */
+QORVEX_API int qorvex_musig2_partial_sign(qorvex_ctx *ctx, uint8_t *secnonce, const uint8_t *privkey32,
+                                          const uint8_t *keyagg, const uint8_t *session,
+                                          size_t signer_index, uint8_t *partial_sig_out);
+
+/* The signer's partial signature (QORVEX_MUSIG2_PARTIAL_SIG_SIZE). pubkeys
+ * is the key list given to qorvex_musig2_key_agg (n * 33 bytes, n from
+ * keyagg); privkey32 * G must be pubkeys[signer_index].
+ * secnonce is read and then OVERWRITTEN WITH ZEROS on every return after
+ * the pointer checks, whatever the outcome: a secret nonce signs once.
+ * partial_sig_out is zero on failure.
+ * Codes: 2 "privkey is zero or >= n"; keyagg codes as for the session;
+ * 5 "signer_index out of range"; 2 "privkey does not match
+ * pubkeys[signer_index] — wrong signer_index"; 5 "invalid secnonce k1"
+ * (also a secnonce already used), "invalid secnonce k2"; session: 5 "invalid
+ * session R point", "invalid session scalar b", "invalid session scalar e",
+ * "invalid session participant count", "session participant count does not
+ * match keyagg"; 9 "musig2_partial_sign produced degenerate zero output". */
+QORVEX_API int qorvex_musig2_partial_sign_v2(qorvex_ctx *ctx, uint8_t *secnonce, const uint8_t *privkey32,
+                                             const uint8_t *pubkeys, const uint8_t *keyagg,
+                                             const uint8_t *session, size_t signer_index,
+                                             uint8_t *partial_sig_out);
+
+/* 0 when partial_sig is signer_index's valid partial signature for its
+ * public nonce (66) and x-only key (32; either parity of the full key is
+ * accepted). Codes: 4 "partial sig >= n"; keyagg codes; 5 "signer_index out
+ * of range"; session codes (as for signing); 6 "partial sig verify failed"
+ * (also for a public nonce or key that does not parse); 9 internal error. */
+QORVEX_API int qorvex_musig2_partial_verify(qorvex_ctx *ctx, const uint8_t *partial_sig,
+                                            const uint8_t *pubnonce, const uint8_t *pubkey32,
+                                            const uint8_t *keyagg, const uint8_t *session,
+                                            size_t signer_index);
+
+/* The 64-byte BIP-340 signature from all n partial signatures (32 bytes
+ * each). sig64_out is written on success, or zeroed for a zero sum. The
+ * partial signatures are not verified here: a bad one gives a signature
+ * that fails qorvex_schnorr_verify.
+ * Codes: 5 "partial_sigs must be non-empty", "partial sig count too large";
+ * 4 "partial sig >= n"; session codes; 5 "partial_sigs count does not match
+ * session participant count"; 9 "aggregate signature is zero". */
+QORVEX_API int qorvex_musig2_partial_sig_agg(qorvex_ctx *ctx, const uint8_t *partial_sigs,
+                                             size_t n_partial_sigs, const uint8_t *session,
+                                             uint8_t *sig64_out);
+
+/* ------------------------------------------------------------------------ */
+/* FROST: t-of-N threshold Schnorr signatures, with dealerless key           */
+/* generation, ending in an ordinary BIP-340 signature under the x-only form */
+/* of the group key (bytes 1..32 of the 33-byte group key).                  */
+/*                                                                          */
+/* Key generation: each participant 1..N calls qorvex_frost_keygen_begin     */
+/* once with its own secret seed, sends its commitment blob to everybody and */
+/* entry j of its share blob to participant j only (over a private channel), */
+/* then calls qorvex_frost_keygen_finalize with all N commitment blobs and   */
+/* the N entries it received, and obtains its key package. Each commitment   */
+/* carries a proof of knowledge of its constant term, so that no participant */
+/* can choose the group key by cancelling the others' contributions.         */
+/*                                                                          */
+/* Signing: t or more signers each make a nonce pair; a coordinator gathers  */
+/* their nonce commitments into one list, which every signer, verifier and   */
+/* the aggregator must receive in the same order; each signer signs; the     */
+/* coordinator may verify each partial signature and aggregates them.        */
+/*                                                                          */
+/* Misuse rules:                                                            */
+/*  - A KEY PACKAGE HOLDS A SECRET SHARE: store it like a private key. A     */
+/*    share blob entry is secret too, for its recipient only.                */
+/*  - The seed of qorvex_frost_sign_nonce_gen must never be used twice: the  */
+/*    nonces depend on nothing but the seed and the identifier, and one      */
+/*    nonce used for two signing runs (another message or signer list)       */
+/*    reveals the signing share. The keygen seed likewise serves one key     */
+/*    generation only.                                                       */
+/*  - A secret nonce is single-use: qorvex_frost_sign overwrites it with     */
+/*    zeros on every return, so that a second use fails.                     */
+/*  - Every blob from another party (commitments, shares, nonce commitments, */
+/*    partial signatures, the group key) is checked in full before use.      */
+
+#define QORVEX_FROST_MAX_PARTICIPANTS  1048576 /* N, and signers per list */
+#define QORVEX_FROST_COMMITMENT_SIZE(t) (33 * (size_t)(t) + 72)
+#define QORVEX_FROST_SHARE_ENTRY_SIZE  36 /* sender (4, LE) || share (32) */
+#define QORVEX_FROST_SHARES_SIZE(n)    (QORVEX_FROST_SHARE_ENTRY_SIZE * (size_t)(n))
+#define QORVEX_FROST_KEYPKG_SIZE       141 /* secret: holds the signing share */
+#define QORVEX_FROST_NONCE_SIZE        64  /* d || e: secret, single-use */
+#define QORVEX_FROST_NONCE_COMMIT_SIZE 70  /* id (4, LE) || D (33) || E (33) */
+#define QORVEX_FROST_PARTIAL_SIG_SIZE  36  /* id (4, LE) || z (32) */
+
+/* Participant participant_id's contribution to a threshold-of-
+ * num_participants key, derived from seed32 (32 secret random bytes, never
+ * reused). Writes the commitment blob (QORVEX_FROST_COMMITMENT_SIZE(t):
+ * t, sender, C_0 .. C_{t-1}, then the proof x(R) || z) and the share blob
+ * (QORVEX_FROST_SHARES_SIZE(N), entry j - 1 for participant j); *commits_len
+ * and *shares_len hold the capacities and receive the sizes. On failure
+ * buffers and lengths are untouched.
+ * Codes: 5 "invalid threshold" (t < 2 or N < t), "invalid participant_id"
+ * (0 or above N), "num_participants too large" (above
+ * QORVEX_FROST_MAX_PARTICIPANTS); 10 "commits buffer too small", "shares
+ * buffer too small"; 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_frost_keygen_begin(qorvex_ctx *ctx, uint32_t participant_id, uint32_t threshold,
+                                         uint32_t num_participants, const uint8_t *seed32,
+                                         uint8_t *commits_out, size_t *commits_len,
+                                         uint8_t *shares_out, size_t *shares_len);
+
+/* Participant participant_id's key package (QORVEX_FROST_KEYPKG_SIZE) from
+ * the N commitment blobs, concatenated in any order (all_commits_len =
+ * N * QORVEX_FROST_COMMITMENT_SIZE(t)), and the N share entries addressed to
+ * it, one from every participant including itself, in any order
+ * (received_shares_len = QORVEX_FROST_SHARES_SIZE(N)). Every participant must
+ * be given the same t, N and commitment blobs. keypkg_out is written only on
+ * success. Codes: 5 as qorvex_frost_keygen_begin; 5 "all_commits length does
+ * not match threshold and num_participants", "received_shares length does
+ * not match num_participants"; per commitment blob: 5 "invalid commitment
+ * coefficient count", "invalid commitment sender", "duplicate commitment
+ * sender", "invalid commitment coefficient", "invalid commitment proof of
+ * knowledge"; per share: 5 "invalid share sender", "duplicate share
+ * sender", "invalid share scalar"; 9 "FROST keygen finalize failed" (a share
+ * that does not match its sender's commitments, or a degenerate key);
+ * 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_frost_keygen_finalize(qorvex_ctx *ctx, uint32_t participant_id,
+                                            const uint8_t *all_commits, size_t all_commits_len,
+                                            const uint8_t *received_shares, size_t received_shares_len,
+                                            uint32_t threshold, uint32_t num_participants,
+                                            uint8_t *keypkg_out);
+
+/* A signer's nonce pair for one signing run, from seed32 (32 secret random
+ * bytes that must NEVER be used for another run): the secret nonce
+ * (QORVEX_FROST_NONCE_SIZE) and the nonce commitment to publish
+ * (QORVEX_FROST_NONCE_COMMIT_SIZE). The same seed and identifier always give
+ * the same pair. Codes: 5 "invalid participant_id" (0; outputs untouched). */
+QORVEX_API int qorvex_frost_sign_nonce_gen(qorvex_ctx *ctx, uint32_t participant_id, const uint8_t *seed32,
+                                           uint8_t *nonce_out, uint8_t *nonce_commit_out);
+
+/* The signer's partial signature (QORVEX_FROST_PARTIAL_SIG_SIZE) of msg32,
+ * with its key package, its secret nonce and the n_signers nonce
+ * commitments of the signing set (70 bytes each, in the coordinator's
+ * order, its own among them). nonce is read and then OVERWRITTEN WITH ZEROS
+ * on every return after the pointer checks: a secret nonce signs once.
+ * partial_sig_out is zero on failure.
+ * Codes: 5 "n_signers must be non-zero", "n_signers too large"; 2 "invalid
+ * key package participant metadata", "invalid key package threshold";
+ * 5 "invalid signer count" (above N), "n_signers below threshold (FROST
+ * requires >= t signers)"; 2 "invalid signing share in keypkg", "invalid
+ * verification share", "invalid group public key"; 5 "invalid hiding
+ * nonce" (also a nonce already used), "invalid binding nonce"; per
+ * commitment: 5 "invalid nonce commitment signer" (0 or above N), "duplicate
+ * nonce commitment signer", "invalid hiding nonce point", "invalid binding
+ * nonce point"; 5 "missing signer nonce commitment"; 9 "FROST signer
+ * returned invalid partial signature"; 9 "allocation failed", "internal
+ * error". */
+QORVEX_API int qorvex_frost_sign(qorvex_ctx *ctx, const uint8_t *keypkg, uint8_t *nonce, const uint8_t *msg32,
+                                 const uint8_t *nonce_commits, size_t n_signers, uint8_t *partial_sig_out);
+
+/* 0 when partial_sig is valid for its signer's verification share (33,
+ * from the signer's key package), the nonce commitments, msg32 and the
+ * group key (33). Codes: 5 "n_signers must be non-zero", "n_signers too
+ * large", "partial_sig.id must be non-zero"; 4 "invalid partial sig scalar";
+ * 3 "invalid verification share"; per commitment: 5 "nonce commitment signer
+ * IDs must be non-zero", "duplicate nonce commitment signer IDs", "invalid
+ * hiding nonce point", "invalid binding nonce point"; 5 "partial_sig.id not
+ * found in nonce_commits"; 3 "invalid group public key"; 6 "FROST partial
+ * signature verification failed"; 9 "allocation failed", "internal error". */
+QORVEX_API int qorvex_frost_verify_partial(qorvex_ctx *ctx, const uint8_t *partial_sig,
+                                           const uint8_t *verification_share33,
+                                           const uint8_t *nonce_commits, size_t n_signers,
+                                           const uint8_t *msg32, const uint8_t *group_pubkey33);
+
+/* The 64-byte BIP-340 signature from the partial signatures (36 bytes each,
+ * any order) of every signer in the nonce commitment list. sig64_out is
+ * zero on failure. The result is not verified: verify the partial
+ * signatures first, or the signature with qorvex_schnorr_verify.
+ * Codes: 5 "partial_sigs must be non-empty", "n_signers must be non-zero",
+ * "partial/nonces signer count mismatch", "signer count too large"; per
+ * partial signature: 5 "invalid partial sig signer", "duplicate partial sig
+ * signer", 4 "invalid partial sig scalar" (also z = 0); per commitment: 5
+ * "invalid nonce commitment signer", "duplicate nonce commitment signer",
+ * "invalid hiding nonce point", "invalid binding nonce point"; 5 "partial sig
+ * signer missing from nonce commitments"; 2 "invalid group public key";
+ * 9 "FROST aggregate produced invalid signature"; 9 "allocation failed",
+ * "internal error". */
+QORVEX_API int qorvex_frost_aggregate(qorvex_ctx *ctx, const uint8_t *partial_sigs, size_t n_partial_sigs,
+                                      const uint8_t *nonce_commits, size_t n_signers,
+                                      const uint8_t *group_pubkey33, const uint8_t *msg32,
+                                      uint8_t *sig64_out);
+/* ECDH. The peer's key is a 33-byte compressed key only (a 65-byte key     */
+/* cannot be passed). The multiplication runs in constant time.            */
+
+#define QORVEX_ECDH_SECRET_SIZE 32
+
+/* out32 = SHA-256 of the compressed shared point S = seckey * peer (the
+ * 0x02/0x03 prefix by the parity of y(S), then x(S)). Codes: 2 "privkey is
+ * zero or >= n"; 3 "invalid or infinity pubkey" (bad prefix, x >= p, x not
+ * on the curve). out32 is written only on success. */
+QORVEX_API int qorvex_ecdh(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                           uint8_t *out32);
+
+/* As qorvex_ecdh, out32 = SHA-256 of the 32-byte x(S). */
+QORVEX_API int qorvex_ecdh_xonly(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                                 uint8_t *out32);
+
+/* As qorvex_ecdh, out32 = x(S) itself, unhashed. */
+QORVEX_API int qorvex_ecdh_raw(qorvex_ctx *ctx, const uint8_t *seckey32, const uint8_t *pub33,
+                               uint8_t *out32);
+
+/* ------------------------------------------------------------------------ */
+/* ECIES: encryption to a 33-byte compressed public key. The envelope is     */
+/* E (33, ephemeral key) || IV (16) || ciphertext (same length as the        */
+/* plaintext) || tag (32, HMAC-SHA256 over everything before it), with keys  */
+/* from HKDF-SHA256 (salt "ecies-kdf-salt-01", info E) and AES-256-CTR.      */
+
+#define QORVEX_ECIES_OVERHEAD          81 /* envelope length - plaintext length */
+#define QORVEX_ECIES_MIN_ENVELOPE_SIZE 82 /* a one-byte plaintext */
+
+/* Encrypts plaintext_len bytes (at least 1) with a fresh ephemeral key and
+ * IV from the operating system. *envelope_len holds the capacity of
+ * envelope_out and receives plaintext_len + QORVEX_ECIES_OVERHEAD. The
+ * envelope buffer may overlap the plaintext. Codes: 5 (no message, the
+ * context untouched) for plaintext_len 0; 5 "plaintext_len too large";
+ * 10 "envelope buffer too small" (buffer and length untouched);
+ * 3 "invalid recipient pubkey"; 9 "ECIES encryption failed" (a zero
+ * ephemeral scalar or shared secret), "allocation failed". Outputs are
+ * written only on success. */
+QORVEX_API int qorvex_ecies_encrypt(qorvex_ctx *ctx, const uint8_t *recipient_pub33,
+                                    const uint8_t *plaintext, size_t plaintext_len,
+                                    uint8_t *envelope_out, size_t *envelope_len);
+
+/* Checks the tag and decrypts an envelope of envelope_len bytes (at least
+ * QORVEX_ECIES_MIN_ENVELOPE_SIZE). *plaintext_len holds the capacity of
+ * plaintext_out and receives envelope_len - QORVEX_ECIES_OVERHEAD; the
+ * plaintext buffer may overlap the envelope. Codes: 5 (no message, the
+ * context untouched) for an envelope shorter than 82 bytes; 10 "plaintext
+ * buffer too small"; 2 "privkey is zero or >= n"; 6 "ECIES decryption failed
+ * (bad key or tampered)" for a wrong key and a modified envelope alike;
+ * 9 "allocation failed". Outputs are written only on success. */
+QORVEX_API int qorvex_ecies_decrypt(qorvex_ctx *ctx, const uint8_t *seckey32,
+                                    const uint8_t *envelope, size_t envelope_len,
+                                    uint8_t *plaintext_out, size_t *plaintext_len);
+
+/* ------------------------------------------------------------------------ */
+/* Pedersen commitments C = value*H + blinding*G (+ switch_blind*J). Values  */
+/* and blinding factors are 32-byte big-endian scalars below n (zero         */
+/* allowed), handled in constant time. H and J are points of unknown         */
+/* discrete logarithm (SHA-256 of "Pedersen_generator_H" and                 */
+/* "Pedersen_switch_J", increased until on the curve; even y).               */
+
+#define QORVEX_PEDERSEN_COMMITMENT_SIZE 33
+#define QORVEX_PEDERSEN_MAX_COUNT       1048576 /* most items per list (2^20) */
+
+/* The compressed commitment; value = blinding = 0 gives 33 zero bytes (and
+ * code 0). Codes: 5 "value >= n", "blinding >= n". */
+QORVEX_API int qorvex_pedersen_commit(qorvex_ctx *ctx, const uint8_t *value32,
+                                      const uint8_t *blinding32, uint8_t *commitment33_out);
+
+/* The commitment with the switch term. Codes: 5 "value >= n", "blinding >= n",
+ * "switch_blind >= n". */
+QORVEX_API int qorvex_pedersen_switch_commit(qorvex_ctx *ctx, const uint8_t *value32,
+                                             const uint8_t *blinding32,
+                                             const uint8_t *switch_blind32,
+                                             uint8_t *commitment33_out);
+
+/* 0 when commitment33 commits to value and blinding. Codes: 5 "value >= n",
+ * "blinding >= n", "invalid commitment point" (33 zero bytes included);
+ * 6 "Pedersen verify failed". */
+QORVEX_API int qorvex_pedersen_verify(qorvex_ctx *ctx, const uint8_t *commitment33,
+                                      const uint8_t *value32, const uint8_t *blinding32);
+
+/* 0 when the n_positives commitments (33 bytes each, consecutive) and the
+ * n_negatives ones sum to the same point; two empty lists balance. An array
+ * may be NULL when its count is 0. Codes: 5 "commitment count too large"
+ * (either count above QORVEX_PEDERSEN_MAX_COUNT), "invalid positive
+ * commitment", "invalid negative commitment"; 6 "Pedersen sum verify
+ * failed"; 9 "allocation failed". */
+QORVEX_API int qorvex_pedersen_verify_sum(qorvex_ctx *ctx, const uint8_t *positives,
+                                          size_t n_positives, const uint8_t *negatives,
+                                          size_t n_negatives);
+
+/* blind32_out = sum of the input blinds - sum of the output blinds mod n
+ * (32 bytes each, consecutive; zero is a valid result). An array may be
+ * NULL when its count is 0. Codes: 5 "blind count too large", "invalid input
+ * blind", "invalid output blind" (a blind >= n). blind32_out is written only
+ * on success. */
+QORVEX_API int qorvex_pedersen_blind_sum(qorvex_ctx *ctx, const uint8_t *input_blinds,
+                                         size_t n_input_blinds, const uint8_t *output_blinds,
+                                         size_t n_output_blinds, uint8_t *blind32_out);
+
+/* ------------------------------------------------------------------------ */
+/* Knowledge and DLEQ proofs, 64 bytes each, with deterministic nonces from  */
+/* the secret, the statement and 32 bytes of auxiliary data. Points are      */
+/* 33-byte compressed keys.                                                  */
+
+#define QORVEX_ZK_KNOWLEDGE_PROOF_SIZE 64 /* x(R) || s */
+#define QORVEX_ZK_DLEQ_PROOF_SIZE      64 /* e || s */
+
+/* Proof of knowledge of secret32 = log_G(pub33), bound to msg32. The pair is
+ * not checked (a mismatched one gives a proof that fails verification).
+ * Codes: 2 "secret is zero or >= n"; 3 "invalid pubkey"; 9 "internal error"
+ * (a zero nonce, which no known input gives). */
+QORVEX_API int qorvex_zk_knowledge_prove(qorvex_ctx *ctx, const uint8_t *secret32,
+                                         const uint8_t *pub33, const uint8_t *msg32,
+                                         const uint8_t *aux32, uint8_t *proof64_out);
+
+/* 0 when the proof is valid for pub33 and msg32. s is read modulo n.
+ * Codes: 3 "invalid pubkey"; 5 "invalid knowledge proof" (s = 0);
+ * 6 "knowledge proof failed". */
+QORVEX_API int qorvex_zk_knowledge_verify(qorvex_ctx *ctx, const uint8_t *proof64,
+                                          const uint8_t *pub33, const uint8_t *msg32);
+
+/* Proof that pub1 = x*base1 and pub2 = x*base2 for x = secret32. A false
+ * statement is refused (a proof of one would let a verifier choosing the
+ * bases recover x). Codes: 2 "secret is zero or >= n"; 3 "invalid DLEQ
+ * point"; 5 "DLEQ statement does not hold"; 9 "internal error" (a zero
+ * nonce, which no known input gives). */
+QORVEX_API int qorvex_zk_dleq_prove(qorvex_ctx *ctx, const uint8_t *secret32,
+                                    const uint8_t *base1_33, const uint8_t *base2_33,
+                                    const uint8_t *pub1_33, const uint8_t *pub2_33,
+                                    const uint8_t *aux32, uint8_t *proof64_out);
+
+/* 0 when the proof is valid. e and s are read modulo n. Codes: 3 "invalid
+ * DLEQ point"; 5 "invalid DLEQ proof" (e or s zero); 6 "DLEQ proof
+ * failed". */
+QORVEX_API int qorvex_zk_dleq_verify(qorvex_ctx *ctx, const uint8_t *proof64,
+                                     const uint8_t *base1_33, const uint8_t *base2_33,
+                                     const uint8_t *pub1_33, const uint8_t *pub2_33);
+
+/* ------------------------------------------------------------------------ */
+/* Adaptor signatures. A pre-signature is bound to an adaptor point T = t*G  */
+/* (33 bytes compressed); the adaptor secret t turns it into an ordinary     */
+/* signature, and that signature with the pre-signature gives t back.        */
+/* Schnorr pre-signature (97 bytes): R_hat (33) || s_hat (32) || negated     */
+/* flag (1; any non-zero byte reads as 1) || 31 zero bytes (ignored).        */
+/* ECDSA pre-signature (162 bytes): R_hat = k*G (33) || R = k*T (33) ||      */
+/* s_hat (32) || e (32) || v (32), (e, v) a proof that R_hat and R share k.  */
+/* Outputs are written only on success.                                      */
+
+#define QORVEX_SCHNORR_ADAPTOR_PRESIG_SIZE 97
+#define QORVEX_ECDSA_ADAPTOR_PRESIG_SIZE   162
+
+/* Codes: 2 "privkey is zero or >= n"; 3 "invalid adaptor point";
+ * 9 "adaptor sign produced degenerate output". */
+QORVEX_API int qorvex_schnorr_adaptor_sign(qorvex_ctx *ctx, const uint8_t *seckey32,
+                                           const uint8_t *msg32, const uint8_t *adaptor33,
+                                           const uint8_t *aux32, uint8_t *presig97_out);
+
+/* 0 when valid for the x-only key, the message and T. Codes: 4 "invalid
+ * adaptor R_hat", "invalid adaptor sig scalar"; 3 "non-canonical pubkey
+ * (x>=p)", "invalid adaptor point"; 6 "adaptor verify failed" (also for a
+ * key x not on the curve). */
+QORVEX_API int qorvex_schnorr_adaptor_verify(qorvex_ctx *ctx, const uint8_t *presig97,
+                                             const uint8_t *xonly32, const uint8_t *msg32,
+                                             const uint8_t *adaptor33);
+
+/* The BIP-340 signature for adaptor secret t. Codes: 4 "invalid adaptor
+ * R_hat", "invalid adaptor sig scalar"; 5 "adaptor secret is zero or >= n". */
+QORVEX_API int qorvex_schnorr_adaptor_adapt(qorvex_ctx *ctx, const uint8_t *presig97,
+                                            const uint8_t *secret32, uint8_t *sig64_out);
+
+/* t from the pre-signature and the adapted signature (whose r is not
+ * compared). Codes: 4 "invalid adaptor R_hat", "invalid adaptor sig scalar",
+ * "invalid schnorr signature" (r >= p, s = 0 or s >= n); 9 "adaptor extract
+ * failed" (t = 0). */
+QORVEX_API int qorvex_schnorr_adaptor_extract(qorvex_ctx *ctx, const uint8_t *presig97,
+                                              const uint8_t *sig64, uint8_t *secret32_out);
+
+/* Codes: 2 "privkey is zero or >= n"; 3 "invalid adaptor point";
+ * 9 "adaptor sign produced degenerate output". */
+QORVEX_API int qorvex_ecdsa_adaptor_sign(qorvex_ctx *ctx, const uint8_t *seckey32,
+                                         const uint8_t *msg32, const uint8_t *adaptor33,
+                                         uint8_t *presig162_out);
+
+/* 0 when valid for the compressed key, the message and T. Codes: 4 "invalid
+ * adaptor pre-signature"; 3 "invalid pubkey", "invalid adaptor point";
+ * 6 "ECDSA adaptor verify failed". */
+QORVEX_API int qorvex_ecdsa_adaptor_verify(qorvex_ctx *ctx, const uint8_t *presig162,
+                                           const uint8_t *pub33, const uint8_t *msg32,
+                                           const uint8_t *adaptor33);
+
+/* The compact signature r || s_hat/t, not normalised to low-S (about half
+ * of them are high-S, which qorvex_ecdsa_verify refuses until normalised).
+ * Codes: 4 "invalid adaptor pre-signature"; 5 "adaptor secret is zero or
+ * >= n". */
+QORVEX_API int qorvex_ecdsa_adaptor_adapt(qorvex_ctx *ctx, const uint8_t *presig162,
+                                          const uint8_t *secret32, uint8_t *sig64_out);
+
+/* t = s_hat/s from the pre-signature and the adapted compact signature
+ * (exact for the s adapt produced; a signature normalised to n - s gives
+ * n - t). Codes: 4 "invalid adaptor pre-signature", "invalid ECDSA sig";
+ * 9 "ECDSA adaptor extract failed". */
+QORVEX_API int qorvex_ecdsa_adaptor_extract(qorvex_ctx *ctx, const uint8_t *presig162,
+                                            const uint8_t *sig64, uint8_t *secret32_out);
+
+/* ------------------------------------------------------------------------ */
+/* Compact block filters: Golomb-coded sets with the BIP-158 basic           */
+/* parameters (SipHash-2-4, P = 19, M = 784931). No context: the result is   */
+/* the return code alone. A filter here is the coded bit stream only; the    */
+/* element count N that BIP-158 serializes in front of it (a compact size)   */
+/* is kept by the caller and passed to the queries. Filters come from other  */
+/* parties and are read as hostile: never past filter_len bytes, in time     */
+/* bounded by that length, with no allocation sized by N.                    */
+
+#define QORVEX_GCS_KEY_SIZE 16     /* BIP-158: the first 16 bytes of the block hash, as serialized */
+#define QORVEX_GCS_P        19     /* bits of each Golomb-Rice remainder */
+#define QORVEX_GCS_M        784931 /* values fall in [0, N * M) */
+
+/* Builds the filter of n elements (element i is element_lens[i] bytes at
+ * elements[i]; it may be NULL when its length is 0). Duplicates are kept
+ * (BIP-158 filters are built from a set: remove them first); n = 0 gives an
+ * empty filter. *filter_len holds the capacity of filter_out on entry and
+ * receives the length on success, ceil(bits / 8) bytes with zero padding.
+ * Codes: 1 NULL key16, filter_out or filter_len, NULL arrays with n > 0, or
+ * a NULL element with a non-zero length; 10 capacity below the length
+ * (nothing written, *filter_len unchanged); 9 allocation failure. */
+QORVEX_API int qorvex_gcs_build(const uint8_t *key16, const uint8_t *const *elements,
+                                const size_t *element_lens, size_t n, uint8_t *filter_out,
+                                size_t *filter_len);
+
+/* 0 when the element matches the filter of n elements, 11 when it does not
+ * (false positives occur with probability 1/M). Every one of the n codes is
+ * read first. Codes: 1 NULL key16, filter or element (even with a length
+ * of 0); 5 the filter holds fewer than n codes (also for an n that
+ * filter_len bytes cannot hold at all, refused before any work); bytes
+ * after the n-th code are ignored. Allocates nothing. */
+QORVEX_API int qorvex_gcs_match(const uint8_t *key16, const uint8_t *filter, size_t filter_len, size_t n,
+                                const uint8_t *element, size_t element_len);
+
+/* 0 when any of element_count elements matches, 11 when none does (also
+ * for element_count 0). The same answer as qorvex_gcs_match for each in
+ * turn, reading the filter once. Codes: 1 NULL key16 or filter, NULL arrays
+ * with a non-zero count, or a NULL element with a non-zero length; 5 as for
+ * qorvex_gcs_match, whatever the elements; 9 allocation failure (8 bytes
+ * per element). */
+QORVEX_API int qorvex_gcs_match_any(const uint8_t *key16, const uint8_t *filter, size_t filter_len,
+                                    size_t n, const uint8_t *const *elements,
+                                    const size_t *element_lens, size_t element_count);
+
+/* ------------------------------------------------------------------------ */
+/* SNARK witnesses: every intermediate value of a signature verification,   */
+/* for a caller that proves the verification in an arithmetic circuit. Each */
+/* value is given as 32 big-endian bytes and again in limb52 form: five     */
+/* 64-bit little-endian words, word k holding bits 52k .. 52k+51 (the last  */
+/* bits 208 .. 255). Coordinates are below p, scalars below n. The record    */
+/* ends with a 32-bit little-endian flag, 1 when the signature verifies.    */
+/* The call succeeds for any well-formed input, valid signature or not.     */
+/* The record is written only on success (it may overlap the inputs).       */
+
+#define QORVEX_ZK_LIMB52_SIZE                40
+#define QORVEX_ZK_ECDSA_SNARK_WITNESS_SIZE  756
+#define QORVEX_ZK_SCHNORR_SNARK_WITNESS_SIZE 468
+
+/* The ECDSA record of sig64 (r || s) over msg32 under a 33-byte compressed
+ * key Q, with z = msg32 mod n, w = s^-1, u1 = z*w, u2 = r*w, R = u1*G + u2*Q
+ * (offsets in bytes):
+ *     0 msg32 as given     32 r as given     64 s as given
+ *    96 Q.x               128 Q.y           160 w
+ *   192 u1                224 u2            256 R.x
+ *   288 R.y               320 R.x mod n
+ *   352 limb52 of r, s, Q.x, Q.y, w, u1, u2, R.x, R.y, R.x mod n (40 each)
+ *   752 valid: R.x mod n = r (no low-S rule)
+ * R.x, R.y, R.x mod n and valid are zero when R is infinity.
+ * Codes: 5 "invalid pubkey"; 5 "invalid sig r" (r = 0 or >= n);
+ * 5 "invalid sig s" (s = 0 or >= n); 9 internal error. */
+QORVEX_API int qorvex_zk_ecdsa_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32, const uint8_t *pubkey33,
+                                             const uint8_t *sig64, uint8_t *witness_out);
+
+/* The BIP-340 record of sig64 (r || s) over msg32 under the x-only key
+ * pubkey_x32, with R = lift_x(r), P = lift_x(key) (even y) and e the
+ * challenge (offsets in bytes):
+ *     0 msg32 as given     32 r as given     64 s as given
+ *    96 key x as given    128 R.y           160 P.y
+ *   192 e
+ *   224 limb52 of r mod p, s, key x mod p, R.y, P.y, e (40 each)
+ *   464 valid: s*G - e*P has even y and x = r
+ * r and the key are not checked: when r does not lift, R.y, P.y, e and
+ * valid are zero; when the key does not, P.y, e and valid.
+ * Codes: 5 "invalid sig s" (s = 0 or >= n); 9 internal error. */
+QORVEX_API int qorvex_zk_schnorr_snark_witness(qorvex_ctx *ctx, const uint8_t *msg32,
+                                               const uint8_t *pubkey_x32, const uint8_t *sig64,
+                                               uint8_t *witness_out);
 
 /* ------------------------------------------------------------------------ */
 /* Multi-coin keys: a table of 28 coins on secp256k1, each chosen by its     */

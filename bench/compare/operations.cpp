@@ -30,13 +30,15 @@ const std::vector<Operation>& operations() {
          "recoverable_signature_parse_compact + ecdsa_recover + serialize"},
         {"Schnorr sign, peer prepared keypair", qv::schnorr_sign, peer::schnorr_sign_keypair, Expect::Agree,
          "schnorrsig_sign32 with a keypair made beforehand (qorvex: from the secret key)"},
+        {"Schnorr sign, both prepared keypair", qv::schnorr_sign_keypair, peer::schnorr_sign_keypair, Expect::Agree,
+         "schnorrsig_sign32 with a keypair made beforehand (qorvex: qorvex_schnorr_sign_keypair likewise)"},
         {"Schnorr sign, peer from secret key", qv::schnorr_sign, peer::schnorr_sign_seckey, Expect::Agree,
          "keypair_create + schnorrsig_sign32"},
         {"Schnorr verify, one key", qv::schnorr_verify_one_key, peer::schnorr_verify_one_key, Expect::Verdict,
          "schnorrsig_verify, x-only key parsed once beforehand"},
         {"Schnorr verify, 1,000 keys", qv::schnorr_verify_many_keys, peer::schnorr_verify_many_keys,
          Expect::Verdict, "xonly_pubkey_parse + schnorrsig_verify"},
-        {"ECDH", nullptr, peer::ecdh, Expect::Agree,
+        {"ECDH", qv::ecdh, peer::ecdh, Expect::Agree,
          "ec_pubkey_parse + ecdh (SHA-256 of the compressed point)"},
     };
     return ops;

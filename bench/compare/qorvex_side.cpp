@@ -1,6 +1,7 @@
 #include "qorvex_side.h"
 
 #include <ctime>
+#include <vector>
 
 #include "qorvex.h"
 
@@ -72,6 +73,19 @@ bool ecdsa_recover(const Inputs& in, size_t i, Output& out) {
     return bytes(qorvex_ecdsa_recover(g_ctx, in[i].msg, in[i].ecdsa_sig, in[i].recid, out.bytes), out, 33);
 }
 
+bool schnorr_sign_keypair(const Inputs& in, size_t i, Output& out) {
+    // One record per input key, made on the first call (the agreement check
+    // runs before any timing).
+    static std::vector<uint8_t> records;
+    if (records.size() != in.size() * QORVEX_KEYPAIR_SIZE) {
+        records.assign(in.size() * QORVEX_KEYPAIR_SIZE, 0);
+        for (size_t k = 0; k < in.size(); ++k)
+            if (qorvex_keypair_create(g_ctx, in[k].key, &records[k * QORVEX_KEYPAIR_SIZE]) != QORVEX_OK) return false;
+    }
+    return bytes(qorvex_schnorr_sign_keypair(g_ctx, in[i].msg, &records[i * QORVEX_KEYPAIR_SIZE], in[i].aux, out.bytes),
+                 out, 64);
+}
+
 bool schnorr_sign(const Inputs& in, size_t i, Output& out) {
     return bytes(qorvex_schnorr_sign(g_ctx, in[i].msg, in[i].key, in[i].aux, out.bytes), out, 64);
 }
@@ -82,6 +96,12 @@ bool schnorr_verify_one_key(const Inputs& in, size_t i, Output& out) {
 
 bool schnorr_verify_many_keys(const Inputs& in, size_t i, Output& out) {
     return bytes(qorvex_schnorr_verify(g_ctx, in[i].msg, in[i].schnorr_sig, in[i].xonly), out, 0);
+}
+
+bool ecdh(const Inputs& in, size_t i, Output& out) {
+    // The peer's key is the next item's, as on the libsecp256k1 side.
+    const size_t j = (i + 1) % in.size();
+    return bytes(qorvex_ecdh(g_ctx, in[i].key, in[j].pub33, out.bytes), out, 32);
 }
 
 }  // namespace compare::qv

@@ -22,8 +22,11 @@ bool ecdsa_verify_one_key(const Inputs& in, size_t i, Output& out);
 bool ecdsa_verify_many_keys(const Inputs& in, size_t i, Output& out);
 bool ecdsa_recover(const Inputs& in, size_t i, Output& out);
 bool schnorr_sign(const Inputs& in, size_t i, Output& out);
+// From a key pair record made once per key (qorvex_keypair_create).
+bool schnorr_sign_keypair(const Inputs& in, size_t i, Output& out);
 bool schnorr_verify_one_key(const Inputs& in, size_t i, Output& out);
 bool schnorr_verify_many_keys(const Inputs& in, size_t i, Output& out);
+bool ecdh(const Inputs& in, size_t i, Output& out);
 
 const char* version();
 

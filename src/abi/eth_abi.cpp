@@ -55,14 +55,19 @@ QORVEX_API int qorvex_eth_personal_hash(const uint8_t* msg, size_t msg_len, uint
 QORVEX_API int qorvex_eth_sign(qorvex_ctx* ctx, const uint8_t* hash32, const uint8_t* seckey32, uint8_t* r32_out,
                                uint8_t* s32_out, uint64_t* v_out, uint64_t chain_id) {
     if (!ctx || !hash32 || !seckey32 || !r32_out || !s32_out || !v_out) return QORVEX_ERR_NULL_ARG;
+    // Both inputs are read before the outputs are cleared, so outputs that
+    // overlap the hash or the key still sign what the caller passed.
+    uint8_t hash[32];
+    std::memcpy(hash, hash32, 32);
+    WipeOnExit<Scalar> d;
+    const bool key_ok = parse_seckey(seckey32, *d);
     // Cleared before anything can fail, so every failure leaves (0, 0, 0).
     std::memset(r32_out, 0, 32);
     std::memset(s32_out, 0, 32);
     *v_out = 0;
     clear_error(ctx);
-    WipeOnExit<Scalar> d;
-    if (!parse_seckey(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
-    const EthSignature es = eth_sign(hash32, *d, chain_id);
+    if (!key_ok) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
+    const EthSignature es = eth_sign(hash, *d, chain_id);
     // Besides a degenerate signature this catches a chain id so large that
     // 2 * chain_id + 35 + recid wraps to 0.
     if (!es.is_valid()) return set_error(ctx, ErrorCode::Internal, kSignerInvalid);

@@ -151,6 +151,30 @@ inline FieldElement FieldElement::add(const FieldElement& b) const {
 }
 
 inline FieldElement FieldElement::subtract(const FieldElement& b) const {
+#if QORVEX_LIMB_INTRINSICS && defined(__OPTIMIZE__)
+    // The same steps as below in one carry chain: the borrow of a - b
+    // becomes a mask (sbb of a register from itself), and p under the mask
+    // is added back. m starts defined (zero) so that the mask never reads
+    // an undefined register.
+    uint64_t r0 = limb[0], r1 = limb[1], r2 = limb[2], r3 = limb[3];
+    uint64_t m = 0, t;
+    __asm__(
+        "subq %[b0], %[r0]\n\t"
+        "sbbq %[b1], %[r1]\n\t"
+        "sbbq %[b2], %[r2]\n\t"
+        "sbbq %[b3], %[r3]\n\t"
+        "sbbq %[m], %[m]\n\t"
+        "movq %[p0], %[t]\n\t"
+        "andq %[m], %[t]\n\t"
+        "addq %[t], %[r0]\n\t"
+        "adcq %[m], %[r1]\n\t"
+        "adcq %[m], %[r2]\n\t"
+        "adcq %[m], %[r3]\n\t"
+        : [r0] "+&r"(r0), [r1] "+&r"(r1), [r2] "+&r"(r2), [r3] "+&r"(r3), [m] "+&r"(m), [t] "=&r"(t)
+        : [b0] "m"(b.limb[0]), [b1] "m"(b.limb[1]), [b2] "m"(b.limb[2]), [b3] "m"(b.limb[3]), [p0] "r"(kP[0])
+        : "cc");
+    return FieldElement{{r0, r1, r2, r3}};
+#else
     using limb::addc;
     using limb::subb;
     FieldElement d;
@@ -166,6 +190,7 @@ inline FieldElement FieldElement::subtract(const FieldElement& b) const {
     c = addc(c, d.limb[2], m, d.limb[2]);
     addc(c, d.limb[3], m, d.limb[3]);
     return d;
+#endif
 }
 
 inline FieldElement FieldElement::mul_small(uint32_t k) const {

@@ -1,5 +1,6 @@
 // Per-thread additive blinding of k*G: (k + b) G - b G, with b installed by
-// the thread itself. Other threads are never affected.
+// the thread itself (or adopted from the thread that handed it work). Other
+// threads are never affected, and the state is wiped when the thread ends.
 #include "arith/gen_mul.h"
 #include "support/ct.h"
 #include "support/wipe.h"
@@ -8,20 +9,21 @@ namespace qorvex {
 
 namespace {
 
-struct BlindingState {
-    Scalar scalar;
-    FieldElement x, neg_y;    // -b*G, affine
-    uint64_t infinity_mask;   // all ones if b*G were infinity (never for b != 0)
-    uint8_t active;
+// Thread-local storage outlives nothing but its thread, yet the memory is
+// reused for the next thread without being cleared: wipe b and -b*G on the
+// way out.
+struct ThreadBlinding {
+    BlindingState state{};
+    ~ThreadBlinding() { secure_wipe_value(state); }
 };
 
-thread_local BlindingState t_blinding{};
+thread_local ThreadBlinding t_thread_blinding;
 
 }  // namespace
 
 void blinding_set(const Scalar& b) {
     Point bg = gen_mul_ct(b);
-    BlindingState& s = t_blinding;
+    BlindingState& s = t_thread_blinding.state;
     s.scalar = b;
     // b is secret, so its point is made affine in constant time, and the
     // infinity case (which b != 0 never reaches) is selected by mask rather
@@ -36,14 +38,20 @@ void blinding_set(const Scalar& b) {
 }
 
 void blinding_clear() {
-    secure_wipe_value(t_blinding);
-    t_blinding.active = 0;
+    secure_wipe_value(t_thread_blinding.state);
+    t_thread_blinding.state.active = 0;
 }
 
-bool blinding_active() { return t_blinding.active != 0; }
+bool blinding_active() { return t_thread_blinding.state.active != 0; }
+
+BlindingState current_blinding() { return t_thread_blinding.state; }
+
+void adopt_blinding(const BlindingState& state) { t_thread_blinding.state = state; }
+
+const BlindingState* blinding_storage() { return &t_thread_blinding.state; }
 
 Point gen_mul_blinded(const Scalar& k) {
-    const BlindingState& s = t_blinding;
+    const BlindingState& s = t_thread_blinding.state;
     if (!s.active) return gen_mul_ct(k);
     WipeOnExit<Scalar> kb([&] { return k.add_ct(s.scalar); });
     Point r = gen_mul_ct(*kb);

@@ -5,7 +5,7 @@
 namespace qorvex {
 
 Point public_key_point(const Scalar& d) {
-    WipeOnExit<Point> p([&] { return gen_mul_ct(d); });
+    WipeOnExit<Point> p([&] { return gen_mul_blinded(d); });
     // Callers refuse a zero key first, publicly, and only d = 0 lands at
     // infinity; the constant-time conversion keeps that form as it is.
     declassify_value(p->infinity);

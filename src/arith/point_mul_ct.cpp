@@ -80,20 +80,33 @@ Point mul_ct(const Point& p, const Scalar& k) {
     FieldElement& x = *xw;
     FieldElement& y = *yw;
     Point acc;
-    for (int g = kGroups - 1; g >= 0; --g) {
+    lookup(t, u->bits(5 * (kGroups - 1), 5), x, y);
+    acc = Point::from_affine(x, y);
+    acc.z_is_one = false;
+    lookup(tl, v->bits(5 * (kGroups - 1), 5), x, y);
+    acc.add_affine_unchecked_ct(x, y);
+    // Up to group 1 the accumulator is A P + B lambda P with |A|, |B| below
+    // 2^125 and A odd, and every entry added is d P or d lambda P with d odd
+    // and below 32: the sum meets infinity, or an operand equal to or
+    // opposite the accumulator, only when a + b lambda = 0 (mod n) for some
+    // non-zero (a, b) with both below 2^125 in absolute value. The shortest
+    // such vectors are about 2^127.8 long in every direction, so none
+    // exists, and the cheaper formulas without exceptional cases are exact.
+    // Only the last group, where the multiples reach 2^130, takes the
+    // complete addition.
+    for (int g = kGroups - 2; g >= 1; --g) {
         const unsigned off = static_cast<unsigned>(5 * g);
-        if (g == kGroups - 1) {
-            lookup(t, u->bits(off, 5), x, y);
-            acc = Point::from_affine(x, y);
-            acc.z_is_one = false;
-        } else {
-            for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
-            lookup(t, u->bits(off, 5), x, y);
-            acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
-        }
+        for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
+        lookup(t, u->bits(off, 5), x, y);
+        acc.add_affine_unchecked_ct(x, y);
         lookup(tl, v->bits(off, 5), x, y);
-        acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
+        acc.add_affine_unchecked_ct(x, y);
     }
+    for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
+    lookup(t, u->bits(0, 5), x, y);
+    acc.add_affine_complete_ct(x, y, 0, 0);
+    lookup(tl, v->bits(0, 5), x, y);
+    acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
     // Only k = 0 (mod n) reaches infinity, and then the result says so anyway:
     // the last complete addition left the infinity form (Z = 0, which the
     // product keeps), so no branch on the secret-derived flag is needed.

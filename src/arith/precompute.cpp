@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/env.h"
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -18,19 +20,144 @@ namespace qorvex {
 
 namespace {
 
+// Guards the configuration, the building and replacing of the tables, and
+// the list of replaced tables still in use.
 std::mutex g_lock;
 PrecomputeConfig g_config;
+bool g_configured = false;
+// The current tables: owned here, published in g_published for readers that
+// take no lock. Only holders of g_lock change either.
 PrecomputeContextPtr g_current;
+std::atomic<const PrecomputeContext*> g_published{nullptr};
+
+// Readers announce the tables they use in slots of their own thread (hazard
+// pointers): a reader stores the published pointer in a slot and checks that
+// it is still published; whoever replaces the tables publishes first and
+// then frees the old ones only once no slot holds them. Replaced tables that
+// are still held wait in g_retired; the last reader to let go (or the next
+// replacement) frees them. A record of slots belongs to one thread at a time
+// and is reused after that thread ends. Records come from a static pool, so
+// that taking tables allocates nothing; only threads beyond the pool's size
+// get records from the heap, which are never freed.
+constexpr int kSlotsPerThread = 4;
+constexpr size_t kPooledRecords = 256;
+struct ReaderSlots {
+    std::atomic<const PrecomputeContext*> held[kSlotsPerThread] = {};
+    std::atomic<bool> taken{false};
+    ReaderSlots* next = nullptr;
+};
+ReaderSlots g_slot_pool[kPooledRecords];
+std::atomic<ReaderSlots*> g_slot_records{nullptr};  // beyond the pool
+std::vector<PrecomputeContextPtr> g_retired;  // under g_lock
+std::atomic<bool> g_retired_pending{false};
+
+// This thread's record, claimed (or made) on first use; nullptr when none
+// could be made, and the reader then takes a counted copy under the lock.
+struct ThreadSlots {
+    ReaderSlots* record = nullptr;
+    bool tried = false;
+    ~ThreadSlots() {
+        if (record) record->taken.store(false, std::memory_order_release);
+    }
+};
+thread_local ThreadSlots t_slots;
+
+ReaderSlots* thread_slots() {
+    ThreadSlots& t = t_slots;
+    if (t.record || t.tried) return t.record;
+    t.tried = true;
+    auto claim = [](ReaderSlots& r) {
+        bool free = false;
+        return !r.taken.load(std::memory_order_relaxed) &&
+               r.taken.compare_exchange_strong(free, true, std::memory_order_acq_rel);
+    };
+    for (ReaderSlots& r : g_slot_pool) {
+        if (claim(r)) return t.record = &r;
+    }
+    for (ReaderSlots* r = g_slot_records.load(std::memory_order_acquire); r; r = r->next) {
+        if (claim(*r)) return t.record = r;
+    }
+    ReaderSlots* r = new (std::nothrow) ReaderSlots();
+    if (!r) return nullptr;
+    r->taken.store(true, std::memory_order_relaxed);
+    r->next = g_slot_records.load(std::memory_order_relaxed);
+    while (!g_slot_records.compare_exchange_weak(r->next, r, std::memory_order_release, std::memory_order_relaxed)) {
+    }
+    return t.record = r;
+}
+
+bool held_by_a_reader(const PrecomputeContext* c) noexcept {
+    auto holds = [c](const ReaderSlots& r) {
+        for (const auto& h : r.held) {
+            if (h.load(std::memory_order_seq_cst) == c) return true;
+        }
+        return false;
+    };
+    for (const ReaderSlots& r : g_slot_pool) {
+        if (holds(r)) return true;
+    }
+    for (ReaderSlots* r = g_slot_records.load(std::memory_order_acquire); r; r = r->next) {
+        if (holds(*r)) return true;
+    }
+    return false;
+}
+
+// Frees the replaced tables no reader holds any more. Under g_lock.
+void reclaim_retired_locked() noexcept {
+    std::erase_if(g_retired, [](const PrecomputeContextPtr& c) { return !held_by_a_reader(c.get()); });
+    g_retired_pending.store(!g_retired.empty(), std::memory_order_release);
+}
+
+// Room to retire the current tables, made before anything changes: once
+// they are unpublished they must not be freed under a reader, so their
+// retirement cannot be allowed to fail. Under g_lock; may throw bad_alloc.
+void reserve_retirement_locked() {
+    if (g_current) g_retired.reserve(g_retired.size() + 1);
+}
+
+// Installs next (nullptr to drop the tables), after
+// reserve_retirement_locked. Under g_lock.
+void publish_locked(PrecomputeContextPtr next) noexcept {
+    PrecomputeContextPtr old = std::move(g_current);
+    g_current = std::move(next);
+    g_published.store(g_current.get(), std::memory_order_seq_cst);
+    if (old) g_retired.push_back(std::move(old));
+    reclaim_retired_locked();
+}
 // A directory chosen through qorvex_set_cache_dir. The first context installs
 // a fresh configuration; without this, a directory set before it would be
-// silently dropped and the tables written to the current directory.
+// silently dropped.
 bool g_cache_dir_chosen = false;
+// SECP256K1_CACHE_DIR as the last configuration read it, which an empty
+// qorvex_set_cache_dir returns to.
+std::string g_env_cache_dir;
 
 // The environment may name a directory or file, but never one reached
 // through "..".
 bool acceptable_path_env(const char* v) {
     if (!v || !*v) return false;
     return std::strstr(v, "..") == nullptr;
+}
+
+bool env_flag(const char* name) {
+    const char* v = env_lookup(name);
+    return v && (v[0] == '1' || v[0] == 'T' || v[0] == 't' || v[0] == 'Y' || v[0] == 'y');
+}
+
+// The cache-related variables over c, and the per-user default place.
+void apply_environment(PrecomputeConfig& c) {
+    const char* dir = env_lookup("SECP256K1_CACHE_DIR");
+    if (acceptable_path_env(dir)) c.cache_dir = dir;
+    const char* path = env_lookup("SECP256K1_CACHE_PATH");
+    if (acceptable_path_env(path)) {
+        c.cache_path = path;
+        c.use_cache_path = true;
+    }
+    if (const char* mw = env_lookup("SECP256K1_MAX_WINDOWS")) {
+        const unsigned long v = std::strtoul(mw, nullptr, 10);
+        if (v != 0) c.max_windows = v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
+    }
+    c.default_dir = default_cache_dir();
 }
 
 // Runs fn(i) for i in [0, count) on up to `count` threads sharing an atomic
@@ -184,18 +311,26 @@ Point jsf_mul(const Scalar& k) {
 
 void ensure_built_locked() {
     if (g_current) return;
-    const std::string path =
-        g_config.use_cache_path ? g_config.cache_path : cache_file_name(g_config.window_bits, g_config);
-    if (auto loaded = load_cache(path, g_config)) {
-        g_current = std::move(loaded);
-        return;
+    std::string path = cache_file_path(g_config);
+    // The default place is used only when it is (or can be made) a
+    // directory of our own; otherwise the tables stay in memory.
+    const bool default_place = !g_config.use_cache_path && g_config.cache_dir.empty();
+    if (!path.empty() && default_place && !prepare_default_dir(g_config.default_dir)) path.clear();
+    CacheFileState state = CacheFileState::missing;
+    if (!path.empty()) {
+        if (auto loaded = load_cache(path, g_config, &state)) {
+            publish_locked(std::move(loaded));
+            return;
+        }
     }
     auto built = build_context(g_config);
     if (!validate(*built)) throw std::runtime_error("Precompute context validation failed after cache fallback rebuild");
-    g_current = built;
+    publish_locked(built);
     // A failed save (read-only directory, full disk, a file that appeared
-    // meanwhile) only means the next process builds again.
-    (void)save_cache(*built, path);
+    // meanwhile) only means the next process builds again. A damaged file
+    // is replaced, or every later start would rebuild; files of another
+    // setup, and anything refused, are left alone.
+    if (!path.empty()) (void)save_cache(*built, path, state == CacheFileState::damaged);
 }
 
 }  // namespace
@@ -215,21 +350,28 @@ void reserve_table_row(std::vector<TableEntry>& row, size_t entries) {
 
 void configure(const PrecomputeConfig& config) {
     std::lock_guard<std::mutex> g(g_lock);
+    reserve_retirement_locked();
     const std::string chosen_dir = g_config.cache_dir;
     g_config = config;
     if (g_cache_dir_chosen && g_config.cache_dir.empty()) g_config.cache_dir = chosen_dir;
-    const char* dir = std::getenv("SECP256K1_CACHE_DIR");
-    if (acceptable_path_env(dir)) g_config.cache_dir = dir;
-    const char* path = std::getenv("SECP256K1_CACHE_PATH");
-    if (acceptable_path_env(path)) {
-        g_config.cache_path = path;
-        g_config.use_cache_path = true;
+    apply_environment(g_config);
+    g_env_cache_dir = acceptable_path_env(env_lookup("SECP256K1_CACHE_DIR")) ? g_config.cache_dir : std::string();
+    g_configured = true;
+    publish_locked(nullptr);
+}
+
+PrecomputeConfig config_from_environment() {
+    PrecomputeConfig cfg;
+    if (const char* wb = env_lookup("SECP256K1_WINDOW_BITS")) {
+        const unsigned long w = std::strtoul(wb, nullptr, 10);
+        if (w >= 2 && w <= 30) cfg.window_bits = static_cast<uint32_t>(w);
     }
-    if (const char* mw = std::getenv("SECP256K1_MAX_WINDOWS")) {
-        const unsigned long v = std::strtoul(mw, nullptr, 10);
-        if (v != 0) g_config.max_windows = v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
+    if (env_flag("SECP256K1_ENABLE_GLV")) cfg.enable_glv = true;
+    if (env_flag("SECP256K1_USE_JSF")) {
+        cfg.enable_glv = true;
+        cfg.use_jsf = true;
     }
-    g_current.reset();
+    return cfg;
 }
 
 void ensure_built() {
@@ -249,9 +391,24 @@ PrecomputeConfig current_config() {
 
 void set_cache_dir(const std::string& dir) {
     std::lock_guard<std::mutex> g(g_lock);
-    g_config.cache_dir = dir;
-    g_cache_dir_chosen = true;
-    g_current.reset();
+    std::string next = dir.empty() ? g_env_cache_dir : dir;
+    reserve_retirement_locked();
+    g_config.cache_dir = std::move(next);
+    g_cache_dir_chosen = !dir.empty();
+    publish_locked(nullptr);
+}
+
+std::string cache_location() {
+    std::lock_guard<std::mutex> g(g_lock);
+    PrecomputeConfig c = g_config;
+    if (!g_configured) {
+        c = config_from_environment();
+        c.cache_dir = g_config.cache_dir;
+        apply_environment(c);
+    }
+    std::string path = cache_file_path(c);
+    if (!path.empty() && !cache_place_possible(path, !c.use_cache_path && c.cache_dir.empty())) path.clear();
+    return path;
 }
 
 bool validate(const PrecomputeContext& c) {
@@ -305,14 +462,58 @@ std::shared_ptr<PrecomputeContext> build_context(const PrecomputeConfig& config)
     return c;
 }
 
-PrecomputedGenTerm::PrecomputedGenTerm(const Scalar& k) : k_(k) {
-    {
+TablesHold::TablesHold() {
+    ReaderSlots* r = thread_slots();
+    std::atomic<const PrecomputeContext*>* slot = nullptr;
+    if (r) {
+        for (auto& h : r->held) {
+            // Only this thread writes its slots.
+            if (!h.load(std::memory_order_relaxed)) {
+                slot = &h;
+                break;
+            }
+        }
+    }
+    if (!slot) {
         std::lock_guard<std::mutex> g(g_lock);
         ensure_built_locked();
-        ctx_ = g_current;
+        owned_ = g_current;
+        tables_ = owned_.get();
+        return;
     }
-    if (!validate(*ctx_)) throw std::runtime_error("Invalid precompute context");
-    const PrecomputeContext& c = *ctx_;
+    for (;;) {
+        const PrecomputeContext* p = g_published.load(std::memory_order_seq_cst);
+        if (!p) {
+            std::lock_guard<std::mutex> g(g_lock);
+            ensure_built_locked();
+            continue;
+        }
+        slot->store(p, std::memory_order_seq_cst);
+        // Still published after the announcement: whoever replaces it from
+        // now on sees the slot and keeps the tables.
+        if (g_published.load(std::memory_order_seq_cst) == p) {
+            tables_ = p;
+            slot_ = slot;
+            return;
+        }
+        slot->store(nullptr, std::memory_order_relaxed);
+    }
+}
+
+TablesHold::~TablesHold() {
+    if (!slot_) return;
+    static_cast<std::atomic<const PrecomputeContext*>*>(slot_)->store(nullptr, std::memory_order_seq_cst);
+    // Replaced tables wait for their last reader: free them if that was us,
+    // unless the lock is busy (its holder, or a later reader, will).
+    if (g_retired_pending.load(std::memory_order_acquire)) {
+        std::unique_lock<std::mutex> g(g_lock, std::try_to_lock);
+        if (g.owns_lock()) reclaim_retired_locked();
+    }
+}
+
+PrecomputedGenTerm::PrecomputedGenTerm(const Scalar& k) : k_(k) {
+    if (!validate(*tables_)) throw std::runtime_error("Invalid precompute context");
+    const PrecomputeContext& c = *tables_;
     if (!c.config.enable_glv) {
         recode_windows(k, c.window_bits, c.window_count, d1_);
         for (size_t i = 0; i < c.window_count; ++i) fetch_digit(c.tables[i], d1_[i]);
@@ -330,7 +531,7 @@ PrecomputedGenTerm::PrecomputedGenTerm(const Scalar& k) : k_(k) {
 }
 
 void PrecomputedGenTerm::add_to(Point& acc) const {
-    const PrecomputeContext& c = *ctx_;
+    const PrecomputeContext& c = *tables_;
     if (!c.config.enable_glv) {
         for (size_t i = 0; i < c.window_count; ++i) add_digit(acc, c.tables[i], d1_[i]);
     } else if (!c.config.use_jsf) {

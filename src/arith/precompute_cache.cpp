@@ -3,9 +3,16 @@
 // infinity) followed, for finite entries, by x and y as 32 big-endian bytes.
 //
 // A file is used only after every entry has been checked to be the multiple
-// of G it stands for: the default location is a shared directory, and a
-// corrupted or planted file would otherwise make verification compute wrong
-// multiples of G without any sign.
+// of G it stands for: a corrupted or planted file would otherwise make
+// verification compute wrong multiples of G without any sign. Before that, a
+// file is refused unless it is a regular file (not reached through a
+// symbolic link) owned by the calling user or root, so that a file planted
+// by someone else does not even cost a rebuild-and-check.
+//
+// The file is written through a temporary name beside it, created so that
+// it can only be a new regular file of our own: nothing already at that name
+// (a link to another file, someone's file) is ever written through or
+// removed.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +21,7 @@
 
 #include "arith/precompute.h"
 #include "support/bytes.h"
+#include "support/env.h"
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
@@ -62,14 +70,20 @@ private:
     size_t pos_ = 0, len_ = 0;
 };
 
-// Opens a regular file for reading and reports its size. A FIFO, device or
-// directory in the cache's place is refused without blocking on it.
-std::FILE* open_regular(const std::string& path, uint64_t& size) {
+// Opens the cache file for reading and reports its size. A FIFO, device or
+// directory in the cache's place is refused without blocking on it, and so
+// are a symbolic link and a file that neither we nor root own.
+std::FILE* open_regular(const std::string& path, uint64_t& size, CacheFileState& state) {
+    state = CacheFileState::missing;
 #if QORVEX_POSIX_FILES
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        if (errno == ELOOP) state = CacheFileState::refused;
+        return nullptr;
+    }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_uid != ::geteuid() && st.st_uid != 0)) {
+        state = CacheFileState::refused;
         ::close(fd);
         return nullptr;
     }
@@ -81,10 +95,42 @@ std::FILE* open_regular(const std::string& path, uint64_t& size) {
     return f;
 #else
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
+    const auto st = std::filesystem::symlink_status(path, ec);
+    if (ec) return nullptr;
+    if (!std::filesystem::is_regular_file(st)) {
+        state = CacheFileState::refused;
+        return nullptr;
+    }
     size = std::filesystem::file_size(path, ec);
     if (ec) return nullptr;
     return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+// Creates the temporary file: only a new regular file, never through
+// whatever is at the name already.
+std::FILE* create_new_file(const std::string& tmp) {
+#if QORVEX_POSIX_FILES
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+    }
+    return f;
+#else
+    return std::fopen(tmp.c_str(), "wbx");
+#endif
+}
+
+bool rename_replacing(const std::string& tmp, const std::string& path) {
+#if QORVEX_POSIX_FILES
+    return std::rename(tmp.c_str(), path.c_str()) == 0;
+#else
+    std::error_code ec;
+    std::filesystem::rename(tmp, path, ec);
+    return !ec;
 #endif
 }
 
@@ -174,14 +220,69 @@ bool write_rows(std::FILE* f, const std::vector<std::vector<TableEntry>>& rows) 
 }  // namespace
 
 std::string cache_file_name(uint32_t window_bits, const PrecomputeConfig& config) {
-    std::string name = "cache_w" + std::to_string(window_bits) + (config.enable_glv ? "_glv" : "") + ".bin";
-    if (!config.cache_dir.empty()) return config.cache_dir + "/" + name;
-    return name;
+    const std::string& dir = !config.cache_dir.empty() ? config.cache_dir : config.default_dir;
+    if (dir.empty()) return {};
+    return dir + "/cache_w" + std::to_string(window_bits) + (config.enable_glv ? "_glv" : "") + ".bin";
 }
 
-std::shared_ptr<PrecomputeContext> load_cache(const std::string& path, const PrecomputeConfig& config) {
+std::string cache_file_path(const PrecomputeConfig& config) {
+    return config.use_cache_path ? config.cache_path : cache_file_name(config.window_bits, config);
+}
+
+std::string default_cache_dir() {
+    // The XDG base-directory rules ignore a relative XDG_CACHE_HOME; a
+    // relative HOME would put the file below whatever the current directory
+    // happens to be, so it is ignored too.
+    auto absolute = [](const char* v) -> std::string {
+        if (!v || v[0] != '/') return {};
+        std::string d = v;
+        while (d.size() > 1 && d.back() == '/') d.pop_back();
+        return d == "/" ? std::string() : d;
+    };
+    const char* xdg = env_lookup("XDG_CACHE_HOME");
+    if (xdg && xdg[0] == '/') return absolute(xdg) + "/qorvex";
+    const char* home = env_lookup("HOME");
+    if (!home || home[0] != '/') return {};
+    return absolute(home) + "/.cache/qorvex";
+}
+
+bool prepare_default_dir(const std::string& dir) {
+#if QORVEX_POSIX_FILES
+    if (dir.empty() || dir[0] != '/') return false;
+    for (size_t pos = 1; pos <= dir.size(); ++pos) {
+        if (pos != dir.size() && dir[pos] != '/') continue;
+        if (::mkdir(dir.substr(0, pos).c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st;
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+#else
+    // Without a way to tell who owns a directory there is no safe default:
+    // the tables stay in memory unless a place is chosen.
+    (void)dir;
+    return false;
+#endif
+}
+
+bool cache_place_possible(const std::string& path, bool default_place) {
+#if QORVEX_POSIX_FILES
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return true;
+    const std::string dir = slash == 0 ? std::string("/") : path.substr(0, slash);
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISDIR(st.st_mode) && (!default_place || st.st_uid == ::geteuid());
+#else
+    (void)path;
+    return !default_place;
+#endif
+}
+
+std::shared_ptr<PrecomputeContext> load_cache(const std::string& path, const PrecomputeConfig& config,
+                                              CacheFileState* state_out) {
+    CacheFileState ignored;
+    CacheFileState& state = state_out ? *state_out : ignored;
     uint64_t size = 0;
-    std::FILE* f = open_regular(path, size);
+    std::FILE* f = open_regular(path, size, state);
     if (!f) return nullptr;
     struct Closer {
         std::FILE* f;
@@ -190,15 +291,28 @@ std::shared_ptr<PrecomputeContext> load_cache(const std::string& path, const Pre
         }
     } closer{f};
 
+    // From here on the file is ours and in the cache's place: anything
+    // wrong with it, short of being made for another setup, is damage that
+    // a fresh save should repair.
+    state = CacheFileState::damaged;
     uint8_t h[kHeaderSize];
     if (std::fread(h, 1, kHeaderSize, f) != kHeaderSize) return nullptr;
     const uint32_t magic = load_le32(h), version = load_le32(h + 4), w = load_le32(h + 8);
     const uint32_t count = load_le32(h + 12), glv = load_le32(h + 24);
     const uint64_t entries = load_le64(h + 16);
-    if (magic != kMagic || version != kVersion || glv > 1) return nullptr;
+    if (magic != kMagic) return nullptr;
+    // Another format version is another library's file, not damage.
+    if (version != kVersion) {
+        state = CacheFileState::other_setup;
+        return nullptr;
+    }
+    if (glv > 1) return nullptr;
     if (w < 2 || w > 30 || count != window_count_for(w) || entries != (uint64_t{1} << w)) return nullptr;
-    if (w != config.window_bits || (glv == 1) != config.enable_glv) return nullptr;
-    if (config.max_windows != 0 && config.max_windows < count) return nullptr;
+    if (w != config.window_bits || (glv == 1) != config.enable_glv ||
+        (config.max_windows != 0 && config.max_windows < count)) {
+        state = CacheFileState::other_setup;
+        return nullptr;
+    }
     if (size < (glv ? 2 : 1) * uint64_t{count} * entries + kHeaderSize) return nullptr;
 
     auto c = std::make_shared<PrecomputeContext>();
@@ -213,22 +327,26 @@ std::shared_ptr<PrecomputeContext> load_cache(const std::string& path, const Pre
     if (!read_rows(in, c->tables, c->entries_per_window)) return nullptr;
     if (glv && !read_rows(in, c->glv_tables, c->entries_per_window)) return nullptr;
     closer.f = nullptr;
-    if (std::fclose(f) != 0) return nullptr;
+    if (std::fclose(f) != 0) {
+        state = CacheFileState::missing;
+        return nullptr;
+    }
     if (!validate(*c) || !check_entries(*c)) return nullptr;
+    state = CacheFileState::loaded;
     return c;
 }
 
-bool save_cache(const PrecomputeContext& c, const std::string& path) noexcept {
+bool save_cache(const PrecomputeContext& c, const std::string& path, bool replace) noexcept {
     // A failed save only means the next process builds again, so nothing
     // escapes from here: not a failed write, and not a failed allocation of
     // the names or the write buffer either. The file is closed and the
-    // temporary removed on every path.
+    // temporary removed on every path, provided this call created it.
     std::string tmp;
     std::FILE* f = nullptr;
     bool ok = false;
     try {
         tmp = path + ".tmp." + std::to_string(process_id());
-        f = std::fopen(tmp.c_str(), "wb");
+        f = create_new_file(tmp);
         if (!f) return false;
         uint8_t h[kHeaderSize];
         write_header(h, c);
@@ -238,7 +356,7 @@ bool save_cache(const PrecomputeContext& c, const std::string& path) noexcept {
         ok = false;
     }
     if (f && std::fclose(f) != 0) ok = false;
-    if (ok) ok = rename_no_replace(tmp, path);
+    if (ok) ok = replace ? rename_replacing(tmp, path) : rename_no_replace(tmp, path);
     if (!ok && f) std::remove(tmp.c_str());
     return ok;
 }

@@ -5,7 +5,6 @@
 #include "arith/selftest.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "arith/gen_mul.h"
@@ -73,25 +72,10 @@ bool check_known_multiple(const KnownMultiple& v) {
     return matches(precomputed_gen_mul(k), v) && matches(gen_mul_ct(k), v) && matches(binary_mul_g(k), v);
 }
 
-bool env_flag(const char* name) {
-    const char* v = std::getenv(name);
-    return v && (v[0] == '1' || v[0] == 'T' || v[0] == 't' || v[0] == 'Y' || v[0] == 'y');
-}
-
-// Defaults, then SECP256K1_WINDOW_BITS (2..30), SECP256K1_ENABLE_GLV and
-// SECP256K1_USE_JSF (the latter implies GLV).
+// The configuration from the defaults and the environment, and the tables
+// made to exist (loaded from the cache file, or built and saved).
 void install_precompute_config() {
-    PrecomputeConfig cfg;
-    if (const char* wb = std::getenv("SECP256K1_WINDOW_BITS")) {
-        const unsigned long w = std::strtoul(wb, nullptr, 10);
-        if (w >= 2 && w <= 30) cfg.window_bits = static_cast<uint32_t>(w);
-    }
-    if (env_flag("SECP256K1_ENABLE_GLV")) cfg.enable_glv = true;
-    if (env_flag("SECP256K1_USE_JSF")) {
-        cfg.enable_glv = true;
-        cfg.use_jsf = true;
-    }
-    configure(cfg);
+    configure(config_from_environment());
     ensure_built();
 }
 

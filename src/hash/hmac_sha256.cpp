@@ -44,6 +44,34 @@ void hmac_sha256(const uint8_t* key, size_t key_len, const uint8_t* msg, size_t 
     sha256_final(*ctx, out32);
 }
 
+HmacSha256Stream::HmacSha256Stream(const uint8_t* key, size_t key_len) {
+    SecretBytes<64> k;
+    if (key_len > 64) {
+        sha256(key, key_len, k.data());
+    } else if (key_len > 0) {
+        std::memcpy(k.data(), key, key_len);
+    }
+    SecretBytes<64> pad;
+    xor_pad(pad.data(), k.data(), kInnerPad);
+    sha256_init(inner_);
+    sha256_update(inner_, pad.data(), 64);
+    xor_pad(pad.data(), k.data(), kOuterPad);
+    sha256_init(outer_);
+    sha256_update(outer_, pad.data(), 64);
+}
+
+HmacSha256Stream::~HmacSha256Stream() {
+    secure_wipe(&inner_, sizeof inner_);
+    secure_wipe(&outer_, sizeof outer_);
+}
+
+void HmacSha256Stream::finish(uint8_t out32[32]) {
+    SecretBytes<32> inner_digest;
+    sha256_final(inner_, inner_digest.data());
+    sha256_update(outer_, inner_digest.data(), 32);
+    sha256_final(outer_, out32);
+}
+
 void HmacSha256Key::set(const uint8_t key32[32]) {
     SecretBytes<64> pad;
     for (int i = 0; i < 32; ++i) pad[i] = static_cast<uint8_t>(key32[i] ^ kInnerPad);

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "hash/sha256.h"
+
 namespace qorvex {
 
 // HMAC-SHA256 of msg under key. A key longer than 64 bytes is hashed first;
@@ -29,6 +31,26 @@ struct HmacSha256Key {
     // block plus one for the outer block. Returns false, writing nothing, when
     // length_supported(len) is false.
     [[nodiscard]] bool mac(const uint8_t* msg, size_t len, uint8_t out32[32]) const;
+};
+
+// HMAC-SHA256 over a message given in pieces (a long envelope hashed while
+// it is produced). Holds the keyed states: the destructor wipes them.
+class HmacSha256Stream {
+public:
+    // A key longer than 64 bytes is hashed first; key may be NULL when
+    // key_len is 0.
+    HmacSha256Stream(const uint8_t* key, size_t key_len);
+    ~HmacSha256Stream();
+    HmacSha256Stream(const HmacSha256Stream&) = delete;
+    HmacSha256Stream& operator=(const HmacSha256Stream&) = delete;
+
+    void update(const uint8_t* data, size_t len) { sha256_update(inner_, data, len); }
+    // The MAC of everything given; the stream is spent afterwards.
+    void finish(uint8_t out32[32]);
+
+private:
+    Sha256Context inner_;
+    Sha256Context outer_;
 };
 
 }  // namespace qorvex

@@ -172,8 +172,12 @@ Signature sign_verified(const uint8_t msg32[32], const Scalar& d) {
 
 bool verify(const uint8_t msg32[32], const Point& q, const Signature& sig) {
     if (q.infinity || sig.r.is_zero() || sig.s.is_zero()) return false;
+    return verify_with_inverse(msg32, q, sig, sig.s.inverse_var());
+}
+
+bool verify_with_inverse(const uint8_t msg32[32], const Point& q, const Signature& sig, const Scalar& w) {
+    if (q.infinity || sig.r.is_zero() || sig.s.is_zero()) return false;
     const Scalar z = Scalar::from_bytes_reduce(msg32);
-    const Scalar w = sig.s.inverse_var();
     const Point R = dual_mul(z.mul(w), sig.r.mul(w), q);
     if (R.infinity) return false;
     // x(R) mod n = r without leaving Jacobian form: X = r Z^2, or, when
@@ -286,9 +290,12 @@ DerError der_decode(const uint8_t* der, size_t len, uint8_t out64[64]) {
     }
     if (pos != len) return DerError::trailing_bytes;
     if (value_len[0] > 32 || value_len[1] > 32) return DerError::component_too_long;
-    std::memset(out64, 0, 64);
-    std::memcpy(out64 + 32 - value_len[0], value[0], value_len[0]);
-    std::memcpy(out64 + 64 - value_len[1], value[1], value_len[1]);
+    // Assembled aside: the output may overlap the encoding, which must not
+    // be cleared before both integers are read out of it.
+    uint8_t sig[64] = {};
+    std::memcpy(sig + 32 - value_len[0], value[0], value_len[0]);
+    std::memcpy(sig + 64 - value_len[1], value[1], value_len[1]);
+    std::memcpy(out64, sig, 64);
     Signature s;
     return parse_compact(out64, s) ? DerError::ok : DerError::out_of_range;
 }

@@ -34,6 +34,9 @@ Signature sign_verified(const uint8_t msg32[32], const Scalar& d);
 // The ECDSA equation for public key q (not infinity); does not apply the
 // low-S rule.
 bool verify(const uint8_t msg32[32], const Point& q, const Signature& sig);
+// The same with w = s^-1 already computed (batch verification inverts all
+// the s values of a batch together).
+bool verify_with_inverse(const uint8_t msg32[32], const Point& q, const Signature& sig, const Scalar& w);
 
 // The public key that made sig with recovery id recid; false when none.
 bool recover(const uint8_t msg32[32], const Signature& sig, int recid, Point& out);

@@ -73,3 +73,22 @@ private:
 };
 
 }  // namespace qorvex
+
+namespace qorvex {
+
+// A secret one-time input that lives in the caller's buffer (a signing
+// nonce): zeroed when the guard leaves its scope, however that happens, so
+// that the buffer cannot be used twice.
+class WipeCallerBuffer {
+public:
+    WipeCallerBuffer(uint8_t* buf, size_t len) : buf_(buf), len_(len) {}
+    ~WipeCallerBuffer() { secure_wipe(buf_, len_); }
+    WipeCallerBuffer(const WipeCallerBuffer&) = delete;
+    WipeCallerBuffer& operator=(const WipeCallerBuffer&) = delete;
+
+private:
+    uint8_t* buf_;
+    size_t len_;
+};
+
+}  // namespace qorvex

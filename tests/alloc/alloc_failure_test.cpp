@@ -55,6 +55,11 @@ struct Inputs {
     qorvex_bip32_key xprv{}, xpub{};
     std::string mnemonic;
     std::string tr_descriptor, wpkh_descriptor;
+    // ECDH, ECIES, commitments, proofs, adaptor signatures.
+    Bytes g33 = Bytes(33), t33 = Bytes(33), commitment = Bytes(33), knowledge = Bytes(64);
+    Bytes schnorr_pre = Bytes(97), ecdsa_pre = Bytes(162), schnorr_adapted = Bytes(64), ecdsa_adapted = Bytes(64);
+    Bytes plain = hex32("an ECIES plaintext"), envelope = Bytes(32 + QORVEX_ECIES_OVERHEAD);
+    Bytes work = Bytes(32 + QORVEX_ECIES_OVERHEAD);  // scratch for the in-place calls, made ahead
 
     Inputs() {
         if (qorvex_ctx_create(&ctx) != QORVEX_OK) std::abort();
@@ -80,6 +85,91 @@ struct Inputs {
         qorvex_bip32_to_base58(ctx, &xpub, t, &len);
         tr_descriptor = "tr(" + std::string(t, len) + "/<0;1>/*)";
         wpkh_descriptor = "wpkh(" + std::string(t, len) + "/0/*)";
+        Bytes one(32, 0);
+        one[31] = 1;
+        qorvex_pubkey_create(ctx, one.data(), g33.data());
+        qorvex_pubkey_create(ctx, tweak.data(), t33.data());
+        qorvex_pedersen_commit(ctx, msg.data(), tweak.data(), commitment.data());
+        qorvex_zk_knowledge_prove(ctx, key.data(), pub33.data(), msg.data(), aux.data(), knowledge.data());
+        qorvex_schnorr_adaptor_sign(ctx, key.data(), msg.data(), t33.data(), aux.data(), schnorr_pre.data());
+        qorvex_schnorr_adaptor_adapt(ctx, schnorr_pre.data(), tweak.data(), schnorr_adapted.data());
+        qorvex_ecdsa_adaptor_sign(ctx, key.data(), msg.data(), t33.data(), ecdsa_pre.data());
+        qorvex_ecdsa_adaptor_adapt(ctx, ecdsa_pre.data(), tweak.data(), ecdsa_adapted.data());
+        len = envelope.size();
+        if (qorvex_ecies_encrypt(ctx, pub33.data(), plain.data(), plain.size(), envelope.data(), &len) != QORVEX_OK)
+            std::abort();
+        make_items();
+    }
+
+    // One batch item of each scheme.
+    Bytes ecdsa_item, schnorr_item;
+    void make_items() {
+        ecdsa_item = msg;
+        ecdsa_item.insert(ecdsa_item.end(), pub33.begin(), pub33.end());
+        ecdsa_item.insert(ecdsa_item.end(), ecdsa_sig.begin(), ecdsa_sig.end());
+        schnorr_item = xonly;
+        schnorr_item.insert(schnorr_item.end(), msg.begin(), msg.end());
+        schnorr_item.insert(schnorr_item.end(), schnorr_sig.begin(), schnorr_sig.end());
+    }
+};
+
+// MuSig2 and FROST inputs: a 3-signer MuSig2 session in which the first key
+// signs, and a 2-of-3 FROST key generation with participants 1 and 2
+// ready to sign. Made once, with allocation untouched.
+struct ThresholdInputs {
+    uint8_t keys[3][32] = {}, pubkeys[99] = {}, xonly[32] = {}, agg[32] = {};
+    uint8_t keyagg[QORVEX_MUSIG2_KEYAGG_SIZE] = {}, session[QORVEX_MUSIG2_SESSION_SIZE] = {};
+    uint8_t pubnonces[3 * QORVEX_MUSIG2_PUBNONCE_SIZE] = {}, aggnonce[QORVEX_MUSIG2_AGGNONCE_SIZE] = {};
+    uint8_t secnonce[QORVEX_MUSIG2_SECNONCE_SIZE] = {}, psig[32] = {};
+    static constexpr size_t kCommits = QORVEX_FROST_COMMITMENT_SIZE(2), kShares = QORVEX_FROST_SHARES_SIZE(3);
+    Bytes commits = Bytes(3 * kCommits), shares = Bytes(3 * kShares), received;
+    uint8_t keypkgs[2][QORVEX_FROST_KEYPKG_SIZE] = {}, nonce[QORVEX_FROST_NONCE_SIZE] = {};
+    uint8_t list[2 * QORVEX_FROST_NONCE_COMMIT_SIZE] = {}, partials[2 * QORVEX_FROST_PARTIAL_SIG_SIZE] = {};
+    Bytes seed1 = hex32("frost-1");
+
+    explicit ThresholdInputs(qorvex_ctx* ctx) {
+        for (int i = 0; i < 3; ++i) {
+            const Bytes k = hex32(i == 0 ? "musig2-a" : i == 1 ? "musig2-b" : "musig2-c");
+            std::memcpy(keys[i], k.data(), 32);
+            qorvex_pubkey_create(ctx, keys[i], pubkeys + 33 * i);
+        }
+        qorvex_pubkey_xonly(ctx, keys[0], xonly);
+        qorvex_musig2_key_agg(ctx, pubkeys, 3, keyagg, agg);
+        for (int i = 0; i < 3; ++i) {
+            uint8_t sec[QORVEX_MUSIG2_SECNONCE_SIZE], x[32];
+            const Bytes rand = hex32("rand");
+            qorvex_pubkey_xonly(ctx, keys[i], x);
+            qorvex_musig2_nonce_gen(ctx, keys[i], x, agg, agg, rand.data(), i == 0 ? secnonce : sec,
+                                    pubnonces + QORVEX_MUSIG2_PUBNONCE_SIZE * i);
+        }
+        qorvex_musig2_nonce_agg(ctx, pubnonces, 3, aggnonce);
+        qorvex_musig2_start_sign_session(ctx, aggnonce, keyagg, agg, session);
+        uint8_t used[QORVEX_MUSIG2_SECNONCE_SIZE];
+        std::memcpy(used, secnonce, sizeof used);
+        qorvex_musig2_partial_sign_v2(ctx, used, keys[0], pubkeys, keyagg, session, 0, psig);
+
+        for (uint32_t id = 1; id <= 3; ++id) {
+            const Bytes seed = hex32(id == 1 ? "frost-1" : id == 2 ? "frost-2" : "frost-3");
+            size_t cl = kCommits, sl = kShares;
+            qorvex_frost_keygen_begin(ctx, id, 2, 3, seed.data(), commits.data() + kCommits * (id - 1), &cl,
+                                      shares.data() + kShares * (id - 1), &sl);
+        }
+        for (uint32_t id = 1; id <= 2; ++id) {
+            Bytes mine;
+            for (uint32_t m = 0; m < 3; ++m) {
+                const uint8_t* e = shares.data() + kShares * m + QORVEX_FROST_SHARE_ENTRY_SIZE * (id - 1);
+                mine.insert(mine.end(), e, e + QORVEX_FROST_SHARE_ENTRY_SIZE);
+            }
+            qorvex_frost_keygen_finalize(ctx, id, commits.data(), commits.size(), mine.data(), mine.size(), 2, 3,
+                                         keypkgs[id - 1]);
+            if (id == 1) received = mine;
+        }
+        uint8_t other[QORVEX_FROST_NONCE_SIZE], used1[QORVEX_FROST_NONCE_SIZE];
+        qorvex_frost_sign_nonce_gen(ctx, 1, hex32("nonce-1").data(), nonce, list);
+        qorvex_frost_sign_nonce_gen(ctx, 2, hex32("nonce-2").data(), other, list + QORVEX_FROST_NONCE_COMMIT_SIZE);
+        std::memcpy(used1, nonce, sizeof used1);
+        qorvex_frost_sign(ctx, keypkgs[0], used1, agg, list, 2, partials);
+        qorvex_frost_sign(ctx, keypkgs[1], other, agg, list, 2, partials + QORVEX_FROST_PARTIAL_SIG_SIZE);
     }
 };
 
@@ -130,6 +220,8 @@ struct AllocCase {
 
 std::vector<AllocCase> table_cases() {
     Inputs& in = inputs();
+    static const ThresholdInputs threshold(in.ctx);
+    const ThresholdInputs& th = threshold;
     return {
         {"qorvex_pubkey_tweak_add", 33,
          [&in](qorvex_ctx* c, uint8_t* out) { return qorvex_pubkey_tweak_add(c, in.pub33.data(), in.tweak.data(), out); }},
@@ -232,6 +324,127 @@ std::vector<AllocCase> table_cases() {
         {"qorvex_bip39_to_seed", QORVEX_BIP39_SEED_SIZE,
          [&in](qorvex_ctx* c, uint8_t* out) {
              return qorvex_bip39_to_seed(c, in.mnemonic.c_str(), "caf\xc3\xa9 passphrase", out);
+         }},
+        // --- MuSig2 and FROST: outputs that are zeroed on failure are
+        // kept out of the comparison (out_size 0) ---
+        {"qorvex_musig2_key_agg", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t keyagg[QORVEX_MUSIG2_KEYAGG_SIZE], agg[32];
+             return qorvex_musig2_key_agg(c, th.pubkeys, 3, keyagg, agg);
+         }},
+        {"qorvex_musig2_nonce_agg", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t agg[QORVEX_MUSIG2_AGGNONCE_SIZE];
+             return qorvex_musig2_nonce_agg(c, th.pubnonces, 3, agg);
+         }},
+        {"qorvex_musig2_start_sign_session", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t session[QORVEX_MUSIG2_SESSION_SIZE];
+             return qorvex_musig2_start_sign_session(c, th.aggnonce, th.keyagg, th.agg, session);
+         }},
+        {"qorvex_musig2_partial_sign_v2", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t nonce[QORVEX_MUSIG2_SECNONCE_SIZE], psig[32];
+             std::memcpy(nonce, th.secnonce, sizeof nonce);
+             return qorvex_musig2_partial_sign_v2(c, nonce, th.keys[0], th.pubkeys, th.keyagg, th.session, 0, psig);
+         }},
+        {"qorvex_musig2_partial_verify", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             return qorvex_musig2_partial_verify(c, th.psig, th.pubnonces, th.xonly, th.keyagg, th.session, 0);
+         }},
+        {"qorvex_frost_keygen_begin", ThresholdInputs::kCommits + ThresholdInputs::kShares,
+         [&th](qorvex_ctx* c, uint8_t* out) {
+             size_t cl = ThresholdInputs::kCommits, sl = ThresholdInputs::kShares;
+             return qorvex_frost_keygen_begin(c, 1, 2, 3, th.seed1.data(), out, &cl,
+                                              out + ThresholdInputs::kCommits, &sl);
+         }},
+        {"qorvex_frost_keygen_finalize", QORVEX_FROST_KEYPKG_SIZE,
+         [&th](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_frost_keygen_finalize(c, 1, th.commits.data(), th.commits.size(), th.received.data(),
+                                                 th.received.size(), 2, 3, out);
+         }},
+        {"qorvex_frost_sign", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t nonce[QORVEX_FROST_NONCE_SIZE], psig[QORVEX_FROST_PARTIAL_SIG_SIZE];
+             std::memcpy(nonce, th.nonce, sizeof nonce);
+             return qorvex_frost_sign(c, th.keypkgs[0], nonce, th.agg, th.list, 2, psig);
+         }},
+        {"qorvex_frost_verify_partial", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             return qorvex_frost_verify_partial(c, th.partials, th.keypkgs[0] + 44, th.list, 2, th.agg,
+                                                th.keypkgs[0] + 77);
+         }},
+        {"qorvex_frost_aggregate", 0,
+         [&th](qorvex_ctx* c, uint8_t*) {
+             uint8_t sig[64];
+             return qorvex_frost_aggregate(c, th.partials, 2, th.list, 2, th.keypkgs[0] + 77, th.agg, sig);
+         }},
+        // ECIES allocates only to build a result aside when its buffers
+        // overlap: encrypted in place, then decrypted to the output.
+        {"qorvex_ecies_encrypt in place", 32,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             std::memcpy(in.work.data(), in.plain.data(), 32);
+             size_t len = in.work.size(), back = 32;
+             const int rc = qorvex_ecies_encrypt(c, in.pub33.data(), in.work.data(), 32, in.work.data(), &len);
+             return rc ? rc : qorvex_ecies_decrypt(c, in.key.data(), in.work.data(), len, out, &back);
+         }},
+        {"qorvex_ecies_decrypt in place", 32,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             std::memcpy(in.work.data(), in.envelope.data(), in.envelope.size());
+             size_t len = 32;
+             const int rc =
+                 qorvex_ecies_decrypt(c, in.key.data(), in.work.data(), in.work.size(), in.work.data(), &len);
+             if (rc == QORVEX_OK) std::memcpy(out, in.work.data(), 32);
+             return rc;
+         }},
+        {"qorvex_pedersen_verify_sum", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_pedersen_verify_sum(c, in.commitment.data(), 1, in.commitment.data(), 1);
+         }},
+        // The verifiers reach the generator tables (the other proof and
+        // adaptor verifiers do the same through the same frame guard).
+        {"qorvex_zk_knowledge_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_zk_knowledge_verify(c, in.knowledge.data(), in.pub33.data(), in.msg.data());
+         }},
+        {"qorvex_schnorr_adaptor_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_schnorr_adaptor_verify(c, in.schnorr_pre.data(), in.xonly.data(), in.msg.data(),
+                                                  in.t33.data());
+         }},
+        {"qorvex_zk_ecdsa_snark_witness", QORVEX_ZK_ECDSA_SNARK_WITNESS_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_zk_ecdsa_snark_witness(c, in.msg.data(), in.pub33.data(), in.ecdsa_sig.data(), out);
+         }},
+        {"qorvex_zk_schnorr_snark_witness", QORVEX_ZK_SCHNORR_SNARK_WITNESS_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_zk_schnorr_snark_witness(c, in.msg.data(), in.xonly.data(), in.schnorr_sig.data(), out);
+         }},
+        {"qorvex_multi_scalar_mul", 33,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             return qorvex_multi_scalar_mul(c, in.tweak.data(), in.pub33.data(), 1, out);
+         }},
+        {"qorvex_ecdsa_batch_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_ecdsa_batch_verify(c, in.ecdsa_item.data(), 1);
+         }},
+        {"qorvex_ecdsa_batch_identify_invalid", sizeof(size_t),
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             size_t idx = 0, cnt = 1;
+             const int rc = qorvex_ecdsa_batch_identify_invalid(c, in.ecdsa_item.data(), 1, &idx, &cnt);
+             if (rc == QORVEX_OK && cnt != 0) std::memcpy(out, &idx, sizeof idx);
+             return rc;
+         }},
+        {"qorvex_schnorr_batch_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_schnorr_batch_verify(c, in.schnorr_item.data(), 1);
+         }},
+        {"qorvex_schnorr_batch_identify_invalid", sizeof(size_t),
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             size_t idx = 0, cnt = 1;
+             const int rc = qorvex_schnorr_batch_identify_invalid(c, in.schnorr_item.data(), 1, &idx, &cnt);
+             if (rc == QORVEX_OK && cnt != 0) std::memcpy(out, &idx, sizeof idx);
+             return rc;
          }},
     };
 }
@@ -426,6 +639,142 @@ TEST(AllocationFailureNoContext, SetCacheDir) {
     qorvex_set_cache_dir(before.c_str());
 }
 
+// The location is built as a string: every allocation made to fail gives 9
+// and leaves the buffer and its size alone.
+TEST(AllocationFailureNoContext, CacheLocation) {
+    inputs();
+    char want[4096];
+    size_t want_len = sizeof want;
+    ASSERT_EQ(QORVEX_OK, qorvex_cache_location(want, &want_len));
+    long k = 0;
+    for (; k < kMaxAttempts; ++k) {
+        char buf[4096];
+        std::memset(buf, 'z', sizeof buf);
+        size_t len = sizeof buf;
+        alloc::arm(k);
+        const int rc = qorvex_cache_location(buf, &len);
+        alloc::disarm();
+        if (!alloc::failure_injected()) {
+            EXPECT_EQ(QORVEX_OK, rc);
+            EXPECT_EQ(std::string(want, want_len), std::string(buf, len));
+            break;
+        }
+        EXPECT_EQ(QORVEX_ERR_INTERNAL, rc) << "k=" << k;
+        EXPECT_EQ(sizeof buf, len) << "k=" << k;
+        EXPECT_EQ('z', buf[0]) << "k=" << k;
+    }
+    EXPECT_GT(k, 0) << "nothing allocated: the test proves nothing";
+    std::printf("  qorvex_cache_location          %4ld allocations, each made to fail in turn\n", k);
+}
+
+// The filter functions take no context: an allocation failure is code 9
+// alone, with the output and its length untouched.
+TEST(AllocationFailureNoContext, FilterBuildAndMatchAny) {
+    inputs();
+    std::vector<Bytes> items;
+    for (int i = 0; i < 50; ++i) items.push_back(hex32(("element" + std::to_string(i)).c_str()));
+    std::vector<const uint8_t*> ptrs;
+    std::vector<size_t> lens;
+    for (const Bytes& b : items) {
+        ptrs.push_back(b.data());
+        lens.push_back(b.size());
+    }
+    const Bytes key = filled(16, 7);
+    Bytes reference(256);
+    size_t reference_len = reference.size();
+    ASSERT_EQ(QORVEX_OK, qorvex_gcs_build(key.data(), ptrs.data(), lens.data(), items.size(), reference.data(),
+                                          &reference_len));
+    reference.resize(reference_len);
+    struct Call {
+        const char* name;
+        std::function<int(Bytes& out, size_t& len)> call;
+    };
+    const Call calls[] = {
+        {"qorvex_gcs_build", [&](Bytes& out, size_t& len) {
+             return qorvex_gcs_build(key.data(), ptrs.data(), lens.data(), items.size(), out.data(), &len);
+         }},
+        {"qorvex_gcs_match_any", [&](Bytes&, size_t&) {
+             return qorvex_gcs_match_any(key.data(), reference.data(), reference.size(), items.size(), ptrs.data(),
+                                         lens.data(), items.size());
+         }},
+    };
+    for (const Call& c : calls) {
+        SCOPED_TRACE(c.name);
+        long k = 0;
+        for (; k < kMaxAttempts; ++k) {
+            Bytes out = filled(256, 0xA5);
+            size_t len = out.size();
+            const long before = alloc::live_blocks();
+            alloc::arm(k);
+            const int rc = c.call(out, len);
+            alloc::disarm();
+            EXPECT_EQ(before, alloc::live_blocks()) << "k=" << k;
+            if (!alloc::failure_injected()) {
+                EXPECT_EQ(QORVEX_OK, rc);
+                break;
+            }
+            EXPECT_EQ(QORVEX_ERR_INTERNAL, rc) << "k=" << k;
+            EXPECT_EQ(filled(256, 0xA5), out) << "k=" << k;
+            EXPECT_EQ(256u, len) << "k=" << k;
+        }
+        EXPECT_GT(k, 0) << "no allocation: the test proves nothing";
+        std::printf("  %-30s %4ld allocations, each made to fail in turn\n", c.name, k);
+    }
+}
+
+// Batch signing zeroes its outputs first, so a failed call shows zeros (not
+// the caller's bytes). Two items start a worker thread; the signatures
+// written over the messages make the call copy its inputs first.
+TEST(AllocationFailureNoContext, SignBatchFailsWithZeroedOutputs) {
+    Inputs& in = inputs();
+    for (const bool schnorr : {false, true}) {
+        SCOPED_TRACE(schnorr ? "schnorr" : "ecdsa");
+        Bytes keys = in.key;
+        keys.insert(keys.end(), in.tweak.begin(), in.tweak.end());
+        const Bytes aux(64, 7);
+        // buf: the two messages, overwritten by the two signatures.
+        auto call = [&](Bytes& buf) {
+            return schnorr ? qorvex_schnorr_sign_batch(in.ctx, 2, buf.data(), keys.data(), aux.data(), buf.data())
+                           : qorvex_ecdsa_sign_batch(in.ctx, 2, buf.data(), keys.data(), buf.data());
+        };
+        auto fresh = [&] {
+            Bytes buf = in.msg;
+            buf.insert(buf.end(), in.aux.begin(), in.aux.end());
+            buf.resize(128, 0xA5);
+            return buf;
+        };
+        Bytes reference = fresh();
+        ASSERT_EQ(QORVEX_OK, call(reference));
+        long k = 0;
+        for (; k < kMaxAttempts; ++k) {
+            Bytes buf = fresh();
+            int rc = -1;
+            bool injected = false;
+            std::string message;
+            std::thread t([&] {
+                alloc::arm(k);
+                rc = call(buf);
+                alloc::disarm();
+                injected = alloc::failure_injected();
+                message = qorvex_last_error_msg(in.ctx);
+            });
+            t.join();
+            if (!injected) {
+                EXPECT_EQ(QORVEX_OK, rc);
+                EXPECT_EQ(reference, buf);
+                break;
+            }
+            EXPECT_EQ(QORVEX_ERR_INTERNAL, rc) << "k=" << k;
+            EXPECT_EQ("allocation failed", message) << "k=" << k;
+            EXPECT_EQ(Bytes(128, 0), buf) << "k=" << k << ": a signature left behind";
+        }
+        EXPECT_GT(k, 0);
+        EXPECT_LT(k, kMaxAttempts);
+        std::printf("  sign batch (%s)            %4ld allocations, each made to fail in turn\n",
+                    schnorr ? "schnorr" : "ecdsa  ", k);
+    }
+}
+
 // Context creation and cloning allocate the block without throwing.
 TEST(AllocationFailureNoContext, CloneFailsCleanly) {
     qorvex_ctx* src = inputs().ctx;
@@ -521,6 +870,15 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
              uint64_t v;
              return qorvex_eth_sign(c, in.msg.data(), in.key.data(), r, s, &v, 1);
          }},
+        {"qorvex_shamir_trick", [&] {
+             uint8_t o[33];
+             return qorvex_shamir_trick(c, in.tweak.data(), in.pub33.data(), in.msg.data(), in.pub33.data(), o);
+         }},
+        {"qorvex_keypair_create and schnorr_sign_keypair", [&] {
+             uint8_t record[QORVEX_KEYPAIR_SIZE], sig[64];
+             const int rc = qorvex_keypair_create(c, in.key.data(), record);
+             return rc | qorvex_schnorr_sign_keypair(c, in.msg.data(), record, in.aux.data(), sig);
+         }},
         {"qorvex_sha256", [&] { uint8_t o[32]; return qorvex_sha256(in.msg.data(), 32, o); }},
         {"qorvex_tagged_hash", [&] { uint8_t o[32]; return qorvex_tagged_hash("tag", in.msg.data(), 32, o); }},
         {"qorvex_sha512", [&] { uint8_t o[64]; return qorvex_sha512(in.msg.data(), 32, o); }},
@@ -608,6 +966,47 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
              size_t len = sizeof m;
              const int rc = qorvex_bip85_entropy(c, &in.xprv, "m/83696968'/0'/0'", e, 32);
              return rc | qorvex_bip85_bip39(c, &in.xprv, 24, 0, 1, m, &len);
+         }},
+        {"qorvex_ecdh", [&] { uint8_t o[32]; return qorvex_ecdh(c, in.key.data(), in.t33.data(), o); }},
+        {"qorvex_ecdh_xonly", [&] { uint8_t o[32]; return qorvex_ecdh_xonly(c, in.key.data(), in.t33.data(), o); }},
+        {"qorvex_ecdh_raw", [&] { uint8_t o[32]; return qorvex_ecdh_raw(c, in.key.data(), in.t33.data(), o); }},
+        {"qorvex_ecies_encrypt and decrypt, separate buffers", [&] {
+             uint8_t env[32 + QORVEX_ECIES_OVERHEAD], back[32];
+             size_t len = sizeof env, back_len = sizeof back;
+             const int rc = qorvex_ecies_encrypt(c, in.pub33.data(), in.plain.data(), 32, env, &len);
+             return rc | qorvex_ecies_decrypt(c, in.key.data(), env, len, back, &back_len);
+         }},
+        {"qorvex_pedersen_commit", [&] { uint8_t o[33]; return qorvex_pedersen_commit(c, in.msg.data(), in.tweak.data(), o); }},
+        {"qorvex_pedersen_switch_commit", [&] {
+             uint8_t o[33];
+             return qorvex_pedersen_switch_commit(c, in.msg.data(), in.tweak.data(), in.aux.data(), o);
+         }},
+        {"qorvex_pedersen_verify", [&] { return qorvex_pedersen_verify(c, in.commitment.data(), in.msg.data(), in.tweak.data()); }},
+        {"qorvex_pedersen_blind_sum", [&] { uint8_t o[32]; return qorvex_pedersen_blind_sum(c, in.msg.data(), 1, in.tweak.data(), 1, o); }},
+        {"qorvex_zk_knowledge_prove", [&] {
+             uint8_t o[64];
+             return qorvex_zk_knowledge_prove(c, in.key.data(), in.pub33.data(), in.msg.data(), in.aux.data(), o);
+         }},
+        {"qorvex_zk_dleq_prove", [&] {
+             uint8_t o[64];
+             return qorvex_zk_dleq_prove(c, in.key.data(), in.g33.data(), in.g33.data(), in.pub33.data(),
+                                         in.pub33.data(), in.aux.data(), o);
+         }},
+        {"qorvex_schnorr_adaptor_sign", [&] {
+             uint8_t o[97];
+             return qorvex_schnorr_adaptor_sign(c, in.key.data(), in.msg.data(), in.t33.data(), in.aux.data(), o);
+         }},
+        {"qorvex_schnorr_adaptor_adapt", [&] { uint8_t o[64]; return qorvex_schnorr_adaptor_adapt(c, in.schnorr_pre.data(), in.tweak.data(), o); }},
+        {"qorvex_schnorr_adaptor_extract", [&] { uint8_t o[32]; return qorvex_schnorr_adaptor_extract(c, in.schnorr_pre.data(), in.schnorr_adapted.data(), o); }},
+        {"qorvex_ecdsa_adaptor_sign", [&] {
+             uint8_t o[162];
+             return qorvex_ecdsa_adaptor_sign(c, in.key.data(), in.msg.data(), in.t33.data(), o);
+         }},
+        {"qorvex_ecdsa_adaptor_adapt", [&] { uint8_t o[64]; return qorvex_ecdsa_adaptor_adapt(c, in.ecdsa_pre.data(), in.tweak.data(), o); }},
+        {"qorvex_ecdsa_adaptor_extract", [&] { uint8_t o[32]; return qorvex_ecdsa_adaptor_extract(c, in.ecdsa_pre.data(), in.ecdsa_adapted.data(), o); }},
+        {"qorvex_gcs_match", [&] {
+             uint8_t filter[3] = {0};  // one code of value 0
+             return qorvex_gcs_match(in.key.data(), filter, 3, 1, in.msg.data(), 32) == QORVEX_ERR_NOT_FOUND ? 0 : 1;
          }},
     };
     for (const auto& call : calls) {

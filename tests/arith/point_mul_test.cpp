@@ -113,6 +113,59 @@ TEST(Blinding, ManyThreadsEachWithTheirOwn) {
     for (int f : failures) EXPECT_EQ(0, f);
 }
 
+// b and -b*G must not outlive the thread: thread storage is handed to the
+// next thread as it was left. An object of this thread made before the
+// blinding state is destroyed after it, and looks at the state's storage
+// then.
+TEST(Blinding, WipedWhenTheThreadEnds) {
+    struct LastLook {
+        const BlindingState* storage = nullptr;
+        bool* all_zero = nullptr;
+        ~LastLook() {
+            if (!storage) return;
+            const auto* bytes = reinterpret_cast<const volatile uint8_t*>(storage);
+            bool zero = true;
+            for (size_t i = 0; i < sizeof(BlindingState); ++i) zero = zero && bytes[i] == 0;
+            *all_zero = zero;
+        }
+    };
+    for (bool cleared : {false, true}) {
+        SCOPED_TRACE(cleared ? "turned off before the end" : "still on at the end");
+        bool all_zero = false;
+        std::thread([&] {
+            thread_local LastLook look;
+            look.all_zero = &all_zero;
+            blinding_set(sc_hex("b11dfeed"));
+            look.storage = blinding_storage();
+            EXPECT_TRUE(blinding_active());
+            if (cleared) blinding_clear();
+        }).join();
+        EXPECT_TRUE(all_zero);
+    }
+}
+
+// What batch code does to give its workers the caller's blinding: they
+// multiply with it, and the caller's own state is unchanged.
+TEST(Blinding, WorkersAdoptTheCallersSnapshot) {
+    const Scalar b = sc_hex("5eedb11d");
+    blinding_set(b);
+    const BlindingState snap = current_blinding();
+    ASSERT_EQ(1, snap.active);
+    bool worker_active = false, worker_right = false;
+    const Scalar k = sc_hex("c0ffee");
+    std::thread([&] {
+        adopt_blinding(snap);
+        worker_active = blinding_active();
+        worker_right = gen_mul_blinded(k).equals(gen_mul_ct(k)) && current_blinding().scalar.equal(b);
+        blinding_clear();
+    }).join();
+    EXPECT_TRUE(worker_active);
+    EXPECT_TRUE(worker_right);
+    EXPECT_TRUE(blinding_active());
+    EXPECT_TRUE(current_blinding().scalar.equal(b));
+    blinding_clear();
+}
+
 TEST(PointMul, VariableAndConstantTimeAgree) {
     Rng rng(3);
     for (int i = 0; i < 12; ++i) {
@@ -228,6 +281,33 @@ TEST(PointMul, ConstantTimeAgreesOnVariedInputs) {
         const Point& p = ps[i % ps.size()];
         ASSERT_TRUE(mul_ct(p, ks[i]).equals(binary_mul(p, ks[i]))) << big(ks[i]).to_hex();
     }
+}
+
+// mul_ct adds its table entries with the formulas that assume no
+// exceptional operands up to its last group, where the multiples of P and
+// lambda P reached are below 2^125. That is exact because no non-zero
+// (a, b) with a + b lambda = 0 (mod n) has both parts below 2^125: a
+// Gauss-reduced basis of that lattice (with determinant n) has a shortest
+// vector longer than 2^125.5 in Euclidean length, and every coordinate
+// bound follows by the factor sqrt(2).
+TEST(PointMul, NoShortVectorMakesTheConstantTimeAdditionsExceptional) {
+    const BigUint n = N();
+    const BigUint lam = big(Scalar::lambda());
+    // a = (a0, a1), b = (-b0, b1), all four magnitudes.
+    const BigUint a0 = BigUint::from_hex("114ca50f7a8e2f3f657c1108d9d44cfd8");
+    const BigUint a1 = BigUint::from_hex("3086d221a7d46bcde86c90e49284eb15");
+    const BigUint b0 = BigUint::from_hex("3086d221a7d46bcde86c90e49284eb15");
+    const BigUint b1 = BigUint::from_hex("e4437ed6010e88286f547fa90abfe4c3");
+    EXPECT_TRUE(((a0 + a1 * lam) % n).is_zero());
+    EXPECT_EQ(b0 % n, (b1 * lam) % n);
+    EXPECT_EQ(n, a0 * b1 + a1 * b0);  // a basis of the whole lattice
+    const BigUint aa = a0 * a0 + a1 * a1, bb = b0 * b0 + b1 * b1;
+    // a . b = -a0 b0 + a1 b1 = -(a0 - b1) a1, since a1 = b0.
+    ASSERT_TRUE(a0 > b1);
+    const BigUint dot = (a0 - b1) * a1;
+    EXPECT_TRUE(bb <= aa);
+    EXPECT_TRUE(dot + dot <= bb);  // Gauss-reduced: b is a shortest vector
+    EXPECT_TRUE(bb > (BigUint(1) << 251));
 }
 
 TEST(DualMul, SumsBothParts) {

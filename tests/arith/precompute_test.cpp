@@ -4,17 +4,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "arith/point_mul.h"
 #include "arith/precompute.h"
 #include "arith_helpers.h"
+#include "qorvex.h"
 #include "support/vectors.h"
 
 namespace qorvex::test {
@@ -30,12 +34,22 @@ protected:
         char tmpl[] = "/tmp/qorvex-cache-XXXXXX";
         ASSERT_NE(nullptr, mkdtemp(tmpl));
         dir_ = tmpl;
-        for (const char* v : {"SECP256K1_CACHE_DIR", "SECP256K1_CACHE_PATH", "SECP256K1_MAX_WINDOWS"}) unsetenv(v);
+        // The suite's cache directory, for the configuration put back at the
+        // end; and a home of our own, so that the default place is never the
+        // user's.
+        if (const char* d = std::getenv("SECP256K1_CACHE_DIR")) suite_cache_dir_ = d;
+        if (const char* h = std::getenv("HOME")) home_ = h;
+        setenv("HOME", (dir_ + "/home").c_str(), 1);
+        for (const char* v : {"SECP256K1_CACHE_DIR", "SECP256K1_CACHE_PATH", "SECP256K1_MAX_WINDOWS", "XDG_CACHE_HOME"})
+            unsetenv(v);
     }
     void TearDown() override {
         for (const char* v : {"SECP256K1_CACHE_DIR", "SECP256K1_CACHE_PATH", "SECP256K1_MAX_WINDOWS"}) unsetenv(v);
+        setenv("HOME", home_.c_str(), 1);
+        set_cache_dir("");
         PrecomputeConfig small;
         small.window_bits = 8;
+        small.cache_dir = suite_cache_dir_.empty() ? dir_ : suite_cache_dir_;
         configure(small);
         std::error_code ec;
         fs::remove_all(dir_, ec);
@@ -49,7 +63,7 @@ protected:
         return c;
     }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    std::string dir_;
+    std::string dir_, suite_cache_dir_, home_;
 };
 
 std::vector<Scalar> test_scalars(uint64_t seed) {
@@ -200,40 +214,48 @@ TEST_F(Precompute, DamagedFilesAreRejectedAndRebuilt) {
         const char* what;
         std::vector<uint8_t> content;
         PrecomputeConfig cfg;
+        // In use, a damaged file of this setup is replaced by the rebuilt
+        // tables; a file of another version or over the window limit, and
+        // the files of other setups (other names), are left as they are.
+        bool replaced;
     };
     PrecomputeConfig glv = config(w, true);
     PrecomputeConfig w6 = config(6);
     PrecomputeConfig limited = config(w);
     limited.max_windows = static_cast<uint32_t>(windows - 1);
     const Case cases[] = {
-        {"empty", {}, config(w)},
-        {"31 bytes", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 31), config(w)},
-        {"header only", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 32), config(w)},
-        {"truncated body", std::vector<uint8_t>(bytes.begin(), bytes.end() - 65), config(w)},
-        {"wrong magic", header(0, 0x51), config(w)},
-        {"wrong version", header(4, 3), config(w)},
-        {"GLV field 2", header(24, 2), config(w)},
-        {"GLV byte above", header(25, 1), config(w)},
-        {"width mismatch", bytes, w6},
-        {"GLV mismatch", bytes, glv},
-        {"window limit", bytes, limited},
-        {"entry swapped for another curve point", swapped, config(w)},
-        {"flipped x bit", flipped, config(w)},
-        {"flipped y bit", flipped_y, config(w)},
-        {"wrong window base", bad_base, config(w)},
-        {"stray infinity flag", infinity_flag, config(w)},
+        {"empty", {}, config(w), true},
+        {"31 bytes", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 31), config(w), true},
+        {"header only", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 32), config(w), true},
+        {"truncated body", std::vector<uint8_t>(bytes.begin(), bytes.end() - 65), config(w), true},
+        {"wrong magic", header(0, 0x51), config(w), true},
+        {"wrong version", header(4, 3), config(w), false},
+        {"GLV field 2", header(24, 2), config(w), true},
+        {"GLV byte above", header(25, 1), config(w), true},
+        {"width mismatch", bytes, w6, false},
+        {"GLV mismatch", bytes, glv, false},
+        {"window limit", bytes, limited, false},
+        {"entry swapped for another curve point", swapped, config(w), true},
+        {"flipped x bit", flipped, config(w), true},
+        {"flipped y bit", flipped_y, config(w), true},
+        {"wrong window base", bad_base, config(w), true},
+        {"stray infinity flag", infinity_flag, config(w), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::ofstream(file, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(c.content.data()), static_cast<long>(c.content.size()));
-        EXPECT_EQ(nullptr, load_cache(file, c.cfg));
-        // In use: the damaged file is ignored, the tables rebuilt and results
-        // stay right; the file is left as it was, never overwritten.
+        CacheFileState state = CacheFileState::loaded;
+        EXPECT_EQ(nullptr, load_cache(file, c.cfg, &state));
+        EXPECT_EQ(c.replaced ? CacheFileState::damaged : CacheFileState::other_setup, state);
+        // In use: the tables are rebuilt and results stay right.
         configure(c.cfg);
         const Scalar k = sc_hex("123456789abcdef");
         EXPECT_TRUE(precomputed_gen_mul(k).equals(binary_mul(Point::generator(), k)));
-        if (c.cfg.window_bits == w && !c.cfg.enable_glv) {
+        if (c.replaced) {
+            EXPECT_EQ(bytes.size(), fs::file_size(file));
+            EXPECT_NE(nullptr, load_cache(file, config(w)));
+        } else {
             EXPECT_EQ(c.content.size(), fs::file_size(file));
         }
     }
@@ -256,12 +278,19 @@ TEST_F(Precompute, GlvFilesRoundTrip) {
 }
 
 TEST_F(Precompute, FileNamesAndEnvironment) {
+    // No directory at all: no file, never the current directory.
     PrecomputeConfig c;
-    EXPECT_EQ("cache_w18.bin", cache_file_name(18, c));
+    EXPECT_EQ("", cache_file_name(18, c));
+    EXPECT_EQ("", cache_file_path(c));
+    c.default_dir = "/home/u/.cache/qorvex";
+    EXPECT_EQ("/home/u/.cache/qorvex/cache_w18.bin", cache_file_name(18, c));
     c.enable_glv = true;
-    EXPECT_EQ("cache_w18_glv.bin", cache_file_name(18, c));
+    EXPECT_EQ("/home/u/.cache/qorvex/cache_w18_glv.bin", cache_file_name(18, c));
     c.cache_dir = "/some/dir";
     EXPECT_EQ("/some/dir/cache_w18_glv.bin", cache_file_name(18, c));
+    c.cache_path = "/a/file.bin";
+    c.use_cache_path = true;
+    EXPECT_EQ("/a/file.bin", cache_file_path(c));
 
     setenv("SECP256K1_CACHE_DIR", "/tmp/../etc", 1);
     setenv("SECP256K1_MAX_WINDOWS", "junk", 1);
@@ -352,6 +381,51 @@ TEST_F(Precompute, ExistingFileIsNeverReplaced) {
     std::string content;
     std::getline(std::ifstream(file), content);
     EXPECT_EQ("someone else's file", content);
+}
+
+// Readers take the current tables without the lock while the cache
+// directory changes under them (the tables are dropped, then loaded or
+// rebuilt and saved) and configurations of other widths come and go: every
+// product stays right, and the old tables live as long as a reader holds
+// them.
+TEST_F(Precompute, ReadersRaceCacheDirectoryChangesAndRebuilds) {
+    const std::string a = dir_ + "/a", b = dir_ + "/b";
+    fs::create_directory(a);
+    fs::create_directory(b);
+    configure(config(5));
+    const std::vector<Scalar> ks = test_scalars(77);
+    std::vector<Point> want;
+    for (const Scalar& k : ks) want.push_back(binary_mul(Point::generator(), k));
+    std::atomic<bool> stop{false};
+    std::atomic<long> done{0}, wrong{0};
+    std::vector<std::thread> readers;
+    for (size_t t = 0; t < 3; ++t) {
+        readers.emplace_back([&, t] {
+            for (size_t i = t; !stop.load(); ++i) {
+                if (!precomputed_gen_mul(ks[i % ks.size()]).equals(want[i % ks.size()])) wrong.fetch_add(1);
+                done.fetch_add(1);
+            }
+        });
+    }
+    // Each change waits for a few products on the new setting before the
+    // next, so the readers meet every state; bounded in time all the same.
+    auto let_readers_run = [&] {
+        const long from = done.load();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (done.load() < from + 6 && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+    };
+    for (int round = 0; round < 12; ++round) {
+        EXPECT_EQ(QORVEX_OK, qorvex_set_cache_dir((round % 2 ? a : b).c_str()));
+        let_readers_run();
+        if (round % 3 == 2) {
+            configure(config(round % 2 ? 4 : 6));
+            let_readers_run();
+        }
+    }
+    stop.store(true);
+    for (auto& th : readers) th.join();
+    EXPECT_EQ(0, wrong.load());
+    EXPECT_GT(done.load(), 12 * 6);
 }
 
 TEST_F(Precompute, TwoProcessesSavingAtOnceLeaveOneValidFile) {

@@ -53,7 +53,7 @@ TEST_F(CliTool, VersionAndSelftest) {
     const Json v = run_json({"version"});
     EXPECT_EQ(v["library"].str(), v["header"].str());
     EXPECT_EQ(v["library_abi"].integer(), v["header_abi"].integer());
-    EXPECT_EQ(v["table_cache"].str(), dir.path());
+    EXPECT_EQ(v["table_cache"].str(), dir / "cache_w8.bin");
     EXPECT_EQ(run({"--version"}).out, run({"version"}).out);
 
     const CliResult text = run({"selftest"});
@@ -88,6 +88,27 @@ TEST_F(CliTool, DemoWalksThroughEveryStep) {
     EXPECT_EQ(v.status, 0) << v.dump();
 }
 
+// The demo's MuSig2 and FROST signatures are plain BIP-340 signatures: the
+// tool's own verification accepts them under the aggregate and group keys.
+TEST_F(CliTool, DemoThresholdSignaturesVerifyAsSchnorr) {
+    const Json j = run_json({"demo"});
+    std::string digest;
+    std::vector<std::pair<std::string, std::string>> checks;  // key, signature
+    for (const Json& step : j["steps"].array()) {
+        const Json& r = step["results"];
+        const std::string title = step["title"].str();
+        if (title.rfind("ECDSA: sign", 0) == 0) digest = r["sha256"].str();
+        if (title.rfind("MuSig2", 0) == 0) checks.push_back({r["aggregate_key"].str(), r["signature"].str()});
+        if (title.rfind("FROST", 0) == 0) checks.push_back({r["x_only"].str(), r["signature"].str()});
+    }
+    ASSERT_EQ(2u, checks.size());
+    ASSERT_FALSE(digest.empty());
+    for (const auto& [key, sig] : checks) {
+        const CliResult v = run({"verify", "--scheme", "schnorr", "--pubkey", key, "--signature", sig, "--digest", digest});
+        EXPECT_EQ(v.status, 0) << v.dump();
+    }
+}
+
 TEST_F(CliTool, BenchReportsEveryOperation) {
     const CliResult r = run({"bench", "--seconds", "0.2", "--json"});
     ASSERT_EQ(r.status, 0) << r.dump();
@@ -99,8 +120,10 @@ TEST_F(CliTool, BenchReportsEveryOperation) {
         EXPECT_GT(op["ops_per_second"].num(), 0) << names.back();
         EXPECT_GT(op["iterations"].num(), 0) << names.back();
     }
-    const std::vector<std::string> expected = {"pubkey create", "ECDSA sign",     "ECDSA verify",   "ECDSA recover",
-                                               "Schnorr sign",  "Schnorr verify", "SHA-256 (64 B)", "Keccak-256 (64 B)"};
+    const std::vector<std::string> expected = {"pubkey create",  "ECDSA sign",     "ECDSA verify",
+                                               "ECDSA recover",  "Schnorr sign",   "Schnorr verify",
+                                               "ECDH",           "ECIES encrypt (64 B)",
+                                               "SHA-256 (64 B)", "Keccak-256 (64 B)"};
     EXPECT_EQ(names, expected);
     EXPECT_EQ(run({"bench", "--seconds", "0.05", "--quiet"}).err, "");
 }
@@ -235,7 +258,7 @@ TEST(CliCache, DefaultLocationIsTheUserCacheDirectory) {
         }
         ::closedir(d);
         // The next run reports where the tables are.
-        EXPECT_EQ(run_tool({"version", "--json"}, o, root).json()["table_cache"].str(), cache);
+        EXPECT_EQ(run_tool({"version", "--json"}, o, root).json()["table_cache"].str(), cache + "/cache_w8.bin");
     }
 }
 

@@ -26,6 +26,7 @@
 #include "arith/field_mul.h"
 #include "ctime.h"
 #include "hash/sha256.h"
+#include "protocols/aes256.h"
 #include "qorvex.h"
 #include "support/declassify.h"
 
@@ -53,8 +54,9 @@ int main() {
         std::fprintf(stderr, "cannot create a context\n");
         return 2;
     }
-    std::printf("constant-time check: field back end %s, SHA-256 back end %s, %s\n", qorvex::field_backend_name(),
-                qorvex::sha256_backend_name(), RUNNING_ON_VALGRIND ? "under valgrind" : "NOT under valgrind");
+    std::printf("constant-time check: field back end %s, SHA-256 back end %s, AES back end %s, %s\n",
+                qorvex::field_backend_name(), qorvex::sha256_backend_name(), qorvex::aes_backend_name(),
+                RUNNING_ON_VALGRIND ? "under valgrind" : "NOT under valgrind");
 
     std::vector<Case> table;
     std::vector<Exception> exceptions;

@@ -29,39 +29,13 @@
 
 #include "arith/gen_mul.h"
 #include "arith/precompute.h"
+#include "faults/faults_helpers.h"
 #include "qorvex.h"
 
 namespace qorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A start-up that takes this long is a hang, not a slow machine: the tables
-// involved are the small width-8 ones.
-constexpr unsigned kHangSeconds = 120;
-
-// Runs body in a child process; returns its exit status (0 when every
-// check in it passed), or 100 + the signal that ended it.
-int in_child(const std::function<int()>& body) {
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        alarm(kHangSeconds);
-        int rc = 99;
-        try {
-            rc = body();
-        } catch (...) {
-            rc = 98;
-        }
-        std::fflush(nullptr);
-        _exit(rc);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFSIGNALED(status)) return 100 + WTERMSIG(status);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 class TableFileFaults : public ::testing::Test {
 protected:
@@ -161,46 +135,27 @@ std::string expand(const std::string& v, const std::string& dir) {
     return out;
 }
 
-// The first context of a child process: the self-test configures from the
-// environment and builds or loads the tables; then a signature is verified
-// through them and a cache-dependent public-key tweak is checked against
-// plain derivation.
+// The first context of a child process, with the environment of a case;
+// the home directory is dir/home, so the default place is dir/home/.cache.
 int start_and_use(const std::vector<std::pair<std::string, std::string>>& env, const std::string& dir) {
-    for (const char* v : {"SECP256K1_CACHE_DIR", "SECP256K1_CACHE_PATH", "SECP256K1_MAX_WINDOWS"}) unsetenv(v);
-    setenv("SECP256K1_WINDOW_BITS", "8", 1);
+    clean_table_environment();
+    setenv("HOME", (dir + "/home").c_str(), 1);
     for (const auto& [name, value] : env) setenv(name.c_str(), expand(value, dir).c_str(), 1);
     if (chdir((dir + "/cwd").c_str()) != 0) return 10;
-    qorvex_ctx* ctx = nullptr;
-    if (qorvex_ctx_create(&ctx) != QORVEX_OK) return 11;
-    uint8_t key[32], tweak[32], msg[32], sig[64], pub[33], tweaked[33], sum_key[32], direct[33];
-    for (int i = 0; i < 32; ++i) {
-        key[i] = static_cast<uint8_t>(0x11 + i);
-        tweak[i] = static_cast<uint8_t>(0x42 ^ i);
-        msg[i] = static_cast<uint8_t>(i * 7);
-    }
-    int rc = 0;
-    if (qorvex_pubkey_create(ctx, key, pub) != QORVEX_OK) rc = 12;
-    if (!rc && qorvex_ecdsa_sign(ctx, msg, key, sig) != QORVEX_OK) rc = 13;
-    if (!rc && qorvex_ecdsa_verify(ctx, msg, sig, pub) != QORVEX_OK) rc = 14;
-    std::memcpy(sum_key, key, 32);
-    if (!rc && qorvex_seckey_tweak_add(ctx, sum_key, tweak) != QORVEX_OK) rc = 15;
-    if (!rc && qorvex_pubkey_tweak_add(ctx, pub, tweak, tweaked) != QORVEX_OK) rc = 16;
-    if (!rc && qorvex_pubkey_create(ctx, sum_key, direct) != QORVEX_OK) rc = 17;
-    if (!rc && std::memcmp(direct, tweaked, 33) != 0) rc = 18;
-    qorvex_ctx_destroy(ctx);
-    return rc;
+    return create_context_and_use();
 }
 
 TEST_F(TableFileFaults, StartupWithRefusedOrUnusableLocations) {
     const StartupCase cases[] = {
-        {"'..' in SECP256K1_CACHE_DIR is ignored: the file goes to the current directory",
+        {"'..' in SECP256K1_CACHE_DIR is ignored: the file goes to the default place",
          [](const std::string& d) {
              fs::create_directories(d + "/inner");
              return std::vector<std::pair<std::string, std::string>>{{"SECP256K1_CACHE_DIR", "@/inner/../inner"}};
          },
          [](const std::string& d) {
              EXPECT_FALSE(fs::exists(d + "/inner/cache_w8.bin"));
-             EXPECT_TRUE(fs::exists(d + "/cwd/cache_w8.bin"));
+             EXPECT_FALSE(fs::exists(d + "/cwd/cache_w8.bin"));
+             EXPECT_TRUE(fs::exists(d + "/home/.cache/qorvex/cache_w8.bin"));
          }},
         {"'..' in SECP256K1_CACHE_PATH is ignored as well",
          [](const std::string& d) {
@@ -210,7 +165,8 @@ TEST_F(TableFileFaults, StartupWithRefusedOrUnusableLocations) {
          },
          [](const std::string& d) {
              EXPECT_FALSE(fs::exists(d + "/inner/explicit.bin"));
-             EXPECT_TRUE(fs::exists(d + "/cwd/cache_w8.bin"));
+             EXPECT_FALSE(fs::exists(d + "/cwd/cache_w8.bin"));
+             EXPECT_TRUE(fs::exists(d + "/home/.cache/qorvex/cache_w8.bin"));
          }},
         {"a FIFO named by SECP256K1_CACHE_PATH does not block start-up",
          [](const std::string& d) {
@@ -220,6 +176,7 @@ TEST_F(TableFileFaults, StartupWithRefusedOrUnusableLocations) {
          [](const std::string& d) {
              EXPECT_TRUE(fs::is_fifo(d + "/fifo.bin"));
              EXPECT_FALSE(fs::exists(d + "/cwd/cache_w8.bin"));
+             EXPECT_FALSE(fs::exists(d + "/home/.cache"));
          }},
         {"a directory that cannot exist (its parent is a file): the save is skipped",
          [](const std::string& d) {
@@ -227,7 +184,10 @@ TEST_F(TableFileFaults, StartupWithRefusedOrUnusableLocations) {
              if (f) std::fclose(f);
              return std::vector<std::pair<std::string, std::string>>{{"SECP256K1_CACHE_DIR", "@/plain-file/sub"}};
          },
-         [](const std::string& d) { EXPECT_FALSE(fs::exists(d + "/cwd/cache_w8.bin")); }},
+         [](const std::string& d) {
+             EXPECT_FALSE(fs::exists(d + "/cwd/cache_w8.bin"));
+             EXPECT_FALSE(fs::exists(d + "/home/.cache"));
+         }},
         {"SECP256K1_MAX_WINDOWS below the window count: a good file is not loaded nor replaced",
          [](const std::string& d) {
              fs::create_directories(d + "/cache");

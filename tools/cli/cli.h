@@ -49,6 +49,8 @@ struct SecretKey {
 };
 
 // A byte buffer wiped on destruction (file contents that may hold a key).
+// Filled only by read_secret_file, which reserves its whole size up front,
+// so that no reallocation leaves an unwiped copy behind.
 class SecretBuffer {
 public:
     SecretBuffer() = default;
@@ -134,11 +136,20 @@ void parse_hex_exact(std::string_view text, uint8_t* out, size_t n, std::string_
 
 // Reads a whole file, or stdin for "-". Throws a usage error.
 void read_file(const std::string& path, std::vector<uint8_t>& out);
+// Reads a secret (a key file, a key on stdin) of at most `limit` bytes into
+// out, without ever moving it: larger input is a usage error naming `what`.
+void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what);
+// Key files are small: 64 hex digits or 32 bytes, and a little whitespace.
+inline constexpr size_t kSecretFileLimit = 4096;
 
 // Cryptographically secure random bytes from the kernel. Throws exit 3.
 void random_bytes(uint8_t* out, size_t n);
 
-// Writes a new file with mode 0600 (replacing one only with overwrite).
+// Writes a file of mode 0600: a new temporary file beside path (mode 0600
+// from creation, never through anything already there), then renamed to
+// path. Without overwrite an existing path is refused; with it, the rename
+// replaces path itself (a link, not its target; a reader of the old file
+// keeps the old contents).
 void write_private_file(const std::string& path, std::string_view content, bool overwrite);
 
 // ---------------------------------------------------------------------------
@@ -148,7 +159,17 @@ struct Option {
     const char* name;        // long name without the dashes, e.g. "key-file"
     const char* value_name;  // "PATH", or nullptr for a flag
     const char* help;
+    // The value is a secret (a key on the command line): it is moved out of
+    // argv, and wiped there, before anything else looks at the arguments.
+    bool secret = false;
 };
+
+// Moves the values of every secret option of every command out of argv into
+// wiped storage, and points argv at the copies; called first thing. Values
+// too long to be a key are replaced by a text no command accepts.
+void take_secret_arguments(int argc, char** argv);
+// Wipes the copies (at exit).
+void wipe_secret_arguments();
 
 class Args {
 public:
@@ -174,7 +195,11 @@ private:
 
 class Session {
 public:
-    Session(std::string command, bool json);
+    // full_tables: the command verifies or signs many times in one process
+    // (bench, batches) and wants the library's default generator tables;
+    // one-shot commands take small ones (8-bit windows) unless
+    // SECP256K1_WINDOW_BITS says otherwise.
+    Session(std::string command, bool json, bool full_tables = false);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -182,9 +207,8 @@ public:
     const std::string& command() const { return command_; }
     bool json() const { return json_; }
 
-    // The library context. The first call points the generator-table cache
-    // at the user's cache directory (unless the environment names one) and
-    // creates the context, which runs the library's self-test.
+    // The library context, created on the first call (which runs the
+    // library's self-test and makes its generator tables exist).
     qorvex_ctx* ctx();
 
     // Throws Failure(exit 3) with the library's message when rc is not 0.
@@ -208,13 +232,18 @@ private:
     std::string command_;
     bool json_;
     qorvex_ctx* ctx_ = nullptr;
+    bool full_tables_ = false;
     std::string verify_message_;
 };
 
-// Where the generator tables are cached: the directory the tool chose (empty
-// when the environment names one), set up on first use of the context.
-std::string default_cache_dir();
-// The cache file or directory in effect, for display.
+// Table width for a command: unless the user chose one, one-shot commands
+// ask the library for 8-bit windows (0.5 MB of tables, instant start-up)
+// instead of its default (255 MB, about half a second to load). Called
+// before the library first reads its environment.
+void choose_table_width(bool full_tables);
+// The generator-table cache file the library uses (its own default place
+// unless the environment names one), or "none" when the tables are kept in
+// memory, for display.
 std::string table_cache_location();
 
 // ---------------------------------------------------------------------------
@@ -231,6 +260,9 @@ struct Command {
     int (*run)(Session&, const Args&) = nullptr;
     std::vector<const Command*> subcommands = {};
     size_t max_positional = 0;
+    // Many verifications or signatures in one process: the library's
+    // default (large) generator tables; see Session.
+    bool full_tables = false;
 };
 
 const std::vector<const Command*>& command_table();

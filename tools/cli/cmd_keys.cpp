@@ -7,13 +7,14 @@ namespace qcli {
 
 namespace {
 
-// The key given with --from-hex: the argument itself (wiped in argv once
-// read, so it no longer shows in the process list) or "-" for stdin.
+// The key given with --from-hex: the argument itself (already moved out of
+// argv, so it no longer shows in the process list; its copy is wiped here)
+// or "-" for stdin.
 void key_from_hex_option(Session& s, const Args& args, SecretKey& key) {
     char* text = args.raw("from-hex");
     if (std::strcmp(text, "-") == 0) {
         SecretBuffer buf;
-        read_file("-", buf.data());
+        read_secret_file("-", buf, kSecretFileLimit, "--from-hex (stdin)");
         const std::string_view t(reinterpret_cast<const char*>(buf.data().data()), buf.data().size());
         parse_hex_exact(t, key.bytes, 32, "--from-hex (stdin)");
     } else {
@@ -145,12 +146,20 @@ extern const Command keygen_command = {
     "Creates a private key from 32 bytes of the kernel's random source (retrying in\n"
     "the rare case the bytes are not a valid key), or takes the key given with\n"
     "--from-hex. The key is written as hex to a new file of mode 0600 (--out), and\n"
-    "is printed only with --show-secret. The public key is always printed.",
+    "is printed only with --show-secret. The public key is always printed.\n"
+    "A key given on the command line is visible to other users of the machine\n"
+    "while the tool starts, and stays in shell history: give \"--from-hex -\" and\n"
+    "the key on stdin instead.",
     {
-        {"out", "FILE", "write the private key to FILE (mode 0600; refuses to replace a file)"},
-        {"force", nullptr, "with --out, replace an existing file"},
+        {"out", "FILE",
+         "write the private key to FILE (mode 0600; refuses to replace a file): a new file beside it, renamed "
+         "into place"},
+        {"force", nullptr, "with --out, replace an existing file (a link is replaced, not followed)"},
         {"show-secret", nullptr, "print the private key"},
-        {"from-hex", "HEX", "use this key instead of a random one (\"-\" reads it from stdin)"},
+        {"from-hex", "HEX",
+         "use this key instead of a random one; \"-\" reads it from stdin (preferred: on the command line it is "
+         "visible to other users)",
+         true},
     },
     "  $ qorvex keygen --out alice.key\n"
     "  public key  039997a497d964fc1a62885b05a51166a65a90df00492c8d7cf61d6accf54803be\n"

@@ -21,10 +21,17 @@ extern const Command address_command;  // cmd_address.cpp
 extern const Command wif_command;      // cmd_wif.cpp
 extern const Command coin_command;     // cmd_coin.cpp
 extern const Command descriptor_command; // cmd_descriptor.cpp
+extern const Command ecdh_command;     // cmd_crypto.cpp
+extern const Command encrypt_command;  // cmd_crypto.cpp
+extern const Command decrypt_command;  // cmd_crypto.cpp
+extern const Command commit_command;   // cmd_commit.cpp
+extern const Command filter_command;   // cmd_filter.cpp
 extern const Command demo_command;     // demo.cpp
 extern const Command selftest_command; // cmd_info.cpp
 extern const Command bench_command;    // bench.cpp
 extern const Command version_command;  // cmd_info.cpp
+extern const Command verify_batch_command;  // cmd_verify_batch.cpp
+extern const Command sign_batch_command;    // cmd_sign_batch.cpp
 
 const std::vector<const Command*>& command_table() {
     static const std::vector<const Command*> table = {
@@ -44,10 +51,17 @@ const std::vector<const Command*>& command_table() {
         &wif_command,
         &coin_command,
         &descriptor_command,
+        &ecdh_command,
+        &encrypt_command,
+        &decrypt_command,
+        &commit_command,
+        &filter_command,
         &demo_command,
         &selftest_command,
         &bench_command,
         &version_command,
+        &verify_batch_command,
+        &sign_batch_command,
     };
     return table;
 }

@@ -15,6 +15,8 @@ const char* const kMessage = "Pay 5 coins to Bob";
 const char* const kTampered = "Pay 500 coins to Bob";
 const char* const kEthMessage = "Hello from qorvex";
 const uint64_t kChainId = 1;
+const char* const kBobPhrase = "qorvex demo bob";
+const char* const kNote = "The vault code is 4-8-15-16-23-42";
 
 // What the steps share: the key made in the first one, its public keys and
 // the ECDSA digest of the message.
@@ -181,6 +183,148 @@ void step_coins(Demo& d, Step& st) {
     }
 }
 
+// --- Threshold signatures: MuSig2 and FROST ---
+
+// A demo secret from a fixed phrase and a number (keys, nonce randomness,
+// seeds): every run prints the same values. Real use takes fresh random
+// bytes for each.
+void demo_secret(Demo& d, const char* what, unsigned i, uint8_t out32[32]) {
+    const std::string phrase = std::string("qorvex demo ") + what + " " + std::to_string(i);
+    d.s.check(qorvex_sha256(bytes(phrase.c_str()), phrase.size(), out32));
+}
+
+void step_musig2(Demo& d, Step& st) {
+    constexpr size_t kSigners = 3;
+    SecretKey keys[kSigners];
+    uint8_t pubkeys[kSigners * 33], xonly[kSigners][32], msg[32];
+    uint8_t keyagg[QORVEX_MUSIG2_KEYAGG_SIZE], agg[32], aggnonce[QORVEX_MUSIG2_AGGNONCE_SIZE];
+    uint8_t session[QORVEX_MUSIG2_SESSION_SIZE], secnonces[kSigners][QORVEX_MUSIG2_SECNONCE_SIZE];
+    uint8_t pubnonces[kSigners * QORVEX_MUSIG2_PUBNONCE_SIZE], partials[kSigners * 32], sig[64];
+    d.s.check(qorvex_sha256(bytes(kMessage), std::strlen(kMessage), msg));
+    for (size_t i = 0; i < kSigners; ++i) {
+        demo_secret(d, "musig2 signer", static_cast<unsigned>(i + 1), keys[i].bytes);
+        d.s.check(qorvex_pubkey_create(d.s.ctx(), keys[i].bytes, pubkeys + 33 * i));
+        d.s.check(qorvex_pubkey_xonly(d.s.ctx(), keys[i].bytes, xonly[i]));
+    }
+    d.s.check(qorvex_musig2_key_agg(d.s.ctx(), pubkeys, kSigners, keyagg, agg));
+    for (size_t i = 0; i < kSigners; ++i) {
+        uint8_t rand[32];
+        demo_secret(d, "musig2 nonce randomness", static_cast<unsigned>(i + 1), rand);
+        d.s.check(qorvex_musig2_nonce_gen(d.s.ctx(), keys[i].bytes, xonly[i], agg, msg, rand, secnonces[i],
+                                          pubnonces + QORVEX_MUSIG2_PUBNONCE_SIZE * i));
+    }
+    d.s.check(qorvex_musig2_nonce_agg(d.s.ctx(), pubnonces, kSigners, aggnonce));
+    d.s.check(qorvex_musig2_start_sign_session(d.s.ctx(), aggnonce, keyagg, msg, session));
+    for (size_t i = 0; i < kSigners; ++i) {
+        d.s.check(qorvex_musig2_partial_sign_v2(d.s.ctx(), secnonces[i], keys[i].bytes, pubkeys, keyagg, session, i,
+                                                partials + 32 * i));
+        d.s.check(qorvex_musig2_partial_verify(d.s.ctx(), partials + 32 * i, pubnonces + QORVEX_MUSIG2_PUBNONCE_SIZE * i,
+                                               xonly[i], keyagg, session, i));
+    }
+    d.s.check(qorvex_musig2_partial_sig_agg(d.s.ctx(), partials, kSigners, session, sig));
+    d.s.check(qorvex_schnorr_verify(d.s.ctx(), msg, sig, agg));
+    // Signing wiped the secret nonce: a second use is refused.
+    uint8_t again[32];
+    const int reuse = qorvex_musig2_partial_sign_v2(d.s.ctx(), secnonces[0], keys[0].bytes, pubkeys, keyagg, session,
+                                                    0, again);
+    if (reuse == QORVEX_OK) unexpected("a secret nonce signed twice");
+    st.fields.set("message", quoted(kMessage) + " (SHA-256)");
+    for (size_t i = 0; i < kSigners; ++i)
+        st.fields.set("signer_" + std::to_string(i + 1), to_hex(xonly[i], 32), "signer " + std::to_string(i + 1));
+    st.fields.set("aggregate_key", to_hex(agg, 32), "aggregate key");
+    st.fields.set("signature", to_hex(sig, 64));
+    st.fields.set("verify", "valid (BIP-340, under the aggregate key)");
+    st.fields.set("nonce_reuse", std::string("rejected (code ") + std::to_string(reuse) + ": " +
+                                     d.s.library_message(reuse) + ")",
+                  "nonce reused");
+}
+
+void step_frost(Demo& d, Step& st) {
+    constexpr uint32_t kT = 2, kN = 3;
+    constexpr size_t kCommitsSize = QORVEX_FROST_COMMITMENT_SIZE(kT), kSharesSize = QORVEX_FROST_SHARES_SIZE(kN);
+    uint8_t commits[kN * kCommitsSize], shares[kN * kSharesSize], msg[32];
+    for (uint32_t id = 1; id <= kN; ++id) {
+        SecretKey seed;
+        demo_secret(d, "frost keygen seed", id, seed.bytes);
+        size_t cl = kCommitsSize, sl = kSharesSize;
+        d.s.check(qorvex_frost_keygen_begin(d.s.ctx(), id, kT, kN, seed.bytes, commits + kCommitsSize * (id - 1), &cl,
+                                            shares + kSharesSize * (id - 1), &sl));
+    }
+    uint8_t keypkgs[kN][QORVEX_FROST_KEYPKG_SIZE];
+    for (uint32_t id = 1; id <= kN; ++id) {
+        uint8_t received[kN * QORVEX_FROST_SHARE_ENTRY_SIZE];
+        for (uint32_t m = 0; m < kN; ++m)
+            std::memcpy(received + QORVEX_FROST_SHARE_ENTRY_SIZE * m,
+                        shares + kSharesSize * m + QORVEX_FROST_SHARE_ENTRY_SIZE * (id - 1), QORVEX_FROST_SHARE_ENTRY_SIZE);
+        d.s.check(qorvex_frost_keygen_finalize(d.s.ctx(), id, commits, sizeof commits, received, sizeof received, kT, kN,
+                                               keypkgs[id - 1]));
+        wipe(received, sizeof received);
+    }
+    wipe(shares, sizeof shares);
+    const uint8_t* group = keypkgs[0] + 77;  // the key package's group key
+    // Participants 1 and 3 sign; 2 takes no part.
+    const uint32_t signers[kT] = {1, 3};
+    uint8_t nonces[kT][QORVEX_FROST_NONCE_SIZE], list[kT * QORVEX_FROST_NONCE_COMMIT_SIZE];
+    uint8_t partials[kT * QORVEX_FROST_PARTIAL_SIG_SIZE], sig[64];
+    d.s.check(qorvex_sha256(bytes(kMessage), std::strlen(kMessage), msg));
+    for (uint32_t i = 0; i < kT; ++i) {
+        SecretKey seed;
+        demo_secret(d, "frost nonce seed", signers[i], seed.bytes);
+        d.s.check(qorvex_frost_sign_nonce_gen(d.s.ctx(), signers[i], seed.bytes, nonces[i],
+                                              list + QORVEX_FROST_NONCE_COMMIT_SIZE * i));
+    }
+    for (uint32_t i = 0; i < kT; ++i) {
+        uint8_t* partial = partials + QORVEX_FROST_PARTIAL_SIG_SIZE * i;
+        const uint8_t* keypkg = keypkgs[signers[i] - 1];
+        d.s.check(qorvex_frost_sign(d.s.ctx(), keypkg, nonces[i], msg, list, kT, partial));
+        d.s.check(qorvex_frost_verify_partial(d.s.ctx(), partial, keypkg + 44, list, kT, msg, group));
+    }
+    d.s.check(qorvex_frost_aggregate(d.s.ctx(), partials, kT, list, kT, group, msg, sig));
+    d.s.check(qorvex_schnorr_verify(d.s.ctx(), msg, sig, group + 1));
+    st.fields.set("message", quoted(kMessage) + " (SHA-256)");
+    st.fields.set("group_key", to_hex(group, 33), "group key");
+    st.fields.set("x_only", to_hex(group + 1, 32), "x-only");
+    st.fields.set("signers", "participants 1 and 3 of 3");
+    st.fields.set("signature", to_hex(sig, 64));
+    st.fields.set("verify", "valid (BIP-340, under the x-only group key)");
+    wipe(keypkgs, sizeof keypkgs);
+}
+
+void step_encryption(Demo& d, Step& st) {
+    SecretKey bob;
+    uint8_t bob_pub[33], ab[32], ba[32];
+    d.s.check(qorvex_sha256(bytes(kBobPhrase), std::strlen(kBobPhrase), bob.bytes));
+    d.s.check(qorvex_pubkey_create(d.s.ctx(), bob.bytes, bob_pub));
+    d.s.check(qorvex_ecdh(d.s.ctx(), d.key.bytes, bob_pub, ab));
+    d.s.check(qorvex_ecdh(d.s.ctx(), bob.bytes, d.pub, ba));
+    if (std::memcmp(ab, ba, 32) != 0) unexpected("the two sides of ECDH differ");
+
+    // The envelope is new on every run (a fresh ephemeral key and IV), so
+    // only its length is shown.
+    const size_t len = std::strlen(kNote);
+    std::vector<uint8_t> env(len + QORVEX_ECIES_OVERHEAD), env2(env.size()), back(len);
+    size_t env_len = env.size(), env2_len = env2.size(), back_len = back.size();
+    d.s.check(qorvex_ecies_encrypt(d.s.ctx(), bob_pub, bytes(kNote), len, env.data(), &env_len));
+    d.s.check(qorvex_ecies_encrypt(d.s.ctx(), bob_pub, bytes(kNote), len, env2.data(), &env2_len));
+    d.s.check(qorvex_ecies_decrypt(d.s.ctx(), bob.bytes, env.data(), env_len, back.data(), &back_len));
+    if (std::memcmp(back.data(), kNote, len) != 0) unexpected("decryption gave another message");
+    env[60] ^= 1;
+    const int tampered = qorvex_ecies_decrypt(d.s.ctx(), bob.bytes, env.data(), env_len, back.data(), &back_len);
+    if (tampered == QORVEX_OK) unexpected("a modified envelope decrypted");
+
+    st.fields.set("bob_seed_phrase", quoted(kBobPhrase), "Bob's seed");
+    st.fields.set("bob_public_key", to_hex(bob_pub, 33), "Bob's key");
+    st.fields.set("shared_secret", to_hex(ab, 32), "ECDH secret");
+    st.fields.set("same_secret", true, "Bob agrees");
+    st.fields.set("message", quoted(kNote));
+    st.fields.set("envelope_length", std::to_string(env_len) + " bytes (key 33, IV 16, text " + std::to_string(len) +
+                                         ", tag 32)", "envelope");
+    st.fields.set("fresh_each_time", std::memcmp(env.data(), env2.data(), 33) != 0, "fresh each time");
+    st.fields.set("decrypted", quoted(std::string(reinterpret_cast<const char*>(back.data()), back_len).c_str()));
+    st.fields.set("one_byte_changed", std::string("rejected (code ") + std::to_string(tampered) + ": " +
+                                           d.s.library_message(tampered) + ")", "byte changed");
+}
+
 struct DemoStep {
     const char* title;
     const char* about;  // one or two sentences shown above the results
@@ -220,6 +364,18 @@ const DemoStep kSteps[] = {
      "The same seed gives each coin its own keys, along its own BIP-44/84/86 path,\n"
      "and each coin writes its address in its own style.",
      step_coins},
+    {"MuSig2: three signers, one signature",
+     "Three keys are aggregated into one; each signer makes a nonce pair, and the\n"
+     "partial signatures add up to a BIP-340 signature under the aggregate key.",
+     step_musig2},
+    {"FROST: two of three",
+     "Three participants generate a key together without a dealer; any two of them\n"
+     "sign, and the result is a BIP-340 signature under the group's x-only key.",
+     step_frost},
+    {"ECDH and encryption (ECIES)",
+     "Two keys give one shared secret (ECDH). Encryption to a public key wraps a\n"
+     "message with a one-time key, AES-256 and a tag; any change is detected.",
+     step_encryption},
 };
 
 // "label   value", long hex values broken over lines under the value column.
@@ -306,8 +462,9 @@ extern const Command demo_command = {
     "inputs and results: the context and its self-test, keys from a fixed seed,\n"
     "ECDSA signing, verification and key recovery, Schnorr signatures, an\n"
     "Ethereum address and signed message, a wallet (mnemonic, seed, BIP-32 path\n"
-    "and address), and the same seed's addresses on Bitcoin, Litecoin, Dogecoin,\n"
-    "Ethereum and Bitcoin Cash. Every run prints the same values.",
+    "and address), the same seed's addresses on Bitcoin, Litecoin, Dogecoin,\n"
+    "Ethereum and Bitcoin Cash, MuSig2 and FROST signing, and ECDH with\n"
+    "encryption to a public key. Every run prints the same values.",
     {},
     "  $ qorvex demo\n",
     run_demo,

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,6 +73,44 @@ void read_file(const std::string& path, std::vector<uint8_t>& out) {
     ::close(fd);
 }
 
+void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what) {
+    const bool from_stdin = path == "-";
+    const int fd = from_stdin ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) usage_error("cannot open " + path + ": " + errno_text());
+    struct Closer {
+        int fd;
+        bool own;
+        ~Closer() {
+            if (own) ::close(fd);
+        }
+    } closer{fd, !from_stdin};
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) usage_error("cannot read " + path + ": it is a directory");
+    // All the room there will ever be, reserved before the first byte
+    // arrives: the bytes are read straight into it and never moved.
+    std::vector<uint8_t>& d = out.data();
+    out.clear();
+    d.reserve(limit + 1);
+    d.resize(limit + 1);
+    size_t len = 0;
+    while (len <= limit) {
+        const ssize_t r = ::read(fd, d.data() + len, limit + 1 - len);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            const std::string err = errno_text();
+            out.clear();
+            usage_error("cannot read " + (from_stdin ? std::string("stdin") : path) + ": " + err);
+        }
+        if (r == 0) break;
+        len += static_cast<size_t>(r);
+    }
+    if (len > limit) {
+        out.clear();
+        usage_error(what + ": more than " + std::to_string(limit) + " bytes; a key is 64 hex digits or 32 bytes");
+    }
+    d.resize(len);
+}
+
 void random_bytes(uint8_t* out, size_t n) {
     size_t done = 0;
     while (done < n) {
@@ -98,17 +137,17 @@ void random_bytes(uint8_t* out, size_t n) {
 }
 
 void write_private_file(const std::string& path, std::string_view content, bool overwrite) {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
-    const int fd = ::open(path.c_str(), flags, 0600);
-    if (fd < 0) {
-        if (errno == EEXIST) usage_error(path + " already exists (give --force to replace it)");
-        usage_error("cannot create " + path + ": " + errno_text());
-    }
-    // A replaced file keeps its old mode unless we set it.
-    if (::fchmod(fd, 0600) != 0) {
-        ::close(fd);
-        runtime_error("cannot restrict the mode of " + path + ": " + errno_text());
-    }
+    // The new file is made beside the target, so the rename stays within one
+    // file system; mkostemp creates it new (O_EXCL: nothing at the name is
+    // followed or reused) with mode 0600 from the start.
+    std::string tmp = path + ".tmp.XXXXXX";
+    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0) usage_error("cannot create " + path + ": " + errno_text());
+    auto fail = [&](const std::string& why, bool usage) {
+        ::unlink(tmp.c_str());
+        if (usage) usage_error(why);
+        runtime_error(why);
+    };
     size_t done = 0;
     while (done < content.size()) {
         const ssize_t w = ::write(fd, content.data() + done, content.size() - done);
@@ -116,11 +155,34 @@ void write_private_file(const std::string& path, std::string_view content, bool 
             if (errno == EINTR) continue;
             const std::string err = errno_text();
             ::close(fd);
-            runtime_error("cannot write " + path + ": " + err);
+            fail("cannot write " + path + ": " + err, false);
         }
         done += static_cast<size_t>(w);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) runtime_error("cannot write " + path + ": " + errno_text());
+    if (::fsync(fd) != 0) {
+        const std::string err = errno_text();
+        ::close(fd);
+        fail("cannot write " + path + ": " + err, false);
+    }
+    if (::close(fd) != 0) fail("cannot write " + path + ": " + errno_text(), false);
+    if (overwrite) {
+        // rename replaces the name itself: a link there is replaced, never
+        // followed, and a process that has the old file open keeps reading
+        // the old contents.
+        if (::rename(tmp.c_str(), path.c_str()) != 0) fail("cannot create " + path + ": " + errno_text(), true);
+    } else {
+        // A rename that refuses an existing name, whatever is there; where
+        // the kernel lacks it, link() refuses the same way.
+        int rc = static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, tmp.c_str(), AT_FDCWD, path.c_str(), 1 /* RENAME_NOREPLACE */));
+        if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            rc = ::link(tmp.c_str(), path.c_str());
+            if (rc == 0) ::unlink(tmp.c_str());
+        }
+        if (rc != 0) {
+            if (errno == EEXIST) fail(path + " already exists (give --force to replace it)", true);
+            fail("cannot create " + path + ": " + errno_text(), true);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -172,10 +234,9 @@ bool key_from_stdin(const Args& args) {
 void read_secret_key(Session& s, const Args& args, SecretKey& key) {
     const char* path = args.get("key-file");
     if (path == nullptr) usage_error("missing --key-file PATH (\"-\" reads the key from stdin)");
-    SecretBuffer buf;
-    buf.data().reserve(4096);  // a key file fits: no reallocation leaves a copy behind
-    read_file(path, buf.data());
     const std::string name = std::strcmp(path, "-") == 0 ? std::string("stdin") : std::string(path);
+    SecretBuffer buf;
+    read_secret_file(path, buf, kSecretFileLimit, "key from " + name);
     std::vector<uint8_t>& d = buf.data();
     // Hex text (what keygen writes) or the 32 bytes themselves.
     size_t b = 0, e = d.size();

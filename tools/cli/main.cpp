@@ -26,15 +26,17 @@ std::string top_help() {
                     "       qorvex COMMAND --help\n\n"
                     "Commands:\n";
     size_t width = 0;
-    for (const Command* c : command_table()) width = std::max(width, std::strlen(c->name));
+    for (const Command* c : command_table()) width = std::max(width, std::strlen(c->name) + 2);
     for (const Command* c : command_table()) {
         std::string name = c->name;
-        name.resize(width + 2, ' ');
+        name.resize(width, ' ');
         h += "  " + name + c->summary + "\n";
     }
     h += "\nEvery command takes --json (one JSON object on stdout) and --help.\n"
          "Secrets are read from files or stdin (--key-file PATH, \"-\" for stdin) and\n"
-         "are never printed unless asked (--show-secret).\n\n";
+         "are never printed unless asked (--show-secret). A key written on the command\n"
+         "line is visible to other users of the machine and stays in shell history:\n"
+         "prefer a file or stdin.\n\n";
     h += kExitCodes;
     h += "\nStart with: qorvex demo\n";
     return h;
@@ -95,6 +97,19 @@ int report(const Failure& f, const std::string& path, bool json) {
     return f.exit_code;
 }
 
+// A command or subcommand name as typed, for an error message: shown only
+// when it looks like a name, so that a key typed in the wrong place is not
+// printed.
+std::string quoted_name(const char* typed) {
+    const size_t n = std::strlen(typed);
+    bool plain = n > 0 && n <= 24;
+    for (size_t i = 0; plain && i < n; ++i) {
+        const char c = typed[i];
+        plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_' || (i > 0 && c >= '0' && c <= '9');
+    }
+    return plain ? " '" + std::string(typed) + "'" : std::string();
+}
+
 const Command* find(const std::vector<const Command*>& list, const char* name) {
     for (const Command* c : list) {
         if (std::strcmp(c->name, name) == 0) return c;
@@ -103,6 +118,9 @@ const Command* find(const std::vector<const Command*>& list, const char* name) {
 }
 
 int run(int argc, char** argv) {
+    // Before anything can fail: a key given with --from-hex leaves argv
+    // (and so the process list) at once, whatever comes next.
+    take_secret_arguments(argc, argv);
     const bool json = requested_json(argc, argv);
     if (argc < 2) {
         std::fputs(top_help().c_str(), stderr);
@@ -115,7 +133,7 @@ int run(int argc, char** argv) {
         std::string path = "qorvex";
         for (int i = 2; i < argc; ++i) {
             const Command* next = find(cmd == nullptr ? command_table() : cmd->subcommands, argv[i]);
-            if (next == nullptr) return report(Failure{kExitUsage, std::string("no command '") + argv[i] + "'"}, path, json);
+            if (next == nullptr) return report(Failure{kExitUsage, "no command" + quoted_name(argv[i])}, path, json);
             cmd = next;
             path += std::string(" ") + argv[i];
         }
@@ -126,7 +144,7 @@ int run(int argc, char** argv) {
 
     const Command* cmd = find(command_table(), first);
     if (cmd == nullptr) {
-        return report(Failure{kExitUsage, std::string("unknown command '") + first + "'"}, "qorvex", json);
+        return report(Failure{kExitUsage, "unknown command" + quoted_name(first)}, "qorvex", json);
     }
     std::string path = std::string("qorvex ") + cmd->name;
     int next = 2;
@@ -141,14 +159,15 @@ int run(int argc, char** argv) {
         }
         const Command* sub = find(cmd->subcommands, argv[next]);
         if (sub == nullptr) {
-            return report(Failure{kExitUsage, std::string("unknown subcommand '") + argv[next] + "'"}, path, json);
+            return report(Failure{kExitUsage, "unknown subcommand" + quoted_name(argv[next])}, path, json);
         }
         cmd = sub;
         path += std::string(" ") + cmd->name;
         ++next;
     }
 
-    Session session(path, json);
+    choose_table_width(cmd->full_tables);
+    Session session(path, json, cmd->full_tables);
     try {
         const Args args = Args::parse(argc, argv, next, cmd->options);
         if (args.help()) {
@@ -156,7 +175,10 @@ int run(int argc, char** argv) {
             return kExitOk;
         }
         if (args.positional().size() > cmd->max_positional) {
-            usage_error(std::string("unexpected argument '") + args.positional()[cmd->max_positional] + "'");
+            // Not echoed: it may be a key given in the wrong place.
+            usage_error(cmd->max_positional == 0 ? std::string("unexpected argument: this command takes none")
+                                                 : "unexpected argument: this command takes at most " +
+                                                       std::to_string(cmd->max_positional));
         }
         const int rc = cmd->run(session, args);
         if (rc == kExitVerifyFailed) {
@@ -200,6 +222,7 @@ std::string command_help(const Command& cmd, const std::string& path) {
 
 int main(int argc, char** argv) {
     const int rc = qcli::run(argc, argv);
+    qcli::wipe_secret_arguments();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "qorvex: cannot write the output\n");
         return qcli::kExitLibrary;

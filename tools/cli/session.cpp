@@ -1,12 +1,8 @@
-// The session: the library context (created on first use, after the table
-// cache has been pointed at the user's cache directory), error reporting and
-// output.
-#include <dirent.h>
-#include <pwd.h>
+// The session: the library context (created on first use, with the table
+// width the command wants), error reporting and output.
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,107 +11,47 @@
 
 namespace qcli {
 
+void choose_table_width(bool full_tables) {
+    // The library reads the variable when its first context is created;
+    // nothing else in this process reads or changes the environment, and no
+    // thread runs yet.
+    if (!full_tables && std::getenv("SECP256K1_WINDOW_BITS") == nullptr) setenv("SECP256K1_WINDOW_BITS", "8", 1);
+}
+
+std::string table_cache_location() {
+    char path[4096];
+    size_t len = sizeof path;
+    const int rc = qorvex_cache_location(path, &len);
+    if (rc == QORVEX_OK) return std::string(path, len);
+    if (rc == QORVEX_ERR_NOT_FOUND) return "none (the tables are kept in memory)";
+    return std::string("unknown (") + qorvex_error_str(rc) + ")";
+}
+
 namespace {
 
-// The library ignores these variables when empty or when they contain "..";
-// the tool treats them the same way.
-bool env_names_cache(const char* name) {
-    const char* v = std::getenv(name);
-    if (v == nullptr || *v == '\0') return false;
-    return std::strlen(v) < 2 || std::strstr(v, "..") == nullptr;
-}
-
-// mkdir -p with mode 0700 for every directory it creates.
-bool make_private_dirs(const std::string& path, std::string& error) {
-    for (size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos != path.size() && path[pos] != '/') continue;
-        const std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) == 0) {
-            ::chmod(part.c_str(), 0700);  // whatever the umask says
-            continue;
-        }
-        if (errno != EEXIST) {
-            error = part + ": " + std::strerror(errno);
-            return false;
-        }
-    }
+// The default tables take a second or so to build the first time: say so
+// on a terminal, once.
+void announce_first_build() {
+    if (!::isatty(STDERR_FILENO)) return;
+    char path[4096];
+    size_t len = sizeof path;
+    if (qorvex_cache_location(path, &len) != QORVEX_OK) return;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        error = path + ": not a directory";
-        return false;
-    }
-    return true;
-}
-
-bool holds_tables(const std::string& dir) {
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) return false;
-    bool found = false;
-    while (const dirent* e = ::readdir(d)) {
-        if (std::strncmp(e->d_name, "cache_w", 7) == 0) found = true;
-    }
-    ::closedir(d);
-    return found;
-}
-
-void prepare_table_cache() {
-    const std::string dir = default_cache_dir();
-    if (dir.empty()) {
-        if (!env_names_cache("SECP256K1_CACHE_DIR") && !env_names_cache("SECP256K1_CACHE_PATH")) {
-            std::fprintf(stderr,
-                         "qorvex: warning: no home directory, so the generator tables are cached in the "
-                         "current directory (set SECP256K1_CACHE_DIR to choose one)\n");
-        }
-        return;
-    }
-    std::string error;
-    if (!make_private_dirs(dir, error)) {
-        // Still point the library there: saving fails quietly and nothing
-        // is written to the working directory.
-        std::fprintf(stderr,
-                     "qorvex: warning: cannot create the table cache directory (%s); the generator "
-                     "tables will be rebuilt on every run\n",
-                     error.c_str());
-    } else if (::isatty(STDERR_FILENO) && !holds_tables(dir)) {
-        std::fprintf(stderr, "qorvex: building the generator tables in %s (first run only)\n", dir.c_str());
-    }
-    if (qorvex_set_cache_dir(dir.c_str()) != QORVEX_OK) {
-        std::fprintf(stderr, "qorvex: warning: cannot set the table cache directory\n");
-    }
+    if (::stat(path, &st) == 0) return;
+    std::fprintf(stderr, "qorvex: building the generator tables (first run only): %s\n", path);
 }
 
 }  // namespace
 
-std::string default_cache_dir() {
-    if (env_names_cache("SECP256K1_CACHE_DIR") || env_names_cache("SECP256K1_CACHE_PATH")) return {};
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/qorvex";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-        const passwd* pw = ::getpwuid(::getuid());
-        home = pw != nullptr ? pw->pw_dir : nullptr;
-    }
-    if (home == nullptr || *home == '\0') return {};
-    std::string base = home;
-    while (base.size() > 1 && base.back() == '/') base.pop_back();
-    return (base == "/" ? std::string() : base) + "/.cache/qorvex";
-}
-
-std::string table_cache_location() {
-    for (const char* name : {"SECP256K1_CACHE_PATH", "SECP256K1_CACHE_DIR"}) {
-        if (env_names_cache(name)) return std::getenv(name);
-    }
-    const std::string d = default_cache_dir();
-    return d.empty() ? std::string("the current directory") : d;
-}
-
-Session::Session(std::string command, bool json) : command_(std::move(command)), json_(json) {}
+Session::Session(std::string command, bool json, bool full_tables)
+    : command_(std::move(command)), json_(json), full_tables_(full_tables) {}
 
 Session::~Session() { qorvex_ctx_destroy(ctx_); }
 
 qorvex_ctx* Session::ctx() {
     if (ctx_ != nullptr) return ctx_;
-    prepare_table_cache();
+    choose_table_width(full_tables_);
+    if (full_tables_) announce_first_build();
     const int rc = qorvex_ctx_create(&ctx_);
     if (rc != QORVEX_OK) {
         ctx_ = nullptr;

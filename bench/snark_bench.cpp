@@ -1,0 +1,85 @@
+// The two SNARK witness exports beside the verification they record, on the
+// same 1,000 keys, messages and signatures (valid ones, so every record is
+// complete): witness / verify is what exporting the intermediates costs.
+//
+//   qorvex_bench --benchmark_filter=Zk
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/inputs.h"
+#include "qorvex.h"
+
+namespace {
+
+using benchdata::Item;
+
+constexpr size_t kCount = 1000;
+
+struct Fixture {
+    qorvex_ctx* ctx = nullptr;
+    std::vector<Item> items;
+};
+
+const Fixture* fixture() {
+    static const Fixture* f = []() -> const Fixture* {
+        static Fixture fx;
+        if (qorvex_ctx_create(&fx.ctx) != QORVEX_OK) return nullptr;
+        fx.items = benchdata::make_base_inputs(kCount).items;
+        for (Item& it : fx.items) {
+            if (qorvex_pubkey_create(fx.ctx, it.key, it.pub33) != QORVEX_OK ||
+                qorvex_pubkey_xonly(fx.ctx, it.key, it.xonly) != QORVEX_OK ||
+                qorvex_ecdsa_sign(fx.ctx, it.msg, it.key, it.ecdsa_sig) != QORVEX_OK ||
+                qorvex_schnorr_sign(fx.ctx, it.msg, it.key, it.aux, it.schnorr_sig) != QORVEX_OK)
+                return nullptr;
+        }
+        return &fx;
+    }();
+    return f;
+}
+
+template <class Body>
+void cycle(benchmark::State& st, Body body) {
+    const Fixture* f = fixture();
+    if (!f) return st.SkipWithError("qorvex context or inputs failed");
+    size_t i = 0;
+    for (auto _ : st) {
+        if (body(f->ctx, f->items[i]) != QORVEX_OK) return st.SkipWithError("call failed");
+        if (++i == kCount) i = 0;
+    }
+}
+
+void BM_AbiZkEcdsaWitness_1000Keys(benchmark::State& st) {
+    uint8_t rec[QORVEX_ZK_ECDSA_SNARK_WITNESS_SIZE];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_zk_ecdsa_snark_witness(c, it.msg, it.pub33, it.ecdsa_sig, rec);
+        benchmark::DoNotOptimize(rec);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiZkEcdsaWitness_1000Keys);
+
+void BM_AbiZkSchnorrWitness_1000Keys(benchmark::State& st) {
+    uint8_t rec[QORVEX_ZK_SCHNORR_SNARK_WITNESS_SIZE];
+    cycle(st, [&](qorvex_ctx* c, const Item& it) {
+        const int rc = qorvex_zk_schnorr_snark_witness(c, it.msg, it.xonly, it.schnorr_sig, rec);
+        benchmark::DoNotOptimize(rec);
+        return rc;
+    });
+}
+BENCHMARK(BM_AbiZkSchnorrWitness_1000Keys);
+
+// The references: the verifications themselves, on the same inputs.
+void BM_AbiZkRefEcdsaVerify_1000Keys(benchmark::State& st) {
+    cycle(st, [](qorvex_ctx* c, const Item& it) { return qorvex_ecdsa_verify(c, it.msg, it.ecdsa_sig, it.pub33); });
+}
+BENCHMARK(BM_AbiZkRefEcdsaVerify_1000Keys);
+
+void BM_AbiZkRefSchnorrVerify_1000Keys(benchmark::State& st) {
+    cycle(st, [](qorvex_ctx* c, const Item& it) { return qorvex_schnorr_verify(c, it.msg, it.schnorr_sig, it.xonly); });
+}
+BENCHMARK(BM_AbiZkRefSchnorrVerify_1000Keys);
+
+}  // namespace

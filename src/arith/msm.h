@@ -1,0 +1,92 @@
+// Multi-scalar multiplication: sum_i k_i P_i for many terms, the engine of
+// batch verification, MuSig2 key aggregation and range-proof verification.
+//
+// Variable time, public data only: every engine branches on the digits of the
+// scalars and on the points.
+//
+// All engines compute the same group element, so callers use msm(), which
+// picks the fastest for the count; the named engines exist for the tests,
+// which check each against the others and against sums of mul().
+//
+// Terms: the first min(scalars.size(), points.size()) pairs. Zero scalars,
+// points at infinity (Point overloads only), repeated points and points that
+// cancel are all allowed. Results are Jacobian (not normalised) or the
+// infinity form.
+//
+// Scratch memory is per thread: it grows to the largest count a thread has
+// seen and is reused by later calls on that thread. Growing it can throw
+// std::bad_alloc; nothing else throws, except the generator term of
+// msm_with_generator (see there). A thread runs one engine at a time; no
+// engine calls another engine's scratch user re-entrantly.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+#include "arith/point.h"
+#include "arith/scalar.h"
+
+namespace qorvex {
+
+// --- The dispatcher. ---
+
+// sum_i scalars[i] * points[i]. Points may be affine (z_is_one) or
+// Jacobian, in any mix.
+Point msm(std::span<const Scalar> scalars, std::span<const Point> points);
+
+// The same over finite affine points, such as parsed public keys: the form
+// the bucket engine works in, so nothing is converted first.
+Point msm(std::span<const Scalar> scalars, std::span<const AffinePoint> points);
+
+// g * G + sum_i scalars[i] * points[i], with g * G from the precomputed
+// generator tables (whose entries are fetched while the sum runs). Reaches
+// the generator tables, which may throw while they are (re)built, like every
+// variable-time multiple of G.
+Point msm_with_generator(const Scalar& g, std::span<const Scalar> scalars, std::span<const AffinePoint> points);
+
+// a*P + b*Q: infinity when both scalars are zero, mul() of the other term
+// when one is, else mul(P, a) + mul(Q, b).
+Point shamir(const Scalar& a, const Point& p, const Scalar& b, const Point& q);
+
+// --- The engines. ---
+
+// Interleaved width-4 NAF (Strauss): one shared run of doublings, tables of
+// P, 3P, ..., 15P per point (Jacobian, general additions). msm() uses it
+// below kMsmBucketThreshold terms.
+Point msm_strauss(std::span<const Scalar> scalars, std::span<const Point> points);
+
+// The bucket method (Pippenger) with the reference window table
+// (pippenger_window_bits): unsigned digits below width 7, signed from 7 on,
+// mixed additions into the buckets while the width is below 7 and every point
+// is affine, general additions otherwise.
+Point msm_pippenger(std::span<const Scalar> scalars, std::span<const Point> points);
+
+// The reference window width for m terms (m >= 48): 5 up to 72 terms, then
+// 6, 7, 8, 9, 10, 12, 13, 14 (11 is never chosen).
+unsigned pippenger_window_bits(size_t m);
+
+// The bucket method as msm() runs it for larger counts: each scalar is split
+// by the endomorphism into two halves below 2^128 (k P = k1 P + k2 lambda P),
+// the halves are recoded into signed digits of width c (so only 2^(c-1)
+// buckets per window), and the points of every bucket are summed in affine
+// coordinates by rounds of pairwise additions that share one field inversion
+// per round across all buckets and windows (Montgomery's trick), which makes
+// a bucket addition cost about half a mixed Jacobian one. c = 0 picks the
+// width for the count (msm_affine_window_bits). pass_entries bounds the
+// entries of one pass (0: the default, 2^17); the tests make it small to
+// reach windows split over several passes.
+Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const AffinePoint> points, unsigned c = 0,
+                         size_t pass_entries = 0);
+
+// The width msm_buckets_affine uses for m terms, measured on this library's
+// arithmetic (bench/msm_bench.cpp).
+unsigned msm_affine_window_bits(size_t m);
+
+// Below this many terms msm() uses msm_strauss, from it on msm_buckets_affine.
+// Measured (bench/msm_bench.cpp, BM_MsmStrauss against BM_MsmBucketsWidth):
+// the bucket engine is already ahead at 8 terms (16.0 against 18.0 us per
+// point) and far ahead at 47 (10.2 against 14.8), so it takes over well
+// below the 48 terms where the reference table starts.
+inline constexpr size_t kMsmBucketThreshold = 8;
+
+}  // namespace qorvex

@@ -1,0 +1,127 @@
+#include "sig/batch_sign.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "arith/gen_mul.h"
+#include "arith/scalar.h"
+#include "sig/ecdsa.h"
+#include "sig/schnorr.h"
+#include "support/declassify.h"
+#include "support/wipe.h"
+#include "support/workers.h"
+
+namespace qorvex::batch {
+
+namespace {
+
+constexpr size_t kMaxSignThreads = 64;
+
+// The shared result: 0 while every item signed so far succeeded.
+constexpr int kOk = 0;
+constexpr int kBadKey = 1;
+constexpr int kDegenerate = 2;
+
+int sign_one(SignScheme scheme, const uint8_t* msg32, const uint8_t* key32, const uint8_t* aux32,
+             uint8_t* sig64_out) {
+    WipeOnExit<Scalar> d;
+    // Whether a key is valid is public: the call's code says so.
+    if (!declassify_bool(Scalar::parse_nonzero(key32, *d))) return kBadKey;
+    if (scheme == SignScheme::ecdsa) {
+        const ecdsa::Signature sig = ecdsa::sign(msg32, *d);
+        if (sig.is_zero()) return kDegenerate;
+        ecdsa::write_compact(sig, sig64_out);
+        return kOk;
+    }
+    WipeOnExit<SchnorrKeypair> kp;
+    schnorr_keypair(*d, *kp);
+    return schnorr_sign(*kp, msg32, 32, aux32, sig64_out) ? kOk : kDegenerate;
+}
+
+// Makes a worker thread sign with the caller's blinding, and wipes it from
+// the worker when its range is done.
+class AdoptedBlinding {
+public:
+    explicit AdoptedBlinding(const BlindingState& snap) { adopt_blinding(snap); }
+    ~AdoptedBlinding() { blinding_clear(); }
+    AdoptedBlinding(const AdoptedBlinding&) = delete;
+    AdoptedBlinding& operator=(const AdoptedBlinding&) = delete;
+};
+
+SignOutcome outcome(int code) {
+    return code == kOk ? SignOutcome::ok : code == kBadKey ? SignOutcome::bad_key : SignOutcome::degenerate;
+}
+
+}  // namespace
+
+size_t sign_batch_threads(size_t count) {
+    const size_t h = hardware_threads();
+    if (h <= 1 || count <= 1) return 1;
+    const size_t t = std::min({count, h, kMaxSignThreads});
+    const size_t chunk = (count + t - 1) / t;
+    return (count + chunk - 1) / chunk;
+}
+
+SignOutcome sign_batch(SignScheme scheme, size_t count, const uint8_t* msgs, const uint8_t* keys,
+                       const uint8_t* aux, uint8_t* sigs_out, size_t threads) {
+    auto item = [&](size_t i) {
+        return sign_one(scheme, msgs + 32 * i, keys + 32 * i, scheme == SignScheme::schnorr ? aux + 32 * i : nullptr,
+                        sigs_out + 64 * i);
+    };
+    if (threads <= 1 || count <= 1) {
+        for (size_t i = 0; i < count; ++i) {
+            const int code = item(i);
+            if (code != kOk) {
+                std::memset(sigs_out, 0, 64 * count);
+                return outcome(code);
+            }
+        }
+        return SignOutcome::ok;
+    }
+
+    threads = std::min(threads, count);
+    const size_t chunk = (count + threads - 1) / threads;
+    // No thread for an empty range.
+    threads = (count + chunk - 1) / chunk;
+    std::atomic<int> result{kOk};
+    WipeOnExit<BlindingState> caller_blinding([] { return current_blinding(); });
+    auto worker = [&](size_t k) {
+        const size_t lo = k * chunk, hi = std::min(count, lo + chunk);
+        auto run = [&] {
+            for (size_t i = lo; i < hi; ++i) {
+                // Once any item has failed the rest are not signed: the
+                // call fails, and its outputs are all zero.
+                if (result.load(std::memory_order_relaxed) != kOk) {
+                    std::memset(sigs_out + 64 * i, 0, 64 * (hi - i));
+                    return;
+                }
+                const int code = item(i);
+                if (code != kOk) {
+                    int expected = kOk;
+                    result.compare_exchange_strong(expected, code, std::memory_order_relaxed);
+                    std::memset(sigs_out + 64 * i, 0, 64 * (hi - i));
+                    return;
+                }
+            }
+        };
+        // The calling thread runs range 0 with its own blinding.
+        if (k == 0) {
+            run();
+        } else {
+            const AdoptedBlinding adopted(*caller_blinding);
+            run();
+        }
+    };
+    try {
+        run_workers(threads, worker);
+    } catch (...) {
+        std::memset(sigs_out, 0, 64 * count);
+        throw;
+    }
+    const int code = result.load();
+    if (code != kOk) std::memset(sigs_out, 0, 64 * count);
+    return outcome(code);
+}
+
+}  // namespace qorvex::batch

@@ -1,0 +1,193 @@
+// Multi-scalar multiplication: every engine against the sum of single
+// multiplications, at every switch of engine and window width, with the
+// awkward terms (infinity, zero scalars, Jacobian points, duplicates and
+// cancelling pairs).
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "arith/gen_mul.h"
+#include "arith/msm.h"
+#include "arith/point_mul.h"
+#include "arith_helpers.h"
+
+namespace qorvex {
+namespace {
+
+using test::Rng;
+
+struct Terms {
+    std::vector<Scalar> k;
+    std::vector<Point> p;
+
+    std::vector<AffinePoint> affine() const {
+        std::vector<AffinePoint> a;
+        for (const Point& q : p) a.push_back(q.to_affine());
+        return a;
+    }
+};
+
+// Random affine points (multiples of G) and random scalars.
+Terms random_terms(size_t m, uint64_t seed) {
+    Rng rng(seed);
+    Terms t;
+    for (size_t i = 0; i < m; ++i) {
+        Point q = gen_mul_ct(rng.scalar());
+        q.to_affine_assign();
+        t.p.push_back(q);
+        t.k.push_back(rng.scalar());
+    }
+    return t;
+}
+
+Point naive(const Terms& t) {
+    Point acc = Point::infinity_point();
+    for (size_t i = 0; i < t.k.size(); ++i) acc.add_assign(mul(t.p[i], t.k[i]));
+    return acc;
+}
+
+// The terms that need care, mixed into an otherwise random list: a point at
+// infinity, a zero scalar, Jacobian points, the same point three times, and
+// a pair that cancels (k P and (n - k) P).
+Terms awkward_terms(size_t m, uint64_t seed) {
+    Terms t = random_terms(m, seed);
+    if (m < 8) return t;
+    t.p[1] = Point::infinity_point();
+    t.k[2] = Scalar::zero();
+    for (size_t i = 3; i < m; i += 5) t.p[i] = gen_mul_ct(t.k[i] + Scalar::one());  // Jacobian
+    t.p[m - 1] = t.p[m - 2] = t.p[m - 3];
+    t.p[4] = t.p[0];
+    t.k[4] = t.k[0].negate();
+    return t;
+}
+
+TEST(Msm, EmptyAndSingleTerms) {
+    EXPECT_TRUE(msm(std::span<const Scalar>{}, std::span<const Point>{}).infinity);
+    const Terms t = random_terms(1, 1);
+    EXPECT_TRUE(msm(t.k, t.p).equals(mul(t.p[0], t.k[0])));
+    EXPECT_TRUE(msm_strauss(t.k, t.p).equals(mul(t.p[0], t.k[0])));
+    // A longer scalar list is cut to the points.
+    std::vector<Scalar> longer = t.k;
+    longer.push_back(Scalar::one());
+    EXPECT_TRUE(msm(longer, t.p).equals(mul(t.p[0], t.k[0])));
+}
+
+// Each count sits on one side of a switch: msm() from Strauss to buckets
+// (7/8), the reference engines' (47/48) and the reference widths of the
+// bucket method (72/73, 384/385, 768/769, 2048/2049).
+class MsmCounts : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(MsmCounts, EveryEngineEqualsTheSumOfProducts) {
+    const size_t m = GetParam();
+    const Terms t = awkward_terms(m, 100 + m);
+    const Point want = naive(t);
+    ASSERT_FALSE(want.infinity);
+    EXPECT_TRUE(msm(t.k, t.p).equals(want));
+    EXPECT_TRUE(msm_pippenger(t.k, t.p).equals(want));
+    if (m < 400) {
+        EXPECT_TRUE(msm_strauss(t.k, t.p).equals(want));
+    }
+    // The affine engine takes finite points only.
+    Terms finite = t;
+    finite.p[1] = finite.p[0];
+    const Point want_finite = naive(finite);
+    const auto a = finite.affine();
+    EXPECT_TRUE(msm_buckets_affine(finite.k, a).equals(want_finite));
+    EXPECT_TRUE(msm(finite.k, a).equals(want_finite));
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, MsmCounts,
+                         ::testing::Values(3, 7, 8, 47, 48, 72, 73, 384, 385, 768, 769, 2048, 2049));
+
+TEST(Msm, ReferenceWindowTable) {
+    const std::pair<size_t, unsigned> rows[] = {{48, 5},     {72, 5},      {73, 6},      {384, 6},
+                                                {385, 7},    {768, 7},     {769, 8},     {2048, 8},
+                                                {2049, 9},   {8192, 9},    {8193, 10},   {32768, 10},
+                                                {32769, 12}, {65536, 12},  {65537, 13},  {262144, 13},
+                                                {262145, 14}};
+    for (const auto& [m, bits] : rows) EXPECT_EQ(pippenger_window_bits(m), bits) << m;
+}
+
+// Every width of the affine engine, and passes so small that windows are
+// grouped several to a pass, or one window is spread over several passes
+// with its buckets carried from one to the next.
+TEST(Msm, AffineEngineAtEveryWidthAndPassSize) {
+    Terms t = random_terms(60, 7);
+    t.p[10] = t.p[11] = t.p[12];
+    t.p[13] = t.p[14].negate();
+    t.k[13] = t.k[14];  // cancels
+    t.k[20] = Scalar::zero();
+    const Point want = naive(t);
+    const auto a = t.affine();
+    for (unsigned c = 2; c <= 16; ++c) {
+        SCOPED_TRACE(c);
+        EXPECT_TRUE(msm_buckets_affine(t.k, a, c).equals(want));
+        if (c > 10) continue;  // wider buckets make the small passes slow and add nothing
+        for (const size_t pass : {size_t{7}, size_t{50}, size_t{130}, size_t{1000}})
+            EXPECT_TRUE(msm_buckets_affine(t.k, a, c, pass).equals(want)) << pass;
+    }
+}
+
+TEST(Msm, ResultsAtInfinity) {
+    const Terms t = random_terms(100, 9);
+    // All scalars zero.
+    std::vector<Scalar> zeros(100, Scalar::zero());
+    EXPECT_TRUE(msm(zeros, t.p).infinity);
+    EXPECT_TRUE(msm_pippenger(zeros, t.p).infinity);
+    EXPECT_TRUE(msm_strauss(std::span<const Scalar>(zeros).first(5), std::span<const Point>(t.p).first(5)).infinity);
+    // [k, n - k] on one point, alone and repeated over a bucket-sized list.
+    std::vector<Scalar> k;
+    std::vector<Point> p;
+    for (size_t i = 0; i < 50; ++i) {
+        k.push_back(t.k[i]);
+        k.push_back(t.k[i].negate());
+        p.push_back(t.p[i]);
+        p.push_back(t.p[i]);
+    }
+    EXPECT_TRUE(msm(std::span<const Scalar>(k).first(2), std::span<const Point>(p).first(2)).infinity);
+    EXPECT_TRUE(msm(k, p).infinity);
+    EXPECT_TRUE(msm_pippenger(k, p).infinity);
+    EXPECT_TRUE(msm_strauss(k, p).infinity);
+    std::vector<AffinePoint> a;
+    for (const Point& q : p) a.push_back(q.to_affine());
+    EXPECT_TRUE(msm_buckets_affine(k, a).infinity);
+    // Every point at infinity.
+    std::vector<Point> infs(100, Point::infinity_point());
+    EXPECT_TRUE(msm(t.k, infs).infinity);
+    EXPECT_TRUE(msm_pippenger(t.k, infs).infinity);
+}
+
+TEST(Msm, MixedAffineAndJacobianAgree) {
+    const Terms t = random_terms(400, 11);
+    std::vector<Point> jac;
+    for (size_t i = 0; i < t.p.size(); ++i) jac.push_back(i % 2 ? gen_mul_ct(t.k[i]) : t.p[i]);
+    Terms mixed{t.k, jac};
+    const Point want = naive(mixed);
+    EXPECT_TRUE(msm(mixed.k, mixed.p).equals(want));
+    EXPECT_TRUE(msm_pippenger(mixed.k, mixed.p).equals(want));
+    Terms affine{t.k, {}};
+    for (const Point& q : jac) affine.p.push_back(Point::from_affine(q.to_affine()));
+    EXPECT_TRUE(msm_pippenger(affine.k, affine.p).equals(want));
+}
+
+TEST(Msm, WithGeneratorAndShamir) {
+    const Terms t = random_terms(60, 13);
+    const Scalar g = Rng(14).scalar();
+    const auto a = t.affine();
+    EXPECT_TRUE(msm_with_generator(g, t.k, a).equals(naive(t).add(mul(Point::generator(), g))));
+    EXPECT_TRUE(msm_with_generator(g, std::span<const Scalar>{}, std::span<const AffinePoint>{})
+                    .equals(mul(Point::generator(), g)));
+
+    const Point& p = t.p[0];
+    const Point& q = t.p[1];
+    const Scalar& x = t.k[0];
+    const Scalar& y = t.k[1];
+    EXPECT_TRUE(shamir(x, p, y, q).equals(mul(p, x).add(mul(q, y))));
+    EXPECT_TRUE(shamir(Scalar::zero(), p, y, q).equals(mul(q, y)));
+    EXPECT_TRUE(shamir(x, p, Scalar::zero(), q).equals(mul(p, x)));
+    EXPECT_TRUE(shamir(Scalar::zero(), p, Scalar::zero(), q).infinity);
+    EXPECT_TRUE(shamir(x, p, x.negate(), p).infinity);
+}
+
+}  // namespace
+}  // namespace qorvex
