@@ -952,6 +952,67 @@ void make_selftest_vectors(Corpus& corpus) {
     t.add("long-line", cat({byte(0), text(std::string(5000, ';') + "\n")}));
 }
 
+// Descriptors: mode, index (4 bytes LE), then the text or the assembly
+// bytes (see fuzz/descriptor.cpp).
+void make_descriptor(Corpus& corpus) {
+    Target t(corpus, "descriptor");
+    const Bytes index7 = {7, 0, 0, 0}, index0 = {0, 0, 0, 0};
+    const auto doc = load_json_vectors("bip32/bip32_vectors.json");
+    const char* const forms[][2] = {{"wpkh(", ")"}, {"sh(wpkh(", "))"}, {"tr(", ")"}, {"pkh(", ")"}, {"pk(", ")"}};
+    size_t i = 0;
+    for (const auto& v : doc["valid"].array()) {
+        for (const auto& c : v["chains"].array()) {
+            const auto& f = forms[i++ % 5];
+            t.add("xpub", cat({byte(0), index7, text(std::string(f[0]) + c["ext_pub"].str() + "/0/*" + f[1])}));
+            t.add("xprv", cat({byte(0), index0, text(std::string(f[0]) + c["ext_prv"].str() + "/<0;1>/*" + f[1])}));
+        }
+    }
+    const auto v86 = load_json_vectors("bip86/bip86_vectors.json");
+    t.add("bip86-tr", cat({byte(0), index0, text("tr(" + v86["account"]["xpub"].str() + "/0/*)")}));
+    const std::string x = "a34b99f22c790c4e36b2b3c2c35a36db06226e41c692fc82b8b56ac1c540c5bd";
+    t.add("bip386-tr", cat({byte(0), index0, text("tr(" + x + ")")}));
+    t.add("bip386-sh-tr", cat({byte(0), index0, text("sh(tr(" + x + "))")}));
+    t.add("hex-64-in-wpkh", cat({byte(0), index0, text("wpkh(" + x + ")")}));
+    t.add("checksum", cat({byte(0), index0, text("wpkh(02" + x + ")#8fhd9pwu")}));
+    t.add("origin", cat({byte(0), index0, text("wpkh([d34db33f/84'/0'/0']02" + x + ")")}));
+    t.add("tr-zero", cat({byte(0), index0, text("tr(" + std::string(64, '0') + ")")}));
+    for (uint8_t kind = 0; kind < 5; ++kind) {
+        for (uint8_t key = 0; key < 6; ++key) {
+            Bytes raw = key >= 4 ? pubkey33(kOrderMinus1) : Bytes{};
+            if (key == 5) raw.erase(raw.begin());
+            // Path nibbles: 10 is '/', 11 an apostrophe, 12 '*', 13 to 15 "<;>".
+            t.add("assembled", cat({byte(1), index7, byte(kind), byte(key), raw, Bytes{0xA0, 0xB0, 0xAC, 0xAD, 0x0E,
+                                                                                        0x1F, 0xAC}}));
+        }
+    }
+}
+
+// Coins: mode 0 (coin type, testnet, key) and mode 1 (seed and path; see
+// fuzz/coins.cpp).
+void make_coins(Corpus& corpus) {
+    Target t(corpus, "coins");
+    const uint32_t types[] = {0, 2, 3, 5, 60, 145, 236, 133, 20, 7, 6, 28, 14, 17, 57, 175, 19167, 2301, 121, 156, 141, 195};
+    const auto cases = rfc6979_cases();
+    size_t i = 0;
+    for (const uint32_t type : types) {
+        const Bytes le = {static_cast<uint8_t>(type), static_cast<uint8_t>(type >> 8), 0, 0};
+        t.add("address", cat({byte(0), le, byte(static_cast<uint8_t>(i & 1)), pubkey33(cases[i % cases.size()].key)}));
+        ++i;
+    }
+    t.add("unknown-type", cat({byte(0), Bytes{1, 0, 0, 0}, byte(0), pubkey33(kOrderMinus1)}));
+    t.add("bad-key", cat({byte(0), Bytes{0, 0, 0, 0}, byte(0), byte(2), kP}));
+    const auto b39 = load_json_vectors("bip39/vectors.json");
+    for (size_t j = 0; j < 22; ++j) {
+        const Bytes seed = from_hex(b39["english"][j][2].str());
+        t.add("derive", cat({byte(1), byte(64 - 14), seed, byte(static_cast<uint8_t>(j)), byte(0), byte(static_cast<uint8_t>(j)),
+                             byte(static_cast<uint8_t>(j & 1)), byte(static_cast<uint8_t>(j >> 1 & 1))}));
+    }
+    t.add("derive-16", cat({byte(1), byte(2), Bytes(16, 0x42), byte(0), byte(0), byte(0), byte(0), byte(0)}));
+    t.add("derive-hardened-account", cat({byte(1), byte(18), Bytes(32, 7), byte(0), byte(0x80), byte(0), byte(0), byte(0)}));
+    t.add("derive-seed-15", cat({byte(1), byte(1), Bytes(15, 7), byte(0)}));
+}
+
+
 Corpus make_all() {
     Corpus c;
     make_pubkey(c);
@@ -987,6 +1048,8 @@ Corpus make_all() {
     make_silent_payment(c);
     make_selftest_vectors(c);
     make_rangeproof_verify(c);
+    make_descriptor(c);
+    make_coins(c);
     return c;
 }
 

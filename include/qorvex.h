@@ -1879,6 +1879,127 @@ QORVEX_API int qorvex_bip352_scan_tweak(qorvex_ctx *ctx, const uint8_t *scan_sec
                                         const uint8_t *tweak33, const uint8_t *outputs, size_t n_outputs,
                                         uint8_t *matches_out, size_t *n_matches);
 
+/* ------------------------------------------------------------------------ */
+/* Multi-coin keys: a table of 28 coins on secp256k1, each chosen by its     */
+/* BIP-44 coin type. A coin type names the first row that has it, so 60 is   */
+/* Ethereum (the other EVM chains of the table share its addresses).        */
+/*                                                                          */
+/* Coin types and their address styles:                                     */
+/*   Base58Check P2PKH: 3 Dogecoin, 5 Dash, 236 Bitcoin SV, 133 Zcash ("t1", */
+/*     two-byte prefix), 7 Namecoin, 6 Peercoin, 175 Ravencoin, 19167 Flux   */
+/*     ("t1"), 2301 Qtum, 121 Horizen ("zn"), 156 Bitcoin Gold, 141 Komodo;  */
+/*   P2WPKH (Bech32): 0 Bitcoin, 2 Litecoin, 20 DigiByte, 28 Vertcoin,      */
+/*     14 Viacoin, 17 Groestlcoin, 57 Syscoin;                              */
+/*   EIP-55 text: 60 Ethereum (the testnet flag changes nothing);           */
+/*   CashAddr ("bitcoincash:" / "bchtest:"): 145 Bitcoin Cash;              */
+/*   Tron (Base58Check of 0x41 || the Ethereum address): 195 Tron.          */
+/* Keys derive at m/purpose'/coin_type'/account'/change/index with purpose   */
+/* 86 for Bitcoin, Litecoin and Groestlcoin, 84 for DigiByte, Vertcoin,     */
+/* Viacoin, Syscoin, Qtum and Bitcoin Gold, and 44 for the others (the      */
+/* purpose does not change the address style).                              */
+/*                                                                          */
+/* Text outputs follow the rule of the address encoders above; on failure   */
+/* neither the buffer nor the length changes.                               */
+
+#define QORVEX_COIN_ADDRESS_MAX_SIZE 55 /* longest coin address (a CashAddr, 54 characters) and its NUL */
+#define QORVEX_COIN_WIF_MAX_SIZE     53 /* a coin's WIF text (52 characters) and its NUL */
+
+/* The address of a compressed public key for a coin; testnet non-zero for
+ * the coin's testnet prefixes. Codes: 5 "unknown coin type" (checked before
+ * the key); 3 "invalid pubkey"; 9 "address generation failed"; 10 "address
+ * buffer too small" (QORVEX_COIN_ADDRESS_MAX_SIZE always suffices). */
+QORVEX_API int qorvex_coin_address(qorvex_ctx *ctx, const uint8_t *pub33, int coin_type, int testnet,
+                                   char *addr_out, size_t *addr_len);
+
+/* The WIF text of a private key with the coin's version byte, always marked
+ * compressed: Base58Check(version || seckey32 || 0x01). Ethereum and Tron
+ * have no WIF of their own; their version byte is 0x00. Codes: 5 "unknown
+ * coin type"; 2 "privkey is zero or >= n"; 9 "WIF encode failed"; 10 "WIF
+ * buffer too small". */
+QORVEX_API int qorvex_coin_wif_encode(qorvex_ctx *ctx, const uint8_t *seckey32, int coin_type, int testnet,
+                                      char *wif_out, size_t *wif_len);
+
+/* The key at m/purpose'/coin_type'/account'/change/address_index below the
+ * BIP-32 master key of a seed (16 to 64 bytes), change 1 when non-zero.
+ * Each output is optional: the 32-byte private key, the compressed public
+ * key, and the coin's address (addr_out and addr_len both given, or both
+ * NULL). The key outputs are written before the address, so a short address
+ * buffer leaves them filled. Codes: 1 "addr_out and addr_len must both be
+ * null or both be non-null"; 5 "seed must be 16-64 bytes"; 5 "unknown coin
+ * type"; 9 "BIP-32 master key failed"; 9 "coin key derivation failed" (also
+ * for an account or index of 2^31 or more); 10 "address buffer too small". */
+QORVEX_API int qorvex_coin_derive_from_seed(qorvex_ctx *ctx, const uint8_t *seed, size_t seed_len,
+                                            uint32_t coin_type, uint32_t account, int change,
+                                            uint32_t address_index, int testnet, uint8_t *seckey32_out,
+                                            uint8_t *pub33_out, char *addr_out, size_t *addr_len);
+
+/* ------------------------------------------------------------------------ */
+/* Output descriptors: single-key pk(KEY), pkh(KEY), wpkh(KEY),              */
+/* sh(wpkh(KEY)) and tr(KEY). KEY is 66 hex digits (a compressed key; in    */
+/* tr() also 64, an x-only key), or an xpub/xprv/tpub/tprv optionally        */
+/* followed by a path of digits, '/', apostrophes (hardened steps), one '*' */
+/* (the child index goes there) and one multipath group "<a;b>" (its first  */
+/* branch is taken).                                                        */
+/* Not taken: key origins "[...]", checksums "#...", the hardened marker     */
+/* 'h', white space, scripts and multisig. tr(KEY) pays to BIP-386's output */
+/* key, KEY tweaked with no script tree (as qorvex_taproot_output_key with  */
+/* a NULL root). tpub/tprv keys use the testnet prefixes.                   */
+
+#define QORVEX_DESCRIPTOR_SIZE      108
+#define QORVEX_DESCRIPTOR_PATH_SIZE  64 /* the path field, its NUL included */
+
+#define QORVEX_DESCRIPTOR_PK      0
+#define QORVEX_DESCRIPTOR_PKH     1
+#define QORVEX_DESCRIPTOR_WPKH    2
+#define QORVEX_DESCRIPTOR_TR      3
+#define QORVEX_DESCRIPTOR_SH_WPKH 4
+
+/* What a descriptor holds (integers in the machine's byte order):
+ *   offset size
+ *      0    4  kind, QORVEX_DESCRIPTOR_PK .. _SH_WPKH
+ *      4   33  the key: the compressed public key (after derivation); for
+ *              tr() the 32-byte x-only key, untweaked (byte 32 not written)
+ *     37    1  key length: 33, or 32 for tr()
+ *     38    2  padding, not written
+ *     40    4  testnet: 1 for a tpub/tprv key, else 0
+ *     44   64  the path as written (from its first '/', before the index
+ *              goes in), NUL-terminated; empty without a path or when it
+ *              has 64 or more characters
+ * It never holds private material: an xprv gives its derived public key. */
+typedef struct qorvex_descriptor {
+    uint32_t kind;
+    uint8_t key[33];
+    uint8_t key_len;
+    uint8_t padding[2];
+    uint32_t testnet;
+    char path[QORVEX_DESCRIPTOR_PATH_SIZE];
+} qorvex_descriptor;
+
+/* Parses a descriptor into *out and, when addr_out is given, writes its
+ * address at child index (the '*' of the path; written as an unsigned
+ * number, so a negative index fails the derivation); addr_len is then
+ * required, as for the address encoders (QORVEX_ADDRESS_MAX_SIZE
+ * suffices). The kind is written first, the testnet flag and the path field
+ * cleared, and the rest filled only on success; a failing address leaves the
+ * record filled. Codes, in order: 5 "unsupported descriptor type"; 5
+ * "invalid path characters"; 5 "invalid xpub/xprv in descriptor" (not
+ * Base58Check or shorter than 78 bytes); the codes and messages of
+ * qorvex_bip32_derive_path and qorvex_bip32_pubkey (e.g. 5 "invalid BIP-32
+ * path" for a hardened step below an xpub, 5 "invalid BIP-32 version"); 5
+ * "unrecognized key format in descriptor" (a hex key of another length, 64
+ * digits outside tr() included); 5 "invalid hex in descriptor key"; then
+ * those of the address: qorvex_addr_p2pkh (pk, pkh), qorvex_addr_p2wpkh,
+ * qorvex_addr_p2sh_p2wpkh, and for tr() qorvex_taproot_output_key (3 "zero
+ * x-only key", 7 "taproot output key derivation failed") then
+ * qorvex_addr_p2tr; 9 "allocation failed". */
+QORVEX_API int qorvex_descriptor_parse(qorvex_ctx *ctx, const char *descriptor, int index,
+                                       qorvex_descriptor *out, char *addr_out, size_t *addr_len);
+
+/* The address of a descriptor at child index: qorvex_descriptor_parse into
+ * a record of its own, with its codes. */
+QORVEX_API int qorvex_descriptor_address(qorvex_ctx *ctx, const char *descriptor, int index, char *addr_out,
+                                         size_t *addr_len);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,7 +6,7 @@ namespace qorvex {
 
 namespace {
 
-constexpr char kCharset[] = "qpzry9x8gf2tvdw0s3jn54khce6mua7l";
+constexpr const char* kCharset = kBech32Charset;
 
 // The value of each character (either case), or -1.
 constexpr auto kCharValue = [] {
@@ -130,7 +130,12 @@ std::optional<Bech32Decoded> bech32_decode(std::string_view text, size_t max_len
     return d;
 }
 
-bool convert_bits(std::span<const uint8_t> in, unsigned from, unsigned to, bool pad, std::vector<uint8_t>& out) {
+namespace {
+
+// The regrouping of convert_bits, handing each output group to put(v);
+// put returns false to stop (no room left).
+template <typename Put>
+bool regroup(std::span<const uint8_t> in, unsigned from, unsigned to, bool pad, Put&& put) {
     if (from < 1 || from > 8 || to < 1 || to > 8) return false;
     uint32_t acc = 0;
     unsigned bits = 0;
@@ -141,15 +146,37 @@ bool convert_bits(std::span<const uint8_t> in, unsigned from, unsigned to, bool 
         bits += from;
         while (bits >= to) {
             bits -= to;
-            out.push_back(static_cast<uint8_t>((acc >> bits) & max_out));
+            if (!put(static_cast<uint8_t>((acc >> bits) & max_out))) return false;
         }
         acc &= (1u << bits) - 1;  // keep only the bits not yet written
     }
     if (pad) {
-        if (bits > 0) out.push_back(static_cast<uint8_t>((acc << (to - bits)) & max_out));
+        if (bits > 0 && !put(static_cast<uint8_t>((acc << (to - bits)) & max_out))) return false;
     } else if (bits >= from || ((acc << (to - bits)) & max_out) != 0) {
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool convert_bits(std::span<const uint8_t> in, unsigned from, unsigned to, bool pad, std::vector<uint8_t>& out) {
+    return regroup(in, from, to, pad, [&](uint8_t v) {
+        out.push_back(v);
+        return true;
+    });
+}
+
+bool convert_bits(std::span<const uint8_t> in, unsigned from, unsigned to, bool pad, std::span<uint8_t> out,
+                  size_t& len) {
+    size_t n = 0;
+    if (!regroup(in, from, to, pad, [&](uint8_t v) {
+            if (n == out.size()) return false;
+            out[n++] = v;
+            return true;
+        }))
+        return false;
+    len = n;
     return true;
 }
 

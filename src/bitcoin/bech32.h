@@ -19,6 +19,9 @@ namespace qorvex {
 
 enum class Bech32Kind { bech32, bech32m };
 
+// The 32 characters of 5-bit values, by value (CashAddr uses them too).
+inline constexpr char kBech32Charset[] = "qpzry9x8gf2tvdw0s3jn54khce6mua7l";
+
 // BIP-173's limit for segwit addresses.
 inline constexpr size_t kBech32MaxLength = 90;
 // A human-readable part is 1 to 83 characters from '!' to '~'.
@@ -60,6 +63,10 @@ std::optional<Bech32Decoded> bech32_decode(std::string_view text, size_t max_len
 // with zero bits; without, more than from - 1 leftover bits, or leftover
 // bits that are not zero, fail (BIP-173's rule for 5-to-8).
 bool convert_bits(std::span<const uint8_t> in, unsigned from, unsigned to, bool pad, std::vector<uint8_t>& out);
+// The same into out[0..len), allocating nothing; false also when out is too
+// small (its contents are then unspecified).
+bool convert_bits(std::span<const uint8_t> in, unsigned from, unsigned to, bool pad, std::span<uint8_t> out,
+                  size_t& len);
 
 // --- Segwit addresses ---
 

@@ -36,6 +36,10 @@ namespace bip32 {
 inline constexpr uint32_t kHardened = 0x80000000u;
 inline constexpr uint32_t kXprvVersion = 0x0488ADE4u;
 inline constexpr uint32_t kXpubVersion = 0x0488B21Eu;
+// The testnet versions (tprv, tpub). Records carry the mainnet ones only;
+// text readers that take testnet keys map these onto them.
+inline constexpr uint32_t kTprvVersion = 0x04358394u;
+inline constexpr uint32_t kTpubVersion = 0x043587CFu;
 inline constexpr size_t kMinSeed = 16;
 inline constexpr size_t kMaxSeed = 64;
 inline constexpr size_t kMaxDepth = 255;

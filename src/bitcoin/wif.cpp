@@ -11,8 +11,12 @@
 namespace qorvex {
 
 bool wif_encode(const uint8_t key32[32], bool compressed, Network net, char* text, size_t& len) {
+    return wif_encode_version(network_prefixes(net).wif, key32, compressed, text, len);
+}
+
+bool wif_encode_version(uint8_t version, const uint8_t key32[32], bool compressed, char* text, size_t& len) {
     SecretBytes<34> payload;
-    payload[0] = network_prefixes(net).wif;
+    payload[0] = version;
     std::memcpy(payload.data() + 1, key32, 32);
     payload[33] = 0x01;
     const size_t n = compressed ? 34 : 33;

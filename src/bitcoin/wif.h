@@ -20,6 +20,8 @@ inline constexpr size_t kWifEncodeRoom = 53;
 // text[0..len); text needs kWifEncodeRoom characters. The payload and its
 // copies are wiped.
 bool wif_encode(const uint8_t key32[32], bool compressed, Network net, char* text, size_t& len);
+// The same with a version byte of the caller's (other coins' WIF).
+bool wif_encode_version(uint8_t version, const uint8_t key32[32], bool compressed, char* text, size_t& len);
 
 struct WifKey {
     uint8_t key[32];

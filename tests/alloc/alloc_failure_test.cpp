@@ -56,6 +56,7 @@ struct Inputs {
     std::string mnemonic;
     std::string message_sig, p2wpkh, p2tr, simple_p2wpkh, simple_p2tr;
     Bytes bip322_ecdsa = Bytes(65), bip322_schnorr = Bytes(64);
+    std::string tr_descriptor, wpkh_descriptor;
     // ECDH, ECIES, commitments, proofs, adaptor signatures.
     Bytes g33 = Bytes(33), t33 = Bytes(33), commitment = Bytes(33), knowledge = Bytes(64);
     Bytes schnorr_pre = Bytes(97), ecdsa_pre = Bytes(162), schnorr_adapted = Bytes(64), ecdsa_adapted = Bytes(64);
@@ -105,6 +106,11 @@ struct Inputs {
         len = sizeof text;
         qorvex_bip322_simple_sign(ctx, key.data(), QORVEX_BIP322_P2TR, msg.data(), 32, aux.data(), text, &len);
         simple_p2tr.assign(text, len);
+        char t[QORVEX_BIP32_TEXT_SIZE];
+        len = sizeof t;
+        qorvex_bip32_to_base58(ctx, &xpub, t, &len);
+        tr_descriptor = "tr(" + std::string(t, len) + "/<0;1>/*)";
+        wpkh_descriptor = "wpkh(" + std::string(t, len) + "/0/*)";
         Bytes one(32, 0);
         one[31] = 1;
         qorvex_pubkey_create(ctx, one.data(), g33.data());
@@ -337,6 +343,27 @@ std::vector<AllocCase> table_cases() {
              const int rc = qorvex_bip322_simple_verify(c, in.p2wpkh.c_str(), in.msg.data(), 32, in.simple_p2wpkh.c_str());
              if (rc != QORVEX_OK) return rc;
              return qorvex_bip322_simple_verify(c, in.p2tr.c_str(), in.msg.data(), 32, in.simple_p2tr.c_str());
+         }},
+        // Descriptors: the text's copy and the path, then public derivation
+        // and the output key through the tables. The record's kind is
+        // written before derivation, so the record and the address are
+        // copied out on success only.
+        {"qorvex_descriptor_parse (tr, xpub)", sizeof(qorvex_descriptor) + QORVEX_ADDRESS_MAX_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             qorvex_descriptor rec{};
+             char addr[QORVEX_ADDRESS_MAX_SIZE] = {0};
+             size_t len = sizeof addr;
+             const int rc = qorvex_descriptor_parse(c, in.tr_descriptor.c_str(), 7, &rec, addr, &len);
+             if (rc == QORVEX_OK) {
+                 std::memcpy(out, &rec, sizeof rec);
+                 std::memcpy(out + sizeof rec, addr, sizeof addr);
+             }
+             return rc;
+         }},
+        {"qorvex_descriptor_address (wpkh, xpub)", QORVEX_ADDRESS_MAX_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             size_t len = QORVEX_ADDRESS_MAX_SIZE;
+             return qorvex_descriptor_address(c, in.wpkh_descriptor.c_str(), 3, reinterpret_cast<char*>(out), &len);
          }},
         // Copies of the mnemonic and passphrase, their NFKD forms, the salt.
         {"qorvex_bip39_to_seed", QORVEX_BIP39_SEED_SIZE,
@@ -994,6 +1021,23 @@ TEST(AllocationFailureNoContext, UnwrappedExportsDoNotAllocate) {
              len = sizeof m;
              rc |= qorvex_bip39_generate(c, 16, nullptr, m, &len);
              return rc | qorvex_bip39_validate(c, m) | qorvex_bip39_to_entropy(c, m, e, &elen);
+         }},
+        // The coin table: every address style, WIF, private derivation.
+        {"qorvex_coin_address (all styles)", [&] {
+             char a[QORVEX_COIN_ADDRESS_MAX_SIZE];
+             int rc = 0;
+             for (const int type : {0, 3, 60, 145, 195, 133}) {
+                 size_t len = sizeof a;
+                 rc |= qorvex_coin_address(c, in.pub33.data(), type, type & 1, a, &len);
+             }
+             return rc;
+         }},
+        {"qorvex_coin_wif_encode, _derive_from_seed", [&] {
+             char w[QORVEX_COIN_WIF_MAX_SIZE], a[QORVEX_COIN_ADDRESS_MAX_SIZE];
+             size_t wlen = sizeof w, alen = sizeof a;
+             uint8_t sk[32], pub[33];
+             const int rc = qorvex_coin_wif_encode(c, in.key.data(), 2, 0, w, &wlen);
+             return rc | qorvex_coin_derive_from_seed(c, in.msg.data(), 32, 60, 0, 0, 3, 0, sk, pub, a, &alen);
          }},
         {"qorvex_bip85_entropy, _bip39", [&] {
              uint8_t e[32];

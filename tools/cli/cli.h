@@ -331,6 +331,11 @@ void neuter(Session& s, const qorvex_bip32_key& in, qorvex_bip32_key& out);
 std::string extended_key_text(Session& s, const qorvex_bip32_key& k);
 // The first 4 bytes of Hash160 of the record's public key, in hex.
 std::string key_fingerprint(Session& s, const qorvex_bip32_key& k);
+// --seed-file PATH | --mnemonic-file PATH [--passphrase-file PATH], and
+// the seed they give (16 to 64 bytes; 64 from a mnemonic) in seed[0..len).
+// The caller wipes seed.
+std::vector<Option> seed_options();
+void read_seed(Session& s, const Args& args, uint8_t seed[QORVEX_BIP32_SEED_MAX_SIZE], size_t& seed_len);
 // --out FILE, --force and --show-secret, for commands whose result is
 // secret; the help texts are string literals.
 std::vector<Option> secret_output_options(const char* out_help, const char* show_help);

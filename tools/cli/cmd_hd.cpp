@@ -8,8 +8,6 @@ namespace qcli {
 
 namespace {
 
-const char* text_of(SecretBuffer& b) { return reinterpret_cast<const char*>(b.data().data()); }
-
 uint32_t child_number(const qorvex_bip32_key& k) {
     return uint32_t{k.data[9]} << 24 | uint32_t{k.data[10]} << 16 | uint32_t{k.data[11]} << 8 | k.data[12];
 }
@@ -48,33 +46,9 @@ void save_key(Session& s, const Args& args, const qorvex_bip32_key& k) {
 }
 
 int run_master(Session& s, const Args& args) {
-    if (args.has("seed-file") == args.has("mnemonic-file")) {
-        usage_error("give either --seed-file PATH or --mnemonic-file PATH");
-    }
-    if (args.has("passphrase-file") && !args.has("mnemonic-file")) usage_error("--passphrase-file goes with --mnemonic-file");
     uint8_t seed[QORVEX_BIP32_SEED_MAX_SIZE];
     size_t seed_len = 0;
-    if (const char* path = args.get("seed-file")) {
-        SecretBuffer text;
-        read_secret_text(path, text, "seed");
-        std::vector<uint8_t> bytes = parse_hex(std::string_view(text_of(text), text.data().size() - 1), "seed");
-        seed_len = bytes.size();
-        const bool fits = seed_len >= QORVEX_BIP32_SEED_MIN_SIZE && seed_len <= QORVEX_BIP32_SEED_MAX_SIZE;
-        if (fits) std::memcpy(seed, bytes.data(), seed_len);
-        wipe(bytes.data(), bytes.size());
-        if (!fits) usage_error("seed: expected 16 to 64 bytes of hex, got " + std::to_string(seed_len));
-    } else {
-        const char* mpath = args.get("mnemonic-file");
-        const char* ppath = args.get("passphrase-file");
-        if (ppath != nullptr && std::strcmp(ppath, "-") == 0 && std::strcmp(mpath, "-") == 0) {
-            usage_error("the mnemonic and the passphrase cannot both come from stdin");
-        }
-        SecretBuffer m, pass;
-        read_mnemonic_file(mpath, m);
-        if (ppath != nullptr) read_passphrase_file(ppath, pass);
-        s.check(qorvex_bip39_to_seed(s.ctx(), text_of(m), ppath ? text_of(pass) : nullptr, seed));
-        seed_len = QORVEX_BIP39_SEED_SIZE;
-    }
+    read_seed(s, args, seed, seed_len);
     qorvex_bip32_key k;
     const int rc = qorvex_bip32_master(s.ctx(), seed, seed_len, &k);
     wipe(seed, sizeof seed);
@@ -128,14 +102,8 @@ Option key_file_ext() {
 Option xpub_option() { return {"xpub", "TEXT", "an extended public key given on the command line"}; }
 
 std::vector<Option> master_options() {
-    std::vector<Option> o = {
-        {"seed-file", "PATH", "read the seed (16 to 64 bytes of hex, as 'mnemonic seed' writes it) from PATH (\"-\" "
-                              "for stdin)"},
-        {"mnemonic-file", "PATH", "compute the seed from the BIP-39 mnemonic in PATH (\"-\" for stdin)"},
-        {"passphrase-file", "PATH", "with --mnemonic-file, the BIP-39 passphrase from PATH"},
-    };
-    return join(o, secret_output_options("write the xprv to FILE (mode 0600; refuses to replace a file)",
-                                         "print the xprv"));
+    return join(seed_options(), secret_output_options("write the xprv to FILE (mode 0600; refuses to replace a file)",
+                                                      "print the xprv"));
 }
 
 const Command master_command = {

@@ -20,6 +20,8 @@ extern const Command hd_command;       // cmd_hd.cpp
 extern const Command address_command;  // cmd_address.cpp
 extern const Command wif_command;      // cmd_wif.cpp
 extern const Command message_command;  // cmd_message.cpp
+extern const Command coin_command;     // cmd_coin.cpp
+extern const Command descriptor_command; // cmd_descriptor.cpp
 extern const Command ecdh_command;     // cmd_crypto.cpp
 extern const Command encrypt_command;  // cmd_crypto.cpp
 extern const Command decrypt_command;  // cmd_crypto.cpp
@@ -51,6 +53,8 @@ const std::vector<const Command*>& command_table() {
         &address_command,
         &wif_command,
         &message_command,
+        &coin_command,
+        &descriptor_command,
         &ecdh_command,
         &encrypt_command,
         &decrypt_command,

@@ -29,6 +29,7 @@ struct Demo {
     uint8_t pub[33] = {};
     uint8_t digest[32] = {};
     uint8_t eth_addr[20] = {};
+    uint8_t seed[QORVEX_BIP39_SEED_SIZE] = {};  // the wallet step's BIP-39 seed
 };
 
 struct Step {
@@ -149,6 +150,7 @@ void step_wallet(Demo& d, Step& st) {
     d.s.check(qorvex_bip39_generate(d.s.ctx(), 16, entropy, mnemonic, &mlen));
     d.s.check(qorvex_bip39_validate(d.s.ctx(), mnemonic));
     d.s.check(qorvex_bip39_to_seed(d.s.ctx(), mnemonic, nullptr, seed));
+    std::memcpy(d.seed, seed, sizeof seed);
     qorvex_bip32_key master, child;
     d.s.check(qorvex_bip32_master(d.s.ctx(), seed, sizeof seed, &master));
     d.s.check(qorvex_bip32_derive_path(d.s.ctx(), &master, kPath, &child));
@@ -186,6 +188,26 @@ void step_messages(Demo& d, Step& st) {
     st.fields.set("verify_tampered",
                   refusal(d, qorvex_bip322_simple_verify(d.s.ctx(), p2wpkh, bytes(kTampered), bad_len, simple)),
                   "verify");
+}
+
+void step_coins(Demo& d, Step& st) {
+    struct Coin {
+        uint32_t type;
+        const char* key;
+        const char* label;
+    };
+    const Coin coins[] = {
+        {0, "bitcoin", "Bitcoin      m/86'/0'/0'/0/0"},     {2, "litecoin", "Litecoin     m/86'/2'/0'/0/0"},
+        {3, "dogecoin", "Dogecoin     m/44'/3'/0'/0/0"},     {60, "ethereum", "Ethereum     m/44'/60'/0'/0/0"},
+        {145, "bitcoin_cash", "Bitcoin Cash m/44'/145'/0'/0/0"},
+    };
+    for (const Coin& c : coins) {
+        char addr[QORVEX_COIN_ADDRESS_MAX_SIZE];
+        size_t len = sizeof addr;
+        d.s.check(qorvex_coin_derive_from_seed(d.s.ctx(), d.seed, sizeof d.seed, c.type, 0, 0, 0, 0, nullptr, nullptr,
+                                               addr, &len));
+        st.fields.set(c.key, std::string(addr, len), c.label);
+    }
 }
 
 // --- Threshold signatures: MuSig2 and FROST ---
@@ -401,6 +423,10 @@ const DemoStep kSteps[] = {
      "recovers the key from the signature; BIP-322 signs a virtual transaction\n"
      "that spends from the address, and is checked against the address alone.",
      step_messages},
+    {"Many coins from one seed",
+     "The same seed gives each coin its own keys, along its own BIP-44/84/86 path,\n"
+     "and each coin writes its address in its own style.",
+     step_coins},
     {"MuSig2: three signers, one signature",
      "Three keys are aggregated into one; each signer makes a nonce pair, and the\n"
      "partial signatures add up to a BIP-340 signature under the aggregate key.",
@@ -499,9 +525,10 @@ extern const Command demo_command = {
     "inputs and results: the context and its self-test, keys from a fixed seed,\n"
     "ECDSA signing, verification and key recovery, Schnorr signatures, an\n"
     "Ethereum address and signed message, a wallet (mnemonic, seed, BIP-32 path\n"
-    "and address), Bitcoin signed messages (signmessage and BIP-322), MuSig2 and\n"
-    "FROST signing, and ECDH with encryption to a public key. Every run prints\n"
-    "the same values.",
+    "and address), Bitcoin signed messages (signmessage and BIP-322), the same\n"
+    "seed's addresses on Bitcoin, Litecoin, Dogecoin, Ethereum and Bitcoin Cash,\n"
+    "MuSig2 and FROST signing, ECDH with encryption to a public key, and a range\n"
+    "proof. Every run prints the same values.",
     {},
     "  $ qorvex demo\n",
     run_demo,

@@ -110,6 +110,45 @@ std::string key_fingerprint(Session& s, const qorvex_bip32_key& k) {
     return to_hex(h, 4);
 }
 
+std::vector<Option> seed_options() {
+    return {
+        {"seed-file", "PATH", "read the seed (16 to 64 bytes of hex, as 'mnemonic seed' writes it) from PATH (\"-\" "
+                              "for stdin)"},
+        {"mnemonic-file", "PATH", "compute the seed from the BIP-39 mnemonic in PATH (\"-\" for stdin)"},
+        {"passphrase-file", "PATH", "with --mnemonic-file, the BIP-39 passphrase from PATH"},
+    };
+}
+
+void read_seed(Session& s, const Args& args, uint8_t seed[QORVEX_BIP32_SEED_MAX_SIZE], size_t& seed_len) {
+    if (args.has("seed-file") == args.has("mnemonic-file")) {
+        usage_error("give either --seed-file PATH or --mnemonic-file PATH");
+    }
+    if (args.has("passphrase-file") && !args.has("mnemonic-file")) usage_error("--passphrase-file goes with --mnemonic-file");
+    if (const char* path = args.get("seed-file")) {
+        SecretBuffer text;
+        read_secret_text(path, text, "seed");
+        std::vector<uint8_t> bytes = parse_hex(
+            std::string_view(reinterpret_cast<const char*>(text.data().data()), text.data().size() - 1), "seed");
+        seed_len = bytes.size();
+        const bool fits = seed_len >= QORVEX_BIP32_SEED_MIN_SIZE && seed_len <= QORVEX_BIP32_SEED_MAX_SIZE;
+        if (fits) std::memcpy(seed, bytes.data(), seed_len);
+        wipe(bytes.data(), bytes.size());
+        if (!fits) usage_error("seed: expected 16 to 64 bytes of hex, got " + std::to_string(seed_len));
+        return;
+    }
+    const char* mpath = args.get("mnemonic-file");
+    const char* ppath = args.get("passphrase-file");
+    if (ppath != nullptr && std::strcmp(ppath, "-") == 0 && std::strcmp(mpath, "-") == 0) {
+        usage_error("the mnemonic and the passphrase cannot both come from stdin");
+    }
+    SecretBuffer m, pass;
+    read_mnemonic_file(mpath, m);
+    if (ppath != nullptr) read_passphrase_file(ppath, pass);
+    s.check(qorvex_bip39_to_seed(s.ctx(), reinterpret_cast<const char*>(m.data().data()),
+                                 ppath ? reinterpret_cast<const char*>(pass.data().data()) : nullptr, seed));
+    seed_len = QORVEX_BIP39_SEED_SIZE;
+}
+
 std::vector<Option> secret_output_options(const char* out_help, const char* show_help) {
     return {
         {"out", "FILE", out_help},

@@ -1,0 +1,26 @@
+#include "coins/coin_derive.h"
+
+#include "support/wipe.h"
+
+namespace qorvex {
+
+bool coin_derive(const ExtendedKey& master, const CoinPath& path, ExtendedKey& out) {
+    if (path.account >= bip32::kHardened || path.index >= bip32::kHardened || path.change > 1 ||
+        path.purpose >= bip32::kHardened || path.coin_type >= bip32::kHardened) {
+        secure_wipe_value(out);
+        return false;
+    }
+    const uint32_t steps[] = {path.purpose + bip32::kHardened, path.coin_type + bip32::kHardened,
+                              path.account + bip32::kHardened, path.change, path.index};
+    WipeOnExit<ExtendedKey> k([&] { return master; });
+    for (const uint32_t step : steps) {
+        if (!bip32::derive_child(*k, step, *k)) {
+            secure_wipe_value(out);
+            return false;
+        }
+    }
+    out = *k;
+    return true;
+}
+
+}  // namespace qorvex
