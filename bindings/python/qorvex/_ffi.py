@@ -353,6 +353,58 @@ int qorvex_psbt_sign_segwit(qorvex_ctx *ctx, const uint8_t *digest32, const uint
     int sighash_type, uint8_t *sig_out, size_t *sig_len);
 int qorvex_psbt_sign_taproot(qorvex_ctx *ctx, const uint8_t *digest32, const uint8_t *seckey32,
     int sighash_type, const uint8_t *aux32_or_null, uint8_t *sig_out, size_t *sig_len);
+
+# Multi-coin keys and output descriptors
+int qorvex_coin_address(qorvex_ctx *ctx, const uint8_t *pub33, int coin_type, int testnet, char *addr_out,
+    size_t *addr_len);
+int qorvex_coin_wif_encode(qorvex_ctx *ctx, const uint8_t *seckey32, int coin_type, int testnet, char *wif_out,
+    size_t *wif_len);
+int qorvex_coin_derive_from_seed(qorvex_ctx *ctx, const uint8_t *seed, size_t seed_len, uint32_t coin_type,
+    uint32_t account, int change, uint32_t address_index, int testnet, uint8_t *seckey32_out, uint8_t *pub33_out,
+    char *addr_out, size_t *addr_len);
+int qorvex_descriptor_parse(qorvex_ctx *ctx, const char *descriptor, int index, qorvex_descriptor *out,
+    char *addr_out, size_t *addr_len);
+int qorvex_descriptor_address(qorvex_ctx *ctx, const char *descriptor, int index, char *addr_out,
+    size_t *addr_len);
+
+# Silent payments (the library's own variant) and the self-test
+int qorvex_silent_payment_address(qorvex_ctx *ctx, const uint8_t *scan_seckey32, const uint8_t *spend_seckey32,
+    uint8_t *scan_pub33_out, uint8_t *spend_pub33_out, char *address_out, size_t *address_len);
+int qorvex_silent_payment_create_output(qorvex_ctx *ctx, const uint8_t *input_seckeys32, size_t n_inputs,
+    const uint8_t *scan_pub33, const uint8_t *spend_pub33, int32_t k, uint8_t *output_pub33_out,
+    uint8_t *tweak32_out);
+int qorvex_silent_payment_scan(qorvex_ctx *ctx, const uint8_t *scan_seckey32, const uint8_t *spend_seckey32,
+    const uint8_t *input_pubkeys33, size_t n_inputs, const uint8_t *output_xonly32, size_t n_outputs,
+    int *found_indices_out, uint8_t *found_seckeys32_out, size_t *n_found);
+int qorvex_selftest_run(int mode, int verbose, uint64_t seed, uint32_t *tests_run, uint32_t *tests_passed);
+
+# BIP-352 silent payments
+int qorvex_bip352_address_encode(qorvex_ctx *ctx, const uint8_t *scan_pub33, const uint8_t *spend_pub33,
+    int network, char *address_out, size_t *address_len);
+int qorvex_bip352_address_decode(qorvex_ctx *ctx, const char *address, int *network_out, uint8_t *scan_pub33_out,
+    uint8_t *spend_pub33_out);
+int qorvex_bip352_label(qorvex_ctx *ctx, const uint8_t *scan_seckey32, const uint8_t *spend_pub33, uint32_t m,
+    uint8_t *labelled_spend33_out, uint8_t *label_out);
+int qorvex_bip352_input_pubkey(qorvex_ctx *ctx, const uint8_t *script_sig, size_t script_sig_len,
+    const uint8_t *witness, size_t witness_len, const uint8_t *script_pubkey, size_t script_pubkey_len,
+    uint8_t *pub33_out);
+int qorvex_bip352_send(qorvex_ctx *ctx, const uint8_t *input_seckeys, const uint8_t *taproot_flags, size_t n_inputs,
+    const uint8_t *outpoints, size_t n_outpoints, const uint8_t *recipients, size_t n_recipients,
+    uint8_t *outputs_out);
+int qorvex_bip352_tweak(qorvex_ctx *ctx, const uint8_t *input_pubkeys, size_t n_input_pubkeys,
+    const uint8_t *outpoints, size_t n_outpoints, uint8_t *tweak33_out);
+int qorvex_bip352_scan(qorvex_ctx *ctx, const uint8_t *scan_seckey32, const uint8_t *spend_pub33,
+    const uint8_t *labels, size_t n_labels, const uint8_t *input_pubkeys, size_t n_input_pubkeys,
+    const uint8_t *outpoints, size_t n_outpoints, const uint8_t *outputs, size_t n_outputs, uint8_t *matches_out,
+    size_t *n_matches);
+int qorvex_bip352_scan_tweak(qorvex_ctx *ctx, const uint8_t *scan_seckey32, const uint8_t *spend_pub33,
+    const uint8_t *labels, size_t n_labels, const uint8_t *tweak33, const uint8_t *outputs, size_t n_outputs,
+    uint8_t *matches_out, size_t *n_matches);
+
+# Range proofs
+int qorvex_zk_range_prove(qorvex_ctx *ctx, uint64_t value, const uint8_t *blinding32, const uint8_t *commitment33,
+    const uint8_t *aux32, uint8_t *proof_out, size_t *proof_len);
+int qorvex_zk_range_verify(qorvex_ctx *ctx, const uint8_t *commitment33, const uint8_t *proof, size_t proof_len);
 """
 
 _c_char_pp = ctypes.POINTER(ctypes.c_char_p)
@@ -368,6 +420,7 @@ CTYPES = {
     "uint8_t": ctypes.c_uint8,
     "int32_t": ctypes.c_int32,
     "uint32_t": ctypes.c_uint32,
+    "uint32_t *": ctypes.POINTER(ctypes.c_uint32),
     "const uint32_t *": ctypes.POINTER(ctypes.c_uint32),
     "uint64_t": ctypes.c_uint64,
     "uint64_t *": ctypes.POINTER(ctypes.c_uint64),
@@ -384,6 +437,7 @@ CTYPES = {
     "const char *": ctypes.c_char_p,
     "qorvex_bip32_key *": ctypes.c_char_p,
     "const qorvex_bip32_key *": ctypes.c_char_p,
+    "qorvex_descriptor *": ctypes.c_char_p,
     "const uint8_t * const *": _c_char_pp,
 }
 

@@ -93,3 +93,47 @@ def FROST_COMMITMENT_SIZE(threshold):
 def FROST_SHARES_SIZE(num_participants):
     """Bytes of a FROST share blob for N participants."""
     return FROST_SHARE_ENTRY_SIZE * num_participants
+
+# Sizes of the signature, hash and Ethereum buffers, and of the families added
+# since (self-test modes, range proofs, silent payments, BIP-352, coins and
+# descriptors).
+MSG32_SIZE = 32                          # the digest every signature signs (msg32)
+ECDSA_SIG_SIZE = 64                      # compact r || s
+ECDSA_OPAQUE_SIG_SIZE = 64
+ECDSA_RECOVERABLE_SIG_SIZE = 65          # r || s || recid, as 'qorvex recover' reads it
+ECDSA_DER_MAX_SIZE = 72                  # longest minimal DER signature
+SCHNORR_SIG_SIZE = 64                    # BIP-340 R.x || s
+SHA256_SIZE = 32
+SHA512_SIZE = 64
+HASH160_SIZE = 20
+KECCAK256_SIZE = 32
+ETH_ADDRESS_SIZE = 20
+ETH_ADDRESS_TEXT_SIZE = 43               # "0x", 40 hex digits and the NUL
+ERROR_MSG_MAX_LEN = 127
+SELFTEST_SMOKE = 0                       # 25 tests: known answers and the group law
+SELFTEST_CI = 1                          # 40: also the generic routes, batches, random laws, the vector file
+SELFTEST_STRESS = 2                      # 44: also the same laws over thousands of random values
+ZK_RANGE_PROOF_SIZE = 688
+SILENT_PAYMENT_ADDRESS_LENGTH = 113      # characters, without the NUL
+SILENT_PAYMENT_ADDRESS_SIZE = 114        # a buffer that holds it and the NUL
+SILENT_PAYMENT_TWEAK_SIZE = 32
+SILENT_PAYMENT_MAX_INPUTS = 1048576      # input keys per call
+SILENT_PAYMENT_MAX_OUTPUTS = 1048576     # outputs per scan
+BIP352_OUTPOINT_SIZE = 36
+BIP352_RECIPIENT_SIZE = 66               # scan key (33) || spend key B_m (33), compressed
+BIP352_LABEL_SIZE = 69                   # m (4, big-endian) || L_m (65, uncompressed)
+BIP352_MATCH_SIZE = 72                   # see qorvex_bip352_scan
+BIP352_TWEAK_SIZE = 33                   # input_hash * A, compressed
+BIP352_ADDRESS_SIZE = 118                # longest version-0 address (tsp1...) and its NUL
+BIP352_K_MAX = 2323                      # outputs per scan key in one transaction
+BIP352_MAX_COUNT = 1048576               # most items in any list (2^20)
+BIP352_NO_LABEL = 0xFFFFFFFF             # label index of an unlabelled match
+COIN_ADDRESS_MAX_SIZE = 55               # longest coin address (a CashAddr, 54 characters) and its NUL
+COIN_WIF_MAX_SIZE = 53                   # a coin's WIF text (52 characters) and its NUL
+DESCRIPTOR_SIZE = 108
+DESCRIPTOR_PATH_SIZE = 64                # the path field, its NUL included
+DESCRIPTOR_PK = 0
+DESCRIPTOR_PKH = 1
+DESCRIPTOR_WPKH = 2
+DESCRIPTOR_TR = 3
+DESCRIPTOR_SH_WPKH = 4
