@@ -231,7 +231,7 @@ const Command sign_command = {
      {"prefix", nullptr, "bip322-simple: write the \"smp\" prefix of BIP-322 1.0.0"}},
     "  $ qorvex message sign --key-file alice.key --message 'I own this address'\n"
     "  $ qorvex message sign --key-file alice.key --format bip322-simple \\\n"
-    "      --address bc1qfd2e8e8w4a2yyf0nq7ecxcm3w9j7zqxzjw8xk5 --message 'I own this address'\n",
+    "      --address bc1qcntmz6mymxpd4srql0umxsqezarlykgrntnc2s --message 'I own this address'\n",
     run_sign,
 };
 
@@ -251,8 +251,9 @@ const Command verify_command = {
      {"pubkey", "HEX", "legacy: the public key instead (33 or 65 bytes)"},
      {"signature", "TEXT", "the signature, Base64"},
      kMessageOption, kMessageFileOption, kAllowEmptyOption},
-    "  $ qorvex message verify --address 1BvBMSEYstWetqTFn5Au4m4GFg7xJaNVN2 \\\n"
-    "      --signature 'IJ...=' --message 'I own this address'\n"
+    "  $ qorvex message verify --address 1JwoqDRmQTV314q2oa6kez9BgfQD76d6Z9 \\\n"
+    "      --signature IFAmJkruGUdIDHHShxDeKpS8bPfUlaJy5ZNAYlBqc3xOaQxfjzuB++4DO+C6otDIs58IaUnsg1Z7Quhrv+HuDhc= \\\n"
+    "      --message hello\n"
     "  valid\n",
     run_verify,
 };
