@@ -17,6 +17,8 @@ namespace qorvex::batch {
 namespace {
 
 constexpr size_t kMaxSignThreads = 64;
+// Most items one thread takes from the counter at a time.
+constexpr size_t kSignChunk = 256;
 
 // The shared result: 0 while every item signed so far succeeded.
 constexpr int kOk = 0;
@@ -81,31 +83,33 @@ SignOutcome sign_batch(SignScheme scheme, size_t count, const uint8_t* msgs, con
     }
 
     threads = std::min(threads, count);
-    const size_t chunk = (count + threads - 1) / threads;
-    // No thread for an empty range.
-    threads = (count + chunk - 1) / chunk;
+    // Ranges are handed out from a counter rather than split evenly up front:
+    // a worker thread starts cold (its caches, its first use of the tables)
+    // and an even split leaves the caller waiting for it.
+    const size_t chunk = std::clamp<size_t>(count / (8 * threads), 1, kSignChunk);
+    threads = std::min(threads, (count + chunk - 1) / chunk);
+    std::atomic<size_t> next{0};
     std::atomic<int> result{kOk};
     WipeOnExit<BlindingState> caller_blinding([] { return current_blinding(); });
     auto worker = [&](size_t k) {
-        const size_t lo = k * chunk, hi = std::min(count, lo + chunk);
         auto run = [&] {
-            for (size_t i = lo; i < hi; ++i) {
-                // Once any item has failed the rest are not signed: the
-                // call fails, and its outputs are all zero.
-                if (result.load(std::memory_order_relaxed) != kOk) {
-                    std::memset(sigs_out + 64 * i, 0, 64 * (hi - i));
-                    return;
-                }
-                const int code = item(i);
-                if (code != kOk) {
-                    int expected = kOk;
-                    result.compare_exchange_strong(expected, code, std::memory_order_relaxed);
-                    std::memset(sigs_out + 64 * i, 0, 64 * (hi - i));
-                    return;
+            // Once any item has failed the rest are not signed: the call
+            // fails, and its outputs are all zeroed below.
+            while (result.load(std::memory_order_relaxed) == kOk) {
+                const size_t lo = next.fetch_add(chunk, std::memory_order_relaxed);
+                if (lo >= count) return;
+                const size_t hi = std::min(count, lo + chunk);
+                for (size_t i = lo; i < hi; ++i) {
+                    const int code = item(i);
+                    if (code != kOk) {
+                        int expected = kOk;
+                        result.compare_exchange_strong(expected, code, std::memory_order_relaxed);
+                        return;
+                    }
                 }
             }
         };
-        // The calling thread runs range 0 with its own blinding.
+        // The calling thread signs with its own blinding.
         if (k == 0) {
             run();
         } else {
