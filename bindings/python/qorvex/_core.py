@@ -264,6 +264,31 @@ def wipe(buf):
     _memset(buf, 0, ctypes.sizeof(buf))
 
 
+class SecretHolder:
+    """The lifetime of an object that keeps a secret in a ctypes buffer (the
+    slot named by _SECRET): wipe(), a with-block that wipes when it ends, and
+    a wipe when the object is collected."""
+
+    __slots__ = ()
+    _SECRET = ""
+
+    def wipe(self) -> None:
+        """Zeroes the secret; the object is unusable afterwards."""
+        wipe(getattr(self, self._SECRET))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.wipe()
+
+    def __del__(self):
+        try:
+            self.wipe()
+        except Exception:
+            pass
+
+
 def take_secret(buf):
     """The bytes of a secret output buffer, which is then wiped (the bytes
     object is the caller's to keep, and Python cannot wipe it)."""

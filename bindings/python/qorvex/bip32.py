@@ -22,7 +22,7 @@ _Record = _core.array_type(BIP32_KEY_SIZE)
 _XPUB_VERSION = b"\x04\x88\xb2\x1e"
 
 
-class HDKey:
+class HDKey(_core.SecretHolder):
     """An extended key: the library's 82-byte record (BIP-32's 78-byte
     serialization, a kind byte and three reserved bytes).
 
@@ -32,6 +32,7 @@ class HDKey:
     """
 
     __slots__ = ("_r", "__weakref__")
+    _SECRET = "_r"
 
     def __init__(self, record: BytesLike) -> None:
         """An HDKey from an 82-byte record, checked as every library call
@@ -229,20 +230,12 @@ class HDKey:
 
     # -- lifetime ---------------------------------------------------------
 
-    def wipe(self) -> None:
-        """Zeroes the record; the object is unusable afterwards."""
-        _core.wipe(self._r)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.wipe()
-
     def __del__(self):
+        # Only a private record is a secret; a public one may still be read
+        # through a buffer taken from a temporary (``self.public()._r``).
         try:
             if self._r[78] == b"\x01":
-                _core.wipe(self._r)
+                self.wipe()
         except Exception:
             pass
 

@@ -20,7 +20,7 @@ _MNEMONIC_MAX = BIP39_MNEMONIC_MAX_SIZE
 _WORDS_TO_BYTES = {12: 16, 15: 20, 18: 24, 21: 28, 24: 32}
 
 
-class Mnemonic:
+class Mnemonic(_core.SecretHolder):
     """A valid BIP-39 mnemonic. ``Mnemonic(phrase)`` checks the words and the
     checksum (QorvexError 5 "invalid mnemonic"). The phrase is kept in a
     buffer that ``wipe()`` zeroes; the str you passed, and ``phrase``, are
@@ -29,6 +29,7 @@ class Mnemonic:
     """
 
     __slots__ = ("_buf", "_n", "__weakref__")
+    _SECRET = "_buf"
 
     def __init__(self, phrase: SecretText) -> None:
         with _core.SecretText(phrase, "mnemonic") as src:
@@ -126,20 +127,8 @@ class Mnemonic:
 
     def wipe(self) -> None:
         """Zeroes the phrase buffer; the object is unusable afterwards."""
-        _core.wipe(self._buf)
+        super().wipe()
         self._n = 0
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.wipe()
-
-    def __del__(self):
-        try:
-            _core.wipe(self._buf)
-        except Exception:
-            pass
 
     def __eq__(self, other):
         if not isinstance(other, Mnemonic):

@@ -106,12 +106,13 @@ def keygen_finalize(participant_id: int, threshold: int, num_participants: int,
     return KeyPackage._adopt(out)
 
 
-class KeyPackage:
+class KeyPackage(_core.SecretHolder):
     """A participant's 141-byte key package: identifier, t, N, the signing
     share (secret), the verification share and the group key. Wiped by
     ``wipe()``, a ``with`` block and the finalizer."""
 
     __slots__ = ("_p", "__weakref__")
+    _SECRET = "_p"
 
     def __init__(self, blob: BytesLike) -> None:
         p = _core.array_type(FROST_KEYPKG_SIZE)()
@@ -173,22 +174,6 @@ class KeyPackage:
         if rc:
             raise _failure(rc, c)
         return out.raw
-
-    def wipe(self) -> None:
-        """Zeroes the package; the object is unusable afterwards."""
-        _core.wipe(self._p)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.wipe()
-
-    def __del__(self):
-        try:
-            _core.wipe(self._p)
-        except Exception:
-            pass
 
     def __repr__(self):
         return "KeyPackage(participant %d of %d, threshold %d)" % (

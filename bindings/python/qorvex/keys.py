@@ -53,7 +53,7 @@ def _xonly32(key, what="x-only public key"):
     return _fixed(key, 32, what)
 
 
-class PrivateKey:
+class PrivateKey(_core.SecretHolder):
     """A secp256k1 private key: 32 bytes, big-endian, 1 <= key < n.
 
     The key is copied into a buffer this object owns, which ``wipe()``
@@ -64,6 +64,7 @@ class PrivateKey:
     """
 
     __slots__ = ("_k", "_pub", "__weakref__")
+    _SECRET = "_k"
 
     def __init__(self, secret: BytesLike) -> None:
         src = _fixed(secret, 32, "secret key")
@@ -112,22 +113,6 @@ class PrivateKey:
     def secret(self) -> bytes:
         """The 32 key bytes, as a new immutable ``bytes`` object."""
         return self._k.raw
-
-    def wipe(self) -> None:
-        """Zeroes the key buffer; the object is unusable afterwards."""
-        _core.wipe(self._k)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.wipe()
-
-    def __del__(self):
-        try:
-            _core.wipe(self._k)
-        except Exception:
-            pass
 
     def __repr__(self):
         return "PrivateKey(<secret>)"
@@ -535,12 +520,13 @@ class XOnlyPublicKey:
         return p2tr(self, network)
 
 
-class KeyPair:
+class KeyPair(_core.SecretHolder):
     """A private key prepared for BIP-340 signing: the secret key with its
     public point (96 bytes), so each signature skips one multiplication. The
     record holds the secret key; it is wiped like a PrivateKey's."""
 
     __slots__ = ("_r", "__weakref__")
+    _SECRET = "_r"
 
     def __init__(self, key: SecretKeyLike) -> None:
         out = _B96()
@@ -566,22 +552,6 @@ class KeyPair:
         if rc:
             raise _failure(rc, c)
         return out.raw
-
-    def wipe(self) -> None:
-        """Zeroes the record; the object is unusable afterwards."""
-        _core.wipe(self._r)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.wipe()
-
-    def __del__(self):
-        try:
-            _core.wipe(self._r)
-        except Exception:
-            pass
 
     def __repr__(self):
         return "KeyPair(<secret>)"
