@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/cycle.h"
 #include "common/inputs.h"
 #include "qorvex.h"
 
@@ -56,12 +57,7 @@ const Fixture* fixture() {
 template <class Body>
 void cycle(benchmark::State& st, Body body) {
     const Fixture* f = fixture();
-    if (!f) return st.SkipWithError("qorvex context or inputs failed");
-    size_t i = 0;
-    for (auto _ : st) {
-        if (body(f->ctx, f->items[i]) != QORVEX_OK) return st.SkipWithError("call failed");
-        if (++i == kCount) i = 0;
-    }
+    benchdata::cycle_indices(st, f != nullptr, kCount, [&](size_t i) { return body(f->ctx, f->items[i]); });
 }
 
 void BM_AbiPubkeyCreate(benchmark::State& st) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/cycle.h"
 #include "common/inputs.h"
 #include "protocols/aes256.h"
 #include "qorvex.h"
@@ -69,12 +70,7 @@ const Fixture* fixture() {
 template <class Body>
 void cycle(benchmark::State& st, Body body) {
     const Fixture* f = fixture();
-    if (!f) return st.SkipWithError("qorvex context or inputs failed");
-    size_t i = 0;
-    for (auto _ : st) {
-        if (body(*f, i) != QORVEX_OK) return st.SkipWithError("call failed");
-        if (++i == kCount) i = 0;
-    }
+    benchdata::cycle_indices(st, f != nullptr, kCount, [&](size_t i) { return body(*f, i); });
 }
 
 void BM_AbiEcdh(benchmark::State& st) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arith/msm.h"
+#include "common/cycle.h"
 #include "common/inputs.h"
 #include "protocols/rangeproof.h"
 #include "protocols/rangeproof_sum.h"
@@ -54,12 +55,7 @@ const Fixture* fixture() {
 template <class Body>
 void cycle(benchmark::State& st, Body body) {
     const Fixture* f = fixture();
-    if (!f) return st.SkipWithError("qorvex context or inputs failed");
-    size_t i = 0;
-    for (auto _ : st) {
-        if (body(*f, i) != QORVEX_OK) return st.SkipWithError("call failed");
-        if (++i == kCount) i = 0;
-    }
+    benchdata::cycle_indices(st, f != nullptr, kCount, [&](size_t i) { return body(*f, i); });
 }
 
 // The reference: one BIP-340 verification (16 keys in turn).
