@@ -13,51 +13,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/cycle.h"
-#include "common/inputs.h"
+#include "common/abi_fixture.h"
 #include "qorvex.h"
 
 namespace {
 
 using benchdata::Item;
+using benchdata::kAbiItems;
 
-constexpr size_t kCount = 1000;
-
-// The context (made first: it builds or loads the generator tables) and the
-// inputs, for the life of the process. nullptr when any step failed.
-struct Fixture {
-    qorvex_ctx* ctx = nullptr;
-    std::vector<Item> items;
-};
-
-const Fixture* fixture() {
-    static const Fixture* f = []() -> const Fixture* {
-        static Fixture fx;
-        if (qorvex_ctx_create(&fx.ctx) != QORVEX_OK) return nullptr;
-        fx.items = benchdata::make_base_inputs(kCount).items;
-        const uint8_t* key0 = fx.items[0].key;
-        for (Item& it : fx.items) {
-            qorvex_ctx* c = fx.ctx;
-            if (qorvex_pubkey_create(c, it.key, it.pub33) != QORVEX_OK ||
-                qorvex_pubkey_create_uncompressed(c, it.key, it.pub65) != QORVEX_OK ||
-                qorvex_pubkey_xonly(c, it.key, it.xonly) != QORVEX_OK ||
-                qorvex_ecdsa_sign_recoverable(c, it.msg, it.key, it.ecdsa_sig, &it.recid) != QORVEX_OK ||
-                qorvex_ecdsa_sign(c, it.msg, key0, it.ecdsa_sig_key0) != QORVEX_OK ||
-                qorvex_schnorr_sign(c, it.msg, it.key, it.aux, it.schnorr_sig) != QORVEX_OK ||
-                qorvex_schnorr_sign(c, it.msg, key0, it.aux, it.schnorr_sig_key0) != QORVEX_OK)
-                return nullptr;
-        }
-        return &fx;
-    }();
-    return f;
-}
-
-// Runs body(item) over the inputs in turn; any non-OK result stops the
-// benchmark with an error.
+// Every benchmark here runs over the shared fixture's items in turn.
 template <class Body>
 void cycle(benchmark::State& st, Body body) {
-    const Fixture* f = fixture();
-    benchdata::cycle_indices(st, f != nullptr, kCount, [&](size_t i) { return body(f->ctx, f->items[i]); });
+    benchdata::cycle_items(st, body);
 }
 
 void BM_AbiPubkeyCreate(benchmark::State& st) {
@@ -121,7 +88,7 @@ void BM_AbiEcdsaSign(benchmark::State& st) {
 BENCHMARK(BM_AbiEcdsaSign);
 
 void BM_AbiEcdsaVerify_SameKey(benchmark::State& st) {
-    const Fixture* f = fixture();
+    const benchdata::AbiFixture* f = benchdata::abi_fixture();
     const uint8_t* pub0 = f ? f->items[0].pub33 : nullptr;
     cycle(st, [&](qorvex_ctx* c, const Item& it) { return qorvex_ecdsa_verify(c, it.msg, it.ecdsa_sig_key0, pub0); });
 }
@@ -137,14 +104,14 @@ BENCHMARK(BM_AbiEcdsaVerify_1000Keys);
 // the two-thread figure over the one-thread figure is how well verifications
 // on several cores scale (nothing they share may serialise them).
 void BM_AbiEcdsaVerify_Threads(benchmark::State& st) {
-    const Fixture* f = fixture();
+    const benchdata::AbiFixture* f = benchdata::abi_fixture();
     if (!f) return st.SkipWithError("qorvex context or inputs failed");
-    size_t i = (static_cast<size_t>(st.thread_index()) * kCount) / static_cast<size_t>(st.threads());
+    size_t i = (static_cast<size_t>(st.thread_index()) * kAbiItems) / static_cast<size_t>(st.threads());
     for (auto _ : st) {
         const Item& it = f->items[i];
         if (qorvex_ecdsa_verify(f->ctx, it.msg, it.ecdsa_sig, it.pub33) != QORVEX_OK)
             return st.SkipWithError("call failed");
-        if (++i == kCount) i = 0;
+        if (++i == kAbiItems) i = 0;
     }
     st.SetItemsProcessed(static_cast<int64_t>(st.iterations()));
 }
@@ -171,7 +138,7 @@ void BM_AbiSchnorrSign(benchmark::State& st) {
 BENCHMARK(BM_AbiSchnorrSign);
 
 void BM_AbiSchnorrVerify_SameKey(benchmark::State& st) {
-    const Fixture* f = fixture();
+    const benchdata::AbiFixture* f = benchdata::abi_fixture();
     const uint8_t* xonly0 = f ? f->items[0].xonly : nullptr;
     cycle(st, [&](qorvex_ctx* c, const Item& it) {
         return qorvex_schnorr_verify(c, it.msg, it.schnorr_sig_key0, xonly0);

@@ -9,42 +9,17 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/cycle.h"
-#include "common/inputs.h"
+#include "common/abi_fixture.h"
 #include "qorvex.h"
 
 namespace {
 
 using benchdata::Item;
 
-constexpr size_t kCount = 1000;
-
-struct Fixture {
-    qorvex_ctx* ctx = nullptr;
-    std::vector<Item> items;
-};
-
-const Fixture* fixture() {
-    static const Fixture* f = []() -> const Fixture* {
-        static Fixture fx;
-        if (qorvex_ctx_create(&fx.ctx) != QORVEX_OK) return nullptr;
-        fx.items = benchdata::make_base_inputs(kCount).items;
-        for (Item& it : fx.items) {
-            if (qorvex_pubkey_create(fx.ctx, it.key, it.pub33) != QORVEX_OK ||
-                qorvex_pubkey_xonly(fx.ctx, it.key, it.xonly) != QORVEX_OK ||
-                qorvex_ecdsa_sign(fx.ctx, it.msg, it.key, it.ecdsa_sig) != QORVEX_OK ||
-                qorvex_schnorr_sign(fx.ctx, it.msg, it.key, it.aux, it.schnorr_sig) != QORVEX_OK)
-                return nullptr;
-        }
-        return &fx;
-    }();
-    return f;
-}
-
+// Every benchmark here runs over the shared fixture's items in turn.
 template <class Body>
 void cycle(benchmark::State& st, Body body) {
-    const Fixture* f = fixture();
-    benchdata::cycle_indices(st, f != nullptr, kCount, [&](size_t i) { return body(f->ctx, f->items[i]); });
+    benchdata::cycle_items(st, body);
 }
 
 void BM_AbiZkEcdsaWitness_1000Keys(benchmark::State& st) {
