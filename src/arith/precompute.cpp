@@ -374,6 +374,17 @@ PrecomputeConfig config_from_environment() {
     return cfg;
 }
 
+void configure_from_environment() {
+    const PrecomputeConfig want = config_from_environment();
+    {
+        std::lock_guard<std::mutex> g(g_lock);
+        if (g_configured && g_config.window_bits == want.window_bits && g_config.enable_glv == want.enable_glv &&
+            g_config.use_jsf == want.use_jsf)
+            return;
+    }
+    configure(want);
+}
+
 void ensure_built() {
     std::lock_guard<std::mutex> g(g_lock);
     ensure_built_locked();

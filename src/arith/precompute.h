@@ -68,6 +68,10 @@ void configure(const PrecomputeConfig& config);
 // SECP256K1_ENABLE_GLV and SECP256K1_USE_JSF (which implies GLV), over the
 // defaults.
 PrecomputeConfig config_from_environment();
+// configure(config_from_environment()) the first time, and later only when
+// the environment asks for another width or GLV setting: the current tables
+// stay in use otherwise.
+void configure_from_environment();
 // Makes sure current tables exist: loads the cache file, or builds the tables
 // and saves them. Throws std::runtime_error (or std::bad_alloc, or
 // std::system_error from threads) when it cannot.

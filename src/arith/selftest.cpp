@@ -186,8 +186,10 @@ SelftestCounts run_selftest(SelftestMode mode, uint64_t seed, std::FILE* report)
     if (report) banner(report, mode, seed);
     // The configuration of the generator tables comes from the defaults and
     // the environment; the tables are made to exist (loaded from the cache
-    // file, or built and saved) before the first test multiplies.
-    configure(config_from_environment());
+    // file, or built and saved) before the first test multiplies. A run on
+    // demand keeps the tables in use unless the environment now asks for
+    // others.
+    configure_from_environment();
     ensure_built();
     const SelftestCounts c = run_selftest_tests(mode, seed, report);
     if (report) {

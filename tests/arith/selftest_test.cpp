@@ -378,6 +378,11 @@ TEST_F(Selftest, InstallsTheTablesItTests) {
         EXPECT_EQ(c.glv, t->config.enable_glv);
         EXPECT_EQ(c.jsf, t->config.use_jsf);
     }
+    // Run again on demand with the same environment: the tables in use stay
+    // (no reload, no rebuild, no wait for the other threads).
+    const PrecomputeContextPtr before = current_context();
+    EXPECT_TRUE(run_selftest(SelftestMode::smoke, 0, nullptr).ok());
+    EXPECT_EQ(before.get(), current_context().get());
 }
 
 }  // namespace
