@@ -215,25 +215,28 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
     Scalar y_pow[kBits];
     {
         Scalar yi = Scalar::one(), two_i = Scalar::one();
+        const Scalar z_minus_one = z.negate().add(Scalar::one()).negate();
+        // The value's bits, one at a time: wiped when the loop is done.
+        WipeOnExit<Scalar> al, ar_plus_z;
         for (size_t i = 0; i < kBits; ++i) {
             y_pow[i] = yi;
             const uint64_t bit = ct::mask_from_bit(value >> i);
-            const Scalar al = Scalar::select_ct(bit, Scalar::zero(), Scalar::one());
-            const Scalar ar_plus_z = Scalar::select_ct(bit, z.negate().add(Scalar::one()).negate(), z);
+            *al = Scalar::select_ct(bit, Scalar::zero(), Scalar::one());
             // aR + z is z - 1 for a zero bit and z for a set one.
-            p.l0[i] = al.subtract_ct(z);
-            p.r0[i] = yi.mul(ar_plus_z).add_ct(z2.mul(two_i));
+            *ar_plus_z = Scalar::select_ct(bit, z_minus_one, z);
+            p.l0[i] = al->subtract_ct(z);
+            p.r0[i] = yi.mul(*ar_plus_z).add_ct(z2.mul(two_i));
             yi = yi * y;
             two_i = two_i + two_i;
         }
     }
     // t1 = <l0, y^i sR> + <sL, r0>, t2 = <sL, y^i sR>.
     {
-        WipeOnExit<Scalar> t1, t2;
+        WipeOnExit<Scalar> t1, t2, ysr;
         for (size_t i = 0; i < kBits; ++i) {
-            const Scalar ysr = y_pow[i].mul(p.sr[i]);
-            *t1 = t1->add_ct(p.l0[i].mul(ysr)).add_ct(p.sl[i].mul(p.r0[i]));
-            *t2 = t2->add_ct(p.sl[i].mul(ysr));
+            *ysr = y_pow[i].mul(p.sr[i]);
+            *t1 = t1->add_ct(p.l0[i].mul(*ysr)).add_ct(p.sl[i].mul(p.r0[i]));
+            *t2 = t2->add_ct(p.sl[i].mul(*ysr));
         }
         p.terms[0] = *t1;
         p.terms[1] = p.tau1;
