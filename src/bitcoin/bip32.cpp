@@ -64,20 +64,27 @@ bool public_key_bytes(const ExtendedKey& k, uint8_t out33[33]) {
     return true;
 }
 
-bool derive_child(const ExtendedKey& parent, uint32_t index, ExtendedKey& out) {
+namespace {
+
+// derive_child; without the fingerprint, a hardened step below a private key
+// leaves the child's parent fingerprint zero and never multiplies.
+bool derive_one(const ExtendedKey& parent, uint32_t index, bool fingerprint, ExtendedKey& out) {
     const bool hardened = index >= kHardened;
     if ((hardened && !parent.is_private) || parent.depth >= kMaxDepth) {
         secure_wipe_value(out);
         return false;
     }
     // The parent's public key: the normal data and the child's fingerprint.
-    const Point parent_point = public_key(parent);
-    if (parent_point.infinity) {
+    // (A private parent's key is never zero here: key records and derived
+    // keys are checked, so the multiplication only gives what it would.)
+    const bool need_point = fingerprint || !hardened || !parent.is_private;
+    const Point parent_point = need_point ? public_key(parent) : Point{};
+    if (need_point && parent_point.infinity) {
         secure_wipe_value(out);
         return false;
     }
-    uint8_t pub[33];
-    parent_point.to_compressed(pub);
+    uint8_t pub[33] = {};
+    if (need_point) parent_point.to_compressed(pub);
 
     SecretBytes<37> data;
     if (hardened) {
@@ -122,10 +129,30 @@ bool derive_child(const ExtendedKey& parent, uint32_t index, ExtendedKey& out) {
     std::memcpy(child->chain_code, i.data() + 32, 32);
     child->depth = static_cast<uint8_t>(parent.depth + 1);
     child->child_number = index;
-    uint8_t fp[20];
-    hash160(pub, 33, fp);
-    std::memcpy(child->parent_fingerprint, fp, 4);
+    if (need_point) {
+        uint8_t fp[20];
+        hash160(pub, 33, fp);
+        std::memcpy(child->parent_fingerprint, fp, 4);
+    }
     out = *child;
+    return true;
+}
+
+}  // namespace
+
+bool derive_child(const ExtendedKey& parent, uint32_t index, ExtendedKey& out) {
+    return derive_one(parent, index, true, out);
+}
+
+bool derive_steps(const ExtendedKey& parent, std::span<const uint32_t> steps, ExtendedKey& out) {
+    WipeOnExit<ExtendedKey> k([&] { return parent; });
+    for (size_t s = 0; s < steps.size(); ++s) {
+        if (!derive_one(*k, steps[s], s + 1 == steps.size(), *k)) {
+            secure_wipe_value(out);
+            return false;
+        }
+    }
+    out = *k;
     return true;
 }
 
@@ -161,15 +188,7 @@ bool derive_path(const ExtendedKey& parent, std::string_view path, ExtendedKey& 
         secure_wipe_value(out);
         return false;
     }
-    WipeOnExit<ExtendedKey> k([&] { return parent; });
-    for (size_t s = 0; s < steps.count; ++s) {
-        if (!derive_child(*k, steps.index[s], *k)) {
-            secure_wipe_value(out);
-            return false;
-        }
-    }
-    out = *k;
-    return true;
+    return derive_steps(parent, std::span<const uint32_t>(steps.index, steps.count), out);
 }
 
 void serialize(const ExtendedKey& k, uint8_t out78[kSerializedSize]) {

@@ -72,6 +72,12 @@ bool master(std::span<const uint8_t> seed, ExtendedKey& out);
 // at infinity. out may be the parent itself.
 bool derive_child(const ExtendedKey& parent, uint32_t index, ExtendedKey& out);
 
+// The key at the end of steps below parent; false (out all zero) when any
+// step fails. Only the last child's parent fingerprint is filled in, so a
+// hardened step below a private key that is not the last one skips the
+// multiplication that would give its parent's public key.
+bool derive_steps(const ExtendedKey& parent, std::span<const uint32_t> steps, ExtendedKey& out);
+
 // A derivation path: "m", then steps "/" + decimal index (at most
 // 2147483647, leading zeros allowed) + an optional hardened marker (', h or
 // H). Nothing else: no trailing '/', no empty step, no white space, "m" in

@@ -12,15 +12,7 @@ bool coin_derive(const ExtendedKey& master, const CoinPath& path, ExtendedKey& o
     }
     const uint32_t steps[] = {path.purpose + bip32::kHardened, path.coin_type + bip32::kHardened,
                               path.account + bip32::kHardened, path.change, path.index};
-    WipeOnExit<ExtendedKey> k([&] { return master; });
-    for (const uint32_t step : steps) {
-        if (!bip32::derive_child(*k, step, *k)) {
-            secure_wipe_value(out);
-            return false;
-        }
-    }
-    out = *k;
-    return true;
+    return bip32::derive_steps(master, steps, out);
 }
 
 }  // namespace qorvex
