@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "abi/frame.h"
+#include "abi/inputs.h"
 #include "sig/batch_ecdsa.h"
 #include "sig/batch_schnorr.h"
 #include "sig/batch_sign.h"
@@ -39,12 +40,6 @@ int report(qorvex_ctx* ctx, const BatchVerdict& v, Scheme scheme, bool verdict_c
         return set_error(ctx, ErrorCode::BadSig, scheme == Scheme::ecdsa ? kBadEcdsaSigInBatch : kBadSchnorrSigInBatch);
     if (verdict_counts && !v.valid) return set_error(ctx, ErrorCode::VerifyFail, kBatchFailed);
     return QORVEX_OK;
-}
-
-// Whether [a, a + an) and [b, b + bn) share a byte.
-bool overlaps(const void* a, size_t an, const void* b, size_t bn) {
-    const auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
-    return an != 0 && bn != 0 && x < y + bn && y < x + an;
 }
 
 int identify(qorvex_ctx* ctx, const uint8_t* items, size_t count, size_t* invalid_out, size_t* invalid_count,
@@ -95,7 +90,7 @@ public:
     }
     // in itself when it does not overlap out, else a copy of it.
     const uint8_t* take(const uint8_t* in, size_t n, const uint8_t* out, size_t out_n) {
-        if (!overlaps(in, n, out, out_n)) return in;
+        if (!buffers_overlap(in, n, out, out_n)) return in;
         bytes_.reset(new uint8_t[n]);
         size_ = n;
         std::memcpy(bytes_.get(), in, n);
@@ -180,8 +175,9 @@ QORVEX_API int qorvex_ecdsa_verify_opaque_batch(qorvex_ctx* ctx, const uint8_t* 
     if (count > kMaxBatchCount) return set_error(ctx, ErrorCode::BadInput, kCountTooLarge);
     clear_error(ctx);
     const OpaqueLayout in{msgs32, 32, pubs33, 33, opaque_sigs64, 64};
-    const bool overlap = overlaps(results, count, msgs32, 32 * count) || overlaps(results, count, pubs33, 33 * count) ||
-                         overlaps(results, count, opaque_sigs64, 64 * count);
+    const bool overlap = buffers_overlap(results, count, msgs32, 32 * count) ||
+                         buffers_overlap(results, count, pubs33, 33 * count) ||
+                         buffers_overlap(results, count, opaque_sigs64, 64 * count);
     return opaque(ctx, in, count, results, overlap);
 }
 
@@ -198,7 +194,7 @@ QORVEX_API int qorvex_ecdsa_verify_opaque_rows(qorvex_ctx* ctx, const uint8_t* r
     if (stride > (SIZE_MAX - kEcdsaItemSize) / count) return set_error(ctx, ErrorCode::BadInput, kRowsTooLong);
     const size_t span = stride * (count - 1) + kEcdsaItemSize;
     const OpaqueLayout in{rows, stride, rows + kRowKeyOffset, stride, rows + kRowSigOffset, stride};
-    return opaque(ctx, in, count, results, overlaps(results, count, rows, span));
+    return opaque(ctx, in, count, results, buffers_overlap(results, count, rows, span));
 }
 
 QORVEX_API int qorvex_schnorr_batch_verify(qorvex_ctx* ctx, const uint8_t* items, size_t count) {

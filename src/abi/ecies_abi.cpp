@@ -22,11 +22,6 @@ constexpr char kEncryptFailed[] = "ECIES encryption failed";
 constexpr char kPlaintextTooSmall[] = "plaintext buffer too small";
 constexpr char kDecryptFailed[] = "ECIES decryption failed (bad key or tampered)";
 
-bool overlap(const void* a, size_t a_len, const void* b, size_t b_len) {
-    const auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
-    return x < y + b_len && y < x + a_len;
-}
-
 // Scratch space for a result whose buffer overlaps an input: the result is
 // made here and copied out once it is complete. Wiped when released.
 class Scratch {
@@ -62,7 +57,7 @@ QORVEX_API int qorvex_ecies_encrypt(qorvex_ctx* ctx, const uint8_t* recipient_pu
     return guarded(ctx, [&] {
         // An envelope buffer that overlaps the plaintext is filled only once
         // the whole plaintext has been read: the envelope is made aside.
-        if (!overlap(envelope_out, total, plaintext, plaintext_len)) {
+        if (!buffers_overlap(envelope_out, total, plaintext, plaintext_len)) {
             if (!ecies::encrypt(p, plaintext, plaintext_len, envelope_out))
                 return set_error(ctx, ErrorCode::Internal, kEncryptFailed);
         } else {
@@ -87,7 +82,7 @@ QORVEX_API int qorvex_ecies_decrypt(qorvex_ctx* ctx, const uint8_t* seckey32, co
     WipeOnExit<Scalar> d;
     if (!parse_seckey(seckey32, *d)) return set_error(ctx, ErrorCode::BadKey, kBadPrivkey);
     return guarded(ctx, [&] {
-        if (!overlap(plaintext_out, len, envelope, envelope_len)) {
+        if (!buffers_overlap(plaintext_out, len, envelope, envelope_len)) {
             if (!ecies::decrypt(*d, envelope, envelope_len, plaintext_out))
                 return set_error(ctx, ErrorCode::VerifyFail, kDecryptFailed);
         } else {

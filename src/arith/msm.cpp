@@ -15,7 +15,6 @@ struct AffineTerms {
     std::vector<Scalar> scalars;
     std::vector<AffinePoint> points;
     std::vector<FieldElement> z;  // Z of the Jacobian points, inverted together
-    std::vector<FieldElement> pre;
 };
 
 AffineTerms& affine_terms() {
@@ -40,25 +39,12 @@ Point msm(std::span<const Scalar> scalars, std::span<const Point> points) {
         if (!points[i].z_is_one) ++jac;
     }
     if (t.z.size() < jac) t.z.resize(jac);
-    if (t.pre.size() < jac) t.pre.resize(jac);
-    FieldElement acc = FieldElement::one();
     size_t k = 0;
     for (size_t i = 0; i < m; ++i) {
         const Point& p = points[i];
-        if (p.infinity || scalars[i].is_zero()) continue;
-        if (!p.z_is_one) {
-            t.pre[k] = acc;
-            t.z[k] = p.Z;
-            acc = acc * p.Z;
-            ++k;
-        }
+        if (!p.infinity && !scalars[i].is_zero() && !p.z_is_one) t.z[k++] = p.Z;
     }
-    FieldElement inv = jac ? acc.inverse_var() : FieldElement::one();
-    for (size_t q = jac; q-- > 0;) {
-        const FieldElement zq = t.z[q];
-        t.z[q] = inv * t.pre[q];
-        inv = inv * zq;
-    }
+    FieldElement::batch_inverse(t.z.data(), jac);
     k = 0;
     for (size_t i = 0; i < m; ++i) {
         const Point& p = points[i];

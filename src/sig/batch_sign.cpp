@@ -60,9 +60,7 @@ SignOutcome outcome(int code) {
 size_t sign_batch_threads(size_t count) {
     const size_t h = hardware_threads();
     if (h <= 1 || count <= 1) return 1;
-    const size_t t = std::min({count, h, kMaxSignThreads});
-    const size_t chunk = (count + t - 1) / t;
-    return (count + chunk - 1) / chunk;
+    return std::min({count, h, kMaxSignThreads});
 }
 
 SignOutcome sign_batch(SignScheme scheme, size_t count, const uint8_t* msgs, const uint8_t* keys,

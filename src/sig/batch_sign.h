@@ -19,8 +19,8 @@ enum class SignOutcome {
 // Signs count items (count >= 1): message i at msgs + 32 i, key at keys + 32 i,
 // for Schnorr auxiliary randomness at aux + 32 i; signature i to
 // sigs_out + 64 i. With threads > 1 (sign_batch_threads gives the count the
-// exported functions use), the items are cut into that many equal ranges,
-// the first signed on the calling thread. On failure every output byte is
+// exported functions use), that many threads, the calling one among them,
+// take ranges of items from a shared counter. On failure every output byte is
 // zero. The outputs must not overlap the inputs. Throws (outputs zeroed)
 // when a thread cannot be started.
 SignOutcome sign_batch(SignScheme scheme, size_t count, const uint8_t* msgs, const uint8_t* keys,
@@ -28,7 +28,7 @@ SignOutcome sign_batch(SignScheme scheme, size_t count, const uint8_t* msgs, con
 
 // The thread count sign_batch uses for count items: 1 when the platform
 // reports at most one processor or there is at most one item, else
-// min(count, processors, 64) less the threads that would get no items.
+// min(count, processors, 64).
 size_t sign_batch_threads(size_t count);
 
 }  // namespace qorvex::batch

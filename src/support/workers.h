@@ -19,8 +19,8 @@ inline size_t hardware_threads() {
 // Runs body(k) for k = 0 .. count - 1: body(0) on the calling thread, every
 // other on a thread of its own. Every started thread is joined; then the
 // first exception a body threw, or the failure to start a thread
-// (std::system_error; that body does not run), is rethrown on the calling
-// thread.
+// (std::system_error; that body and body(0) do not run: the call fails
+// anyway), is rethrown on the calling thread.
 template <typename Body>
 void run_workers(size_t count, Body&& body) {
     std::exception_ptr failure;
@@ -37,13 +37,15 @@ void run_workers(size_t count, Body&& body) {
         }
     };
     std::vector<std::thread> threads;
+    bool started = true;
     try {
         threads.reserve(count > 0 ? count - 1 : 0);
         for (size_t k = 1; k < count; ++k) threads.emplace_back(run, k);
     } catch (...) {
+        started = false;
         record();
     }
-    if (count > 0) run(0);
+    if (count > 0 && started) run(0);
     for (std::thread& t : threads) t.join();
     if (failure) std::rethrow_exception(failure);
 }
