@@ -1938,8 +1938,8 @@ QORVEX_API int qorvex_coin_derive_from_seed(qorvex_ctx *ctx, const uint8_t *seed
 /* sh(wpkh(KEY)) and tr(KEY). KEY is 66 hex digits (a compressed key; in    */
 /* tr() also 64, an x-only key), or an xpub/xprv/tpub/tprv optionally        */
 /* followed by a path of digits, '/', apostrophes (hardened steps), one '*' */
-/* (the child index goes there) and one multipath group "<a;b>" (its first  */
-/* branch is taken).                                                        */
+/* (the child index goes there) and one multipath group "<a;b>", which is   */
+/* read as the step 0 whatever its branches (so "<0;1>" is "0").            */
 /* Not taken: key origins "[...]", checksums "#...", the hardened marker     */
 /* 'h', white space, scripts and multisig. tr(KEY) pays to BIP-386's output */
 /* key, KEY tweaked with no script tree (as qorvex_taproot_output_key with  */

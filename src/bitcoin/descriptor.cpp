@@ -112,7 +112,7 @@ bool decode_extended_key(std::string_view key, uint8_t rec[bip32::kRecordSize], 
 }
 
 std::string derivation_path(std::string_view path, uint32_t index) {
-    // The first "<...>" group becomes its first branch's placeholder "0".
+    // The first "<...>" group becomes the step "0", whatever its branches.
     std::string grouped;
     grouped.reserve(path.size() + 1);
     const size_t open = path.find('<');

@@ -1,7 +1,7 @@
 // Output descriptors, the single-key subset: pk(KEY), pkh(KEY), wpkh(KEY),
 // sh(wpkh(KEY)) and tr(KEY), KEY a hex public key or an xpub/xprv (tpub/
 // tprv) with a path of normal and hardened steps, one wildcard '*' and one
-// multipath group "<a;b>" (its first branch is taken). No key origins,
+// multipath group "<a;b>" (read as the step 0, whatever its branches). No key origins,
 // checksums, scripts or multisig.
 //
 // The pieces a caller runs in order: the form, the split of its inner text,

@@ -103,7 +103,7 @@ const Command address_command = {
     "Prints the address of a single-key descriptor: pk(KEY), pkh(KEY), wpkh(KEY),\n"
     "sh(wpkh(KEY)) or tr(KEY). KEY is a hex public key (66 digits; 64 in tr()) or an\n"
     "xpub/xprv/tpub/tprv with a path of normal and hardened (') steps, one '*' for\n"
-    "the index and one <a;b> group (its first branch). tr() pays to BIP-386's output\n"
+    "the index and one <a;b> group (read as the step 0). tr() pays to BIP-386's output\n"
     "key (the key tweaked with no script tree); tpub/tprv keys give testnet\n"
     "addresses. Key origins [..], checksums #.. and the 'h' marker are not taken. A\n"
     "descriptor with a private key must come from --descriptor-file. --index N (default\n"
