@@ -150,21 +150,25 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
                   uint8_t proof_out[kProofSize]) {
     uint8_t v33[33];
     commitment.to_compressed(v33);
-    {
-        // The commitment must open to (value, blinding): a proof for any
-        // other would be a proof about a value the caller does not know.
-        SecretBytes<33> want;
-        WipeOnExit<Scalar> v([&] { return Scalar::from_u64(value); });
-        WipeOnExit<Point> c([&] { return pedersen::commit_point(*v, blinding, nullptr); });
-        pedersen::encode_ct(*c, want.data());
-        if (!declassify_bool(bytes_equal_mask(want.data(), v33, 33) != 0)) return ProveStatus::commitment_mismatch;
-    }
-
     const Generators& gens = generators();
     WipeOnExit<ProverState> st;
     ProverState& p = *st;
     uint8_t proof[kProofSize];
     uint8_t bases[kMaxSumTerms];
+    {
+        // The commitment must open to (value, blinding): a proof for any
+        // other would be a proof about a value the caller does not know.
+        // value·H + blinding·G through the prover's own fixed tables.
+        SecretBytes<33> want;
+        p.terms[0] = Scalar::from_u64(value);
+        p.terms[1] = blinding;
+        bases[0] = kBaseH;
+        bases[1] = kBaseG;
+        WipeOnExit<Point> c([&] { return fixed_sum_ct(p.terms, bases, 2); });
+        c->to_affine_ct_assign();
+        pedersen::encode_ct(*c, want.data());
+        if (!declassify_bool(bytes_equal_mask(want.data(), v33, 33) != 0)) return ProveStatus::commitment_mismatch;
+    }
 
     // Randomness: one seed from the blinding, the commitment and aux32.
     {
