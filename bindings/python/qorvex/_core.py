@@ -297,6 +297,23 @@ def take_secret(buf):
     return out
 
 
+def random_buffer(n):
+    """A new ctypes buffer of n bytes from the operating system's generator.
+    The bytes are read straight into it (os.urandom and os.getrandom return
+    bytes objects, which could not be wiped): wipe() it when done."""
+    buf = array_type(n)()
+    view = memoryview(buf).cast("B")
+    got = 0
+    with open("/dev/urandom", "rb", buffering=0) as f:
+        while got < n:
+            k = f.readinto(view[got:])
+            if not k:
+                wipe(buf)
+                raise OSError("/dev/urandom gave no bytes")
+            got += k
+    return buf
+
+
 def copy_buffer(src, size):
     """A new ctypes buffer holding the bytes of a buffer of our own."""
     dst = array_type(size)()

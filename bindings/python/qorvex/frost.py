@@ -20,7 +20,6 @@ the object refuses a second use (ValueError); it cannot be copied or pickled.
 from __future__ import annotations
 
 import ctypes
-import os
 from typing import TYPE_CHECKING, Iterable, List, Optional, Sequence
 
 from . import _core
@@ -67,15 +66,20 @@ def keygen_begin(participant_id: int, threshold: int, num_participants: int,
     (None: fresh bytes from the operating system)."""
     t, n = _tn(threshold, num_participants)
     _core.check_int(participant_id, "participant_id", 0, _U32)
-    seed = os.urandom(32) if seed32 is None else _fixed(seed32, 32, "seed32")
+    # The seed fixes the share polynomial: one drawn here is wiped after use.
+    seed = _core.random_buffer(32) if seed32 is None else _fixed(seed32, 32, "seed32")
     # t above N is refused before anything is written: size for min(t, N).
     csize, ssize = FROST_COMMITMENT_SIZE(min(t, n)), FROST_SHARES_SIZE(n)
     commits = _core.array_type(max(csize, 1))()
     shares = _core.array_type(max(ssize, 1))()
     clen, slen = ctypes.c_size_t(csize), ctypes.c_size_t(ssize)
     c = _ctx()
-    rc = C.qorvex_frost_keygen_begin(c, participant_id, t, n, seed, commits, ctypes.byref(clen), shares,
-                                     ctypes.byref(slen))
+    try:
+        rc = C.qorvex_frost_keygen_begin(c, participant_id, t, n, seed, commits, ctypes.byref(clen), shares,
+                                         ctypes.byref(slen))
+    finally:
+        if seed32 is None:
+            _core.wipe(seed)
     if rc:
         raise _failure(rc, c)
     raw = _core.take_secret(shares)[:slen.value]
@@ -192,11 +196,16 @@ class SigningNonce:
 
     def __init__(self, participant_id: int, seed32: Optional[BytesLike] = None) -> None:
         _core.check_int(participant_id, "participant_id", 0, _U32)
-        seed = os.urandom(32) if seed32 is None else _fixed(seed32, 32, "seed32")
+        # The seed determines the secret nonce: one drawn here is wiped after use.
+        seed = _core.random_buffer(32) if seed32 is None else _fixed(seed32, 32, "seed32")
         sec = _core.array_type(FROST_NONCE_SIZE)()
         com = _core.array_type(FROST_NONCE_COMMIT_SIZE)()
         c = _ctx()
-        rc = C.qorvex_frost_sign_nonce_gen(c, participant_id, seed, sec, com)
+        try:
+            rc = C.qorvex_frost_sign_nonce_gen(c, participant_id, seed, sec, com)
+        finally:
+            if seed32 is None:
+                _core.wipe(seed)
         if rc:
             raise _failure(rc, c)
         self._sec = sec

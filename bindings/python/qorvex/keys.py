@@ -88,14 +88,16 @@ class PrivateKey(_core.SecretHolder):
     @classmethod
     def generate(cls) -> "PrivateKey":
         """A fresh random key from the operating system's generator."""
+        c = _ctx()
         while True:
-            buf = bytearray(_urandom(32))
-            try:
-                return cls(buf)
-            except Exception:
-                continue
-            finally:
-                buf[:] = bytes(32)
+            # Read straight into the key's own buffer: no bytes copy is left.
+            k = _core.random_buffer(32)
+            rc = C.qorvex_seckey_verify(c, k)
+            if rc == 0:
+                return cls._adopt(k)
+            _core.wipe(k)
+            if rc != ErrorCode.BAD_KEY:
+                raise _failure(rc)  # records no message
 
     @classmethod
     def from_wif(cls, text: Text) -> "PrivateKey":

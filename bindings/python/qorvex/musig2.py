@@ -16,7 +16,6 @@ cannot be copied or pickled.
 
 from __future__ import annotations
 
-import os
 from typing import TYPE_CHECKING, Iterable, Optional, Union
 
 from . import _core
@@ -70,7 +69,8 @@ class SecretNonce:
         key = seckey if isinstance(seckey, PrivateKey) else PrivateKey(seckey)
         sec = _core.array_type(MUSIG2_SECNONCE_SIZE)()
         pub = _core.array_type(MUSIG2_PUBNONCE_SIZE)()
-        extra = os.urandom(32) if extra_rand32 is None else _fixed(extra_rand32, 32, "extra_rand32")
+        # None reaches the library as NULL: it draws its own bytes and leaves no copy here.
+        extra = _core.fixed_or_none(extra_rand32, 32, "extra_rand32")
         c = _ctx()
         rc = C.qorvex_musig2_nonce_gen(c, _secret_of(key), key.public_key.x_only()[0]._b,
                                        keyagg.aggregate_key._b, _fixed(msg32, 32, "msg32"), extra, sec, pub)
