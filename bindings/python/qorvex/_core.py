@@ -289,6 +289,23 @@ class SecretHolder:
             pass
 
 
+def text_out(call, size, c, secret=False):
+    """The ASCII text that call(buffer, byref(length)) writes into a buffer
+    of ``size`` bytes; QorvexError on a failure (its message from context c).
+    The buffer of a secret text (WIF, xprv) is wiped on every path: the str
+    returned is the one copy left, which Python cannot wipe."""
+    buf = ctypes.create_string_buffer(size)
+    n = ctypes.c_size_t(size)
+    try:
+        rc = call(buf, ctypes.byref(n))
+        if rc:
+            raise failure(rc, c)
+        return ctypes.string_at(buf, n.value).decode("ascii")
+    finally:
+        if secret:
+            wipe(buf)
+
+
 def take_secret(buf):
     """The bytes of a secret output buffer, which is then wiped (the bytes
     object is the caller's to keep, and Python cannot wipe it)."""

@@ -161,28 +161,23 @@ class HDKey(_core.SecretHolder):
         ctypes.memmove(r, _XPUB_VERSION + raw[4:45] + pub + b"\x00\x00\x00\x00", BIP32_KEY_SIZE)
         return HDKey._adopt(r)
 
-    def _text(self, record):
-        buf = ctypes.create_string_buffer(BIP32_TEXT_SIZE)
-        n = ctypes.c_size_t(BIP32_TEXT_SIZE)
+    @staticmethod
+    def _text(record, secret):
         c = _ctx()
-        rc = C.qorvex_bip32_to_base58(c, record, buf, ctypes.byref(n))
-        if rc:
-            raise _failure(rc, c)
-        text = buf.raw[:n.value].decode("ascii")
-        _core.wipe(buf)
-        return text
+        return _core.text_out(lambda b, n: C.qorvex_bip32_to_base58(c, record, b, n), BIP32_TEXT_SIZE, c,
+                              secret)
 
     @property
     def xprv(self) -> str:
         """The xprv text (ValueError for a public key)."""
         if not self.is_private:
             raise ValueError("a public HDKey has no xprv")
-        return self._text(self._r)
+        return self._text(self._r, True)
 
     @property
     def xpub(self) -> str:
         """The xpub text, also of a private key."""
-        return self._text(self.public()._r)
+        return self._text(self.public()._r, False)
 
     def address(self, kind: str = "p2wpkh", network: Network = 0) -> str:
         """The address of this key's public key: "p2pkh" (BIP-44), "p2sh-p2wpkh"

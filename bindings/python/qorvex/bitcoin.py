@@ -11,7 +11,7 @@ import ctypes
 from typing import TYPE_CHECKING, Tuple
 
 from . import _core
-from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
+from ._core import ctx as _ctx, failure as _failure, fixed as _fixed, text_out as _text_out
 from ._ffi import C
 from .constants import ADDRESS_MAX_SIZE, SEGWIT_PROGRAM_MAX_SIZE, WIF_MAX_SIZE
 from ._types import BytesLike, Network, Text, SecretKeyLike, PublicKeyLike, XOnlyLike
@@ -22,15 +22,6 @@ if TYPE_CHECKING:  # pragma: no cover
 __all__ = ["p2pkh", "p2sh", "p2sh_p2wpkh", "p2wpkh", "p2tr", "wif_encode", "wif_decode",
            "is_witness_program", "parse_witness_program", "p2wpkh_script_pubkey",
            "p2wsh_script_pubkey", "p2tr_script_pubkey", "witness_script_hash"]
-
-
-def _text_out(call, size, c):
-    buf = ctypes.create_string_buffer(size)
-    n = ctypes.c_size_t(size)
-    rc = call(buf, ctypes.byref(n))
-    if rc:
-        raise _failure(rc, c)
-    return buf.raw[:n.value].decode("ascii")
 
 
 def _key_address(fn, key, network):
@@ -80,7 +71,7 @@ def wif_encode(seckey: SecretKeyLike, compressed: bool = True, network: Network 
     net = _core.network(network)
     flag = 1 if compressed else 0
     c = _ctx()
-    return _text_out(lambda b, n: C.qorvex_wif_encode(c, k, flag, net, b, n), WIF_MAX_SIZE, c)
+    return _text_out(lambda b, n: C.qorvex_wif_encode(c, k, flag, net, b, n), WIF_MAX_SIZE, c, secret=True)
 
 
 def wif_decode(text: Text) -> Tuple["PrivateKey", bool, int]:
