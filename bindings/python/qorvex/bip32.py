@@ -9,7 +9,7 @@ from . import _core
 from ._core import ctx as _ctx, failure as _failure
 from ._ffi import C
 from .constants import BIP32_HARDENED, BIP32_KEY_SIZE, BIP32_TEXT_SIZE
-from ._types import BytesLike, Network, Text
+from ._types import BytesLike, Network, SecretText, Text
 
 if TYPE_CHECKING:  # pragma: no cover
     from .bip39 import Mnemonic
@@ -67,12 +67,13 @@ class HDKey(_core.SecretHolder):
         return cls._adopt(r)
 
     @classmethod
-    def from_text(cls, text: Text) -> "HDKey":
-        """Reads xprv or xpub text."""
-        t = _core.text(text, "extended key text")
+    def from_text(cls, text: SecretText) -> "HDKey":
+        """Reads xprv or xpub text. An xprv is a secret: pass a bytearray to
+        wipe it afterwards (a str cannot be wiped)."""
         r = _Record()
         c = _ctx()
-        rc = C.qorvex_bip32_from_base58(c, t, r)
+        with _core.SecretText(text, "extended key text") as t:
+            rc = C.qorvex_bip32_from_base58(c, t, r)
         if rc:
             raise _failure(rc, c)
         return cls._adopt(r)

@@ -11,7 +11,7 @@ from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed, verdict as _verdict
 from ._ffi import C
 from .errors import ErrorCode
-from ._types import BytesLike, Network, Text, SecretKeyLike, PublicKeyLike
+from ._types import BytesLike, Network, SecretKeyLike, SecretText, PublicKeyLike
 
 __all__ = ["PrivateKey", "PublicKey", "XOnlyPublicKey", "KeyPair"]
 
@@ -100,7 +100,7 @@ class PrivateKey(_core.SecretHolder):
                 raise _failure(rc)  # records no message
 
     @classmethod
-    def from_wif(cls, text: Text) -> "PrivateKey":
+    def from_wif(cls, text: SecretText) -> "PrivateKey":
         """The key of a WIF string (use ``qorvex.bitcoin.wif_decode`` for its
         compression flag and network)."""
         from .bitcoin import wif_decode

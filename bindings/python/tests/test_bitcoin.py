@@ -69,6 +69,13 @@ class AddressTest(LibraryError, unittest.TestCase):
         self.assertEqual((wif[0], xprv[:4], len(made)), ("K", "xprv", 2))
         self.assertEqual([b.raw.strip(b"\0") for b in made], [b""] * 2)
 
+    def test_secret_texts_are_read_from_a_wipeable_bytearray(self):
+        hd = HDKey.from_seed(bytes(range(16)))
+        wif, xprv = bytearray(PrivateKey(key(1)).to_wif().encode()), bytearray(hd.xprv.encode())
+        self.assertEqual(bitcoin.wif_decode(wif), (PrivateKey(key(1)), True, 0))
+        self.assertEqual(PrivateKey.from_wif(wif), PrivateKey(key(1)))
+        self.assertEqual(HDKey.from_text(xprv), hd)
+
 
 class SegwitTest(LibraryError, unittest.TestCase):
     def test_scripts(self):
