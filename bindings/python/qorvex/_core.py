@@ -239,18 +239,19 @@ class SecretText:
     wiped when done. Accepts str, bytes, bytearray and writable buffers; only
     the caller's bytearray can be wiped on the caller's side."""
 
-    __slots__ = ("buf",)
+    __slots__ = ("buf", "n")
 
     def __init__(self, value, what):
         if isinstance(value, str):
             value = value.encode("utf-8")
         obj, n = _view(value, what) if not isinstance(value, bytes) else (value, len(value))
+        # Checked in the source: reading our copy back would make another.
+        if (b"\0" in obj) if isinstance(obj, bytes) else (0 in memoryview(obj).cast("B")):
+            raise ValueError("%s must not contain a NUL character" % what)
         buf = ctypes.create_string_buffer(n + 1)
         _memmove(buf, obj, n)
-        if b"\0" in buf.raw[:n]:
-            wipe(buf)
-            raise ValueError("%s must not contain a NUL character" % what)
         self.buf = buf
+        self.n = n
 
     def __enter__(self):
         return self.buf
@@ -306,10 +307,11 @@ def text_out(call, size, c, secret=False):
             wipe(buf)
 
 
-def take_secret(buf):
-    """The bytes of a secret output buffer, which is then wiped (the bytes
-    object is the caller's to keep, and Python cannot wipe it)."""
-    out = buf.raw
+def take_secret(buf, n=None):
+    """The bytes of a secret output buffer (its first n bytes, all of it
+    for None), which is then wiped (the bytes object is the caller's to
+    keep, and Python cannot wipe it)."""
+    out = buf.raw if n is None else ctypes.string_at(buf, n)
     _memset(buf, 0, ctypes.sizeof(buf))
     return out
 

@@ -156,10 +156,13 @@ class HDKey(_core.SecretHolder):
         """The public HDKey of this key (itself when already public)."""
         if not self.is_private:
             return self
-        raw = self._r.raw
         pub = self.public_key.format()
+        # Depth, parent fingerprint, child number and chain code are shared;
+        # the private key is not read out of its record.
         r = _Record()
-        ctypes.memmove(r, _XPUB_VERSION + raw[4:45] + pub + b"\x00\x00\x00\x00", BIP32_KEY_SIZE)
+        ctypes.memmove(r, _XPUB_VERSION, 4)
+        ctypes.memmove(ctypes.byref(r, 4), ctypes.byref(self._r, 4), 41)
+        ctypes.memmove(ctypes.byref(r, 45), pub, 33)
         return HDKey._adopt(r)
 
     @staticmethod
@@ -222,7 +225,7 @@ class HDKey(_core.SecretHolder):
         rc = C.qorvex_bip85_bip39(c, self._r, words, language, index, buf, ctypes.byref(n))
         if rc:
             raise _failure(rc, c)
-        return Mnemonic._adopt(buf, n.value)
+        return Mnemonic._adopt(buf, n.value, words)
 
     # -- lifetime ---------------------------------------------------------
 
@@ -239,7 +242,7 @@ class HDKey(_core.SecretHolder):
         if not isinstance(other, HDKey):
             return NotImplemented
         import hmac
-        return hmac.compare_digest(self._r.raw, other._r.raw)
+        return hmac.compare_digest(self._r, other._r)
 
     __hash__ = None
 

@@ -82,9 +82,10 @@ def keygen_begin(participant_id: int, threshold: int, num_participants: int,
             _core.wipe(seed)
     if rc:
         raise _failure(rc, c)
-    raw = _core.take_secret(shares)[:slen.value]
     e = FROST_SHARE_ENTRY_SIZE
-    return KeygenRound(commits.raw[:clen.value], [raw[i:i + e] for i in range(0, len(raw), e)])
+    entries = [shares[i:i + e] for i in range(0, slen.value, e)]  # one copy each, none of the whole
+    _core.wipe(shares)
+    return KeygenRound(ctypes.string_at(commits, clen.value), entries)
 
 
 def keygen_finalize(participant_id: int, threshold: int, num_participants: int,

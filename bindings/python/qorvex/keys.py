@@ -122,7 +122,7 @@ class PrivateKey(_core.SecretHolder):
     def __eq__(self, other):
         if not isinstance(other, PrivateKey):
             return NotImplemented
-        return hmac.compare_digest(self._k.raw, other._k.raw)
+        return hmac.compare_digest(self._k, other._k)
 
     __hash__ = None
 
