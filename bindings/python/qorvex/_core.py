@@ -6,6 +6,7 @@ from __future__ import annotations
 import ctypes
 import os
 import threading
+from hmac import compare_digest as _compare_digest
 from typing import Optional, Union
 
 from ._ffi import C
@@ -268,10 +269,25 @@ def wipe(buf):
 class SecretHolder:
     """The lifetime of an object that keeps a secret in a ctypes buffer (the
     slot named by _SECRET): wipe(), a with-block that wipes when it ends, and
-    a wipe when the object is collected."""
+    a wipe when the object is collected. Two holders are equal when their
+    secrets are (compared in constant time, without copies); they are not
+    hashable, and refuse pickling (the message names _STORED, what to store
+    instead)."""
 
     __slots__ = ()
     _SECRET = ""
+    _STORED = "secret"
+
+    @classmethod
+    def _adopt(cls, buf):
+        """Wraps a buffer that already holds a valid secret (no copy)."""
+        self = object.__new__(cls)
+        setattr(self, cls._SECRET, buf)
+        return self
+
+    def _compared(self):
+        """The bytes that equality compares: the whole secret buffer."""
+        return getattr(self, self._SECRET)
 
     def wipe(self) -> None:
         """Zeroes the secret; the object is unusable afterwards."""
@@ -288,6 +304,58 @@ class SecretHolder:
             self.wipe()
         except Exception:
             pass
+
+    def __eq__(self, other):
+        if not isinstance(other, type(self)):
+            return NotImplemented
+        return _compare_digest(self._compared(), other._compared())
+
+    __hash__ = None
+
+    def __reduce__(self):
+        raise TypeError("%s is not picklable: store its %s deliberately" % (type(self).__name__, self._STORED))
+
+
+class SingleUseNonce(SecretHolder):
+    """A secret nonce that signs once: ``_take()`` hands the secret to one
+    signing call and refuses every later one (ValueError), as does a wiped
+    nonce. It cannot be copied or pickled, and equals only itself. _WHAT
+    names it in messages."""
+
+    __slots__ = ("_sec", "_used")
+    _SECRET = "_sec"
+    _WHAT = "secret nonce"
+
+    @property
+    def used(self) -> bool:
+        """True once the nonce has signed (or was handed to a signing call)."""
+        return self._used
+
+    def _take(self):
+        if self._used:
+            raise ValueError("this %s has already signed: a nonce signs once" % self._WHAT)
+        self._used = True
+        return self._sec
+
+    def wipe(self) -> None:
+        """Zeroes the secret nonce; it can no longer sign."""
+        self._used = True  # a zeroed nonce must never reach a signing call
+        wipe(self._sec)
+
+    def __copy__(self):
+        raise TypeError("a secret nonce must not be copied")
+
+    def __deepcopy__(self, memo):
+        raise TypeError("a secret nonce must not be copied")
+
+    def __reduce__(self):
+        raise TypeError("a secret nonce must not be pickled or stored")
+
+    __eq__ = object.__eq__
+    __hash__ = object.__hash__
+
+    def __repr__(self):
+        return "%s(%s)" % (type(self).__name__, "used" if self._used else "unused")
 
 
 def text_out(call, size, c, secret=False):

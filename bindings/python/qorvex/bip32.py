@@ -33,6 +33,7 @@ class HDKey(_core.SecretHolder):
 
     __slots__ = ("_r", "__weakref__")
     _SECRET = "_r"
+    _STORED = "record or text"
 
     def __init__(self, record: BytesLike) -> None:
         """An HDKey from an 82-byte record, checked as every library call
@@ -46,12 +47,6 @@ class HDKey(_core.SecretHolder):
             _core.wipe(r)
             raise _failure(rc, c)
         self._r = r
-
-    @classmethod
-    def _adopt(cls, buf):
-        self = object.__new__(cls)
-        self._r = buf
-        return self
 
     @classmethod
     def from_seed(cls, seed: BytesLike) -> "HDKey":
@@ -238,18 +233,7 @@ class HDKey(_core.SecretHolder):
         except Exception:
             pass
 
-    def __eq__(self, other):
-        if not isinstance(other, HDKey):
-            return NotImplemented
-        import hmac
-        return hmac.compare_digest(self._r, other._r)
-
-    __hash__ = None
-
     def __repr__(self):
         if self.is_private:
             return "HDKey(<private>, depth=%d)" % self.depth
         return "HDKey(%s)" % self.xpub
-
-    def __reduce__(self):
-        raise TypeError("HDKey is not picklable: store its record or text deliberately")

@@ -35,6 +35,7 @@ class Mnemonic(_core.SecretHolder):
 
     __slots__ = ("_buf", "_n", "_words", "__weakref__")
     _SECRET = "_buf"
+    _STORED = "phrase"
 
     def __init__(self, phrase: SecretText) -> None:
         text = _core.SecretText(phrase, "mnemonic")
@@ -52,8 +53,7 @@ class Mnemonic(_core.SecretHolder):
 
     @classmethod
     def _adopt(cls, buf, n, words):
-        self = object.__new__(cls)
-        self._buf = buf
+        self = super()._adopt(buf)
         self._n = n
         self._words = words
         return self
@@ -137,16 +137,8 @@ class Mnemonic(_core.SecretHolder):
         super().wipe()
         self._n = self._words = 0
 
-    def __eq__(self, other):
-        if not isinstance(other, Mnemonic):
-            return NotImplemented
-        import hmac
-        return hmac.compare_digest(memoryview(self._buf)[:self._n], memoryview(other._buf)[:other._n])
-
-    __hash__ = None
+    def _compared(self):
+        return memoryview(self._buf)[:self._n]  # the buffer's tail is spare room
 
     def __repr__(self):
         return "Mnemonic(<%d words>)" % self._words
-
-    def __reduce__(self):
-        raise TypeError("Mnemonic is not picklable: store its phrase deliberately")

@@ -118,17 +118,12 @@ class KeyPackage(_core.SecretHolder):
 
     __slots__ = ("_p", "__weakref__")
     _SECRET = "_p"
+    _STORED = "blob"
 
     def __init__(self, blob: BytesLike) -> None:
         p = _core.array_type(FROST_KEYPKG_SIZE)()
         ctypes.memmove(p, _fixed(blob, FROST_KEYPKG_SIZE, "key package"), FROST_KEYPKG_SIZE)
         self._p = p
-
-    @classmethod
-    def _adopt(cls, buf):
-        self = object.__new__(cls)
-        self._p = buf
-        return self
 
     @property
     def blob(self) -> bytes:
@@ -184,16 +179,14 @@ class KeyPackage(_core.SecretHolder):
         return "KeyPackage(participant %d of %d, threshold %d)" % (
             self.participant_id, self.num_participants, self.threshold)
 
-    def __reduce__(self):
-        raise TypeError("KeyPackage is not picklable: store its blob deliberately")
 
-
-class SigningNonce:
+class SigningNonce(_core.SingleUseNonce):
     """A signer's nonce pair for one signing run: ``commitment`` (70 bytes)
     to publish, the secret half inside. ``seed32`` must never serve another
     run; None (the default) takes fresh bytes from the operating system."""
 
-    __slots__ = ("commitment", "_sec", "_used", "__weakref__")
+    __slots__ = ("commitment", "__weakref__")
+    _WHAT = "FROST signing nonce"
 
     def __init__(self, participant_id: int, seed32: Optional[BytesLike] = None) -> None:
         _core.check_int(participant_id, "participant_id", 0, _U32)
@@ -212,34 +205,6 @@ class SigningNonce:
         self._sec = sec
         self._used = False
         self.commitment = com.raw
-
-    @property
-    def used(self) -> bool:
-        """True once the nonce has signed (or was handed to a signing call)."""
-        return self._used
-
-    def _take(self):
-        if self._used:
-            raise ValueError("this FROST signing nonce has already signed: a nonce signs once")
-        self._used = True
-        return self._sec
-
-    def __del__(self):
-        try:
-            _core.wipe(self._sec)
-        except Exception:
-            pass
-
-    def __copy__(self):
-        raise TypeError("a secret nonce must not be copied")
-
-    __deepcopy__ = __copy__
-
-    def __reduce__(self):
-        raise TypeError("a secret nonce must not be pickled or stored")
-
-    def __repr__(self):
-        return "SigningNonce(%s)" % ("used" if self._used else "unused")
 
 
 def _commitments(nonce_commitments):

@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import ctypes
-import hmac
 import os
 from typing import Iterable, Optional, Tuple
 
@@ -80,8 +79,7 @@ class PrivateKey(_core.SecretHolder):
     @classmethod
     def _adopt(cls, buf):
         """Wraps a buffer that already holds a valid key (no copy)."""
-        self = object.__new__(cls)
-        self._k = buf
+        self = super()._adopt(buf)
         self._pub = None
         return self
 
@@ -118,16 +116,6 @@ class PrivateKey(_core.SecretHolder):
 
     def __repr__(self):
         return "PrivateKey(<secret>)"
-
-    def __eq__(self, other):
-        if not isinstance(other, PrivateKey):
-            return NotImplemented
-        return hmac.compare_digest(self._k, other._k)
-
-    __hash__ = None
-
-    def __reduce__(self):
-        raise TypeError("PrivateKey is not picklable: store its secret deliberately")
 
     # -- public keys ------------------------------------------------------
 
@@ -529,6 +517,7 @@ class KeyPair(_core.SecretHolder):
 
     __slots__ = ("_r", "__weakref__")
     _SECRET = "_r"
+    _STORED = "private key"
 
     def __init__(self, key: SecretKeyLike) -> None:
         out = _B96()
@@ -557,6 +546,3 @@ class KeyPair(_core.SecretHolder):
 
     def __repr__(self):
         return "KeyPair(<secret>)"
-
-    def __reduce__(self):
-        raise TypeError("KeyPair is not picklable")

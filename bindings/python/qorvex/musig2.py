@@ -52,14 +52,15 @@ class KeyAggregation:
         self.aggregate_key = XOnlyPublicKey._trusted(agg.raw)
 
 
-class SecretNonce:
+class SecretNonce(_core.SingleUseNonce):
     """A signer's nonce pair for one session. ``public`` (66 bytes) is to be
     published; the secret half stays inside this object and signs once.
 
     ``extra_rand32`` must never repeat: None (the default) takes fresh bytes
     from the operating system."""
 
-    __slots__ = ("public", "_sec", "_used", "__weakref__")
+    __slots__ = ("public", "__weakref__")
+    _WHAT = "MuSig2 secret nonce"
 
     def __init__(self, seckey: SecretKeyLike, keyagg: KeyAggregation, msg32: BytesLike,
                      extra_rand32: Optional[BytesLike] = None) -> None:
@@ -79,34 +80,6 @@ class SecretNonce:
         self._sec = sec
         self._used = False
         self.public = pub.raw
-
-    @property
-    def used(self) -> bool:
-        """True once the nonce has signed (or was handed to a signing call)."""
-        return self._used
-
-    def _take(self):
-        if self._used:
-            raise ValueError("this MuSig2 secret nonce has already signed: a nonce signs once")
-        self._used = True
-        return self._sec
-
-    def __del__(self):
-        try:
-            _core.wipe(self._sec)
-        except Exception:
-            pass
-
-    def __copy__(self):
-        raise TypeError("a secret nonce must not be copied")
-
-    __deepcopy__ = __copy__
-
-    def __reduce__(self):
-        raise TypeError("a secret nonce must not be pickled or stored")
-
-    def __repr__(self):
-        return "SecretNonce(%s)" % ("used" if self._used else "unused")
 
 
 def aggregate_nonces(pubnonces: Iterable[BytesLike]) -> bytes:

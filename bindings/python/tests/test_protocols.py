@@ -117,6 +117,17 @@ class FrostTest(LibraryError, unittest.TestCase):
         self.assertFails(5, "all_commits length does not match threshold and num_participants",
                          frost.keygen_finalize, 1, 2, 2, [round1.commitment], round1.shares)
 
+    def test_a_wiped_nonce_cannot_sign(self):
+        keys = [PrivateKey(key(7)), PrivateKey(key(8))]
+        agg = musig2.KeyAggregation([k.public_key for k in keys])
+        for nonce in (frost.SigningNonce(1), musig2.SecretNonce(keys[0], agg, bytes(32))):
+            with nonce:
+                pass
+            self.assertTrue(nonce.used)
+            self.assertEqual(nonce._sec.raw, bytes(len(nonce._sec)))
+            with self.assertRaisesRegex(ValueError, "already signed"):
+                nonce._take()
+
     def test_drawn_seeds_are_wiped(self):
         drawn = []
 
