@@ -361,8 +361,8 @@ class SingleUseNonce(SecretHolder):
 def text_out(call, size, c, secret=False):
     """The ASCII text that call(buffer, byref(length)) writes into a buffer
     of ``size`` bytes; QorvexError on a failure (its message from context c).
-    The buffer of a secret text (WIF, xprv) is wiped on every path: the str
-    returned is the one copy left, which Python cannot wipe."""
+    The buffer of a secret text (WIF, xprv) is wiped on every path; the
+    bytes read from it and the str returned are copies Python cannot wipe."""
     buf = ctypes.create_string_buffer(size)
     n = ctypes.c_size_t(size)
     try:
