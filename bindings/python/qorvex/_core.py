@@ -6,6 +6,7 @@ from __future__ import annotations
 import ctypes
 import os
 import threading
+from hmac import compare_digest as _compare_digest
 from typing import Optional, Union
 
 from ._ffi import C
@@ -239,18 +240,19 @@ class SecretText:
     wiped when done. Accepts str, bytes, bytearray and writable buffers; only
     the caller's bytearray can be wiped on the caller's side."""
 
-    __slots__ = ("buf",)
+    __slots__ = ("buf", "n")
 
     def __init__(self, value, what):
         if isinstance(value, str):
             value = value.encode("utf-8")
         obj, n = _view(value, what) if not isinstance(value, bytes) else (value, len(value))
+        # Checked in the source: reading our copy back would make another.
+        if (b"\0" in obj) if isinstance(obj, bytes) else (0 in memoryview(obj).cast("B")):
+            raise ValueError("%s must not contain a NUL character" % what)
         buf = ctypes.create_string_buffer(n + 1)
         _memmove(buf, obj, n)
-        if b"\0" in buf.raw[:n]:
-            wipe(buf)
-            raise ValueError("%s must not contain a NUL character" % what)
         self.buf = buf
+        self.n = n
 
     def __enter__(self):
         return self.buf
@@ -267,10 +269,25 @@ def wipe(buf):
 class SecretHolder:
     """The lifetime of an object that keeps a secret in a ctypes buffer (the
     slot named by _SECRET): wipe(), a with-block that wipes when it ends, and
-    a wipe when the object is collected."""
+    a wipe when the object is collected. Two holders are equal when their
+    secrets are (compared in constant time, without copies); they are not
+    hashable, and refuse pickling (the message names _STORED, what to store
+    instead)."""
 
     __slots__ = ()
     _SECRET = ""
+    _STORED = "secret"
+
+    @classmethod
+    def _adopt(cls, buf):
+        """Wraps a buffer that already holds a valid secret (no copy)."""
+        self = object.__new__(cls)
+        setattr(self, cls._SECRET, buf)
+        return self
+
+    def _compared(self):
+        """The bytes that equality compares: the whole secret buffer."""
+        return getattr(self, self._SECRET)
 
     def wipe(self) -> None:
         """Zeroes the secret; the object is unusable afterwards."""
@@ -288,13 +305,100 @@ class SecretHolder:
         except Exception:
             pass
 
+    def __eq__(self, other):
+        if not isinstance(other, type(self)):
+            return NotImplemented
+        return _compare_digest(self._compared(), other._compared())
 
-def take_secret(buf):
-    """The bytes of a secret output buffer, which is then wiped (the bytes
-    object is the caller's to keep, and Python cannot wipe it)."""
-    out = buf.raw
+    __hash__ = None
+
+    def __reduce__(self):
+        raise TypeError("%s is not picklable: store its %s deliberately" % (type(self).__name__, self._STORED))
+
+
+class SingleUseNonce(SecretHolder):
+    """A secret nonce that signs once: ``_take()`` hands the secret to one
+    signing call and refuses every later one (ValueError), as does a wiped
+    nonce. It cannot be copied or pickled, and equals only itself. _WHAT
+    names it in messages."""
+
+    __slots__ = ("_sec", "_used")
+    _SECRET = "_sec"
+    _WHAT = "secret nonce"
+
+    @property
+    def used(self) -> bool:
+        """True once the nonce has signed (or was handed to a signing call)."""
+        return self._used
+
+    def _take(self):
+        if self._used:
+            raise ValueError("this %s has already signed: a nonce signs once" % self._WHAT)
+        self._used = True
+        return self._sec
+
+    def wipe(self) -> None:
+        """Zeroes the secret nonce; it can no longer sign."""
+        self._used = True  # a zeroed nonce must never reach a signing call
+        wipe(self._sec)
+
+    def __copy__(self):
+        raise TypeError("a secret nonce must not be copied")
+
+    def __deepcopy__(self, memo):
+        raise TypeError("a secret nonce must not be copied")
+
+    def __reduce__(self):
+        raise TypeError("a secret nonce must not be pickled or stored")
+
+    __eq__ = object.__eq__
+    __hash__ = object.__hash__
+
+    def __repr__(self):
+        return "%s(%s)" % (type(self).__name__, "used" if self._used else "unused")
+
+
+def text_out(call, size, c, secret=False):
+    """The ASCII text that call(buffer, byref(length)) writes into a buffer
+    of ``size`` bytes; QorvexError on a failure (its message from context c).
+    The buffer of a secret text (WIF, xprv) is wiped on every path; the
+    bytes read from it and the str returned are copies Python cannot wipe."""
+    buf = ctypes.create_string_buffer(size)
+    n = ctypes.c_size_t(size)
+    try:
+        rc = call(buf, ctypes.byref(n))
+        if rc:
+            raise failure(rc, c)
+        return ctypes.string_at(buf, n.value).decode("ascii")
+    finally:
+        if secret:
+            wipe(buf)
+
+
+def take_secret(buf, n=None):
+    """The bytes of a secret output buffer (its first n bytes, all of it
+    for None), which is then wiped (the bytes object is the caller's to
+    keep, and Python cannot wipe it)."""
+    out = buf.raw if n is None else ctypes.string_at(buf, n)
     _memset(buf, 0, ctypes.sizeof(buf))
     return out
+
+
+def random_buffer(n):
+    """A new ctypes buffer of n bytes from the operating system's generator.
+    The bytes are read straight into it (os.urandom and os.getrandom return
+    bytes objects, which could not be wiped): wipe() it when done."""
+    buf = array_type(n)()
+    view = memoryview(buf).cast("B")
+    got = 0
+    with open("/dev/urandom", "rb", buffering=0) as f:
+        while got < n:
+            k = f.readinto(view[got:])
+            if not k:
+                wipe(buf)
+                raise OSError("/dev/urandom gave no bytes")
+            got += k
+    return buf
 
 
 def copy_buffer(src, size):

@@ -9,7 +9,7 @@ from . import _core
 from ._core import ctx as _ctx, failure as _failure
 from ._ffi import C
 from .constants import BIP32_HARDENED, BIP32_KEY_SIZE, BIP32_TEXT_SIZE
-from ._types import BytesLike, Network, Text
+from ._types import BytesLike, Network, SecretText, Text
 
 if TYPE_CHECKING:  # pragma: no cover
     from .bip39 import Mnemonic
@@ -33,6 +33,7 @@ class HDKey(_core.SecretHolder):
 
     __slots__ = ("_r", "__weakref__")
     _SECRET = "_r"
+    _STORED = "record or text"
 
     def __init__(self, record: BytesLike) -> None:
         """An HDKey from an 82-byte record, checked as every library call
@@ -48,12 +49,6 @@ class HDKey(_core.SecretHolder):
         self._r = r
 
     @classmethod
-    def _adopt(cls, buf):
-        self = object.__new__(cls)
-        self._r = buf
-        return self
-
-    @classmethod
     def from_seed(cls, seed: BytesLike) -> "HDKey":
         """The master key of a 16- to 64-byte seed (HMAC-SHA512 "Bitcoin seed")."""
         src, n = _core.var(seed, "seed")
@@ -67,12 +62,13 @@ class HDKey(_core.SecretHolder):
         return cls._adopt(r)
 
     @classmethod
-    def from_text(cls, text: Text) -> "HDKey":
-        """Reads xprv or xpub text."""
-        t = _core.text(text, "extended key text")
+    def from_text(cls, text: SecretText) -> "HDKey":
+        """Reads xprv or xpub text. An xprv is a secret: pass a bytearray to
+        wipe it afterwards (a str cannot be wiped)."""
         r = _Record()
         c = _ctx()
-        rc = C.qorvex_bip32_from_base58(c, t, r)
+        with _core.SecretText(text, "extended key text") as t:
+            rc = C.qorvex_bip32_from_base58(c, t, r)
         if rc:
             raise _failure(rc, c)
         return cls._adopt(r)
@@ -155,34 +151,32 @@ class HDKey(_core.SecretHolder):
         """The public HDKey of this key (itself when already public)."""
         if not self.is_private:
             return self
-        raw = self._r.raw
         pub = self.public_key.format()
+        # Depth, parent fingerprint, child number and chain code are shared;
+        # the private key is not read out of its record.
         r = _Record()
-        ctypes.memmove(r, _XPUB_VERSION + raw[4:45] + pub + b"\x00\x00\x00\x00", BIP32_KEY_SIZE)
+        ctypes.memmove(r, _XPUB_VERSION, 4)
+        ctypes.memmove(ctypes.byref(r, 4), ctypes.byref(self._r, 4), 41)
+        ctypes.memmove(ctypes.byref(r, 45), pub, 33)
         return HDKey._adopt(r)
 
-    def _text(self, record):
-        buf = ctypes.create_string_buffer(BIP32_TEXT_SIZE)
-        n = ctypes.c_size_t(BIP32_TEXT_SIZE)
+    @staticmethod
+    def _text(record, secret):
         c = _ctx()
-        rc = C.qorvex_bip32_to_base58(c, record, buf, ctypes.byref(n))
-        if rc:
-            raise _failure(rc, c)
-        text = buf.raw[:n.value].decode("ascii")
-        _core.wipe(buf)
-        return text
+        return _core.text_out(lambda b, n: C.qorvex_bip32_to_base58(c, record, b, n), BIP32_TEXT_SIZE, c,
+                              secret)
 
     @property
     def xprv(self) -> str:
         """The xprv text (ValueError for a public key)."""
         if not self.is_private:
             raise ValueError("a public HDKey has no xprv")
-        return self._text(self._r)
+        return self._text(self._r, True)
 
     @property
     def xpub(self) -> str:
         """The xpub text, also of a private key."""
-        return self._text(self.public()._r)
+        return self._text(self.public()._r, False)
 
     def address(self, kind: str = "p2wpkh", network: Network = 0) -> str:
         """The address of this key's public key: "p2pkh" (BIP-44), "p2sh-p2wpkh"
@@ -226,7 +220,7 @@ class HDKey(_core.SecretHolder):
         rc = C.qorvex_bip85_bip39(c, self._r, words, language, index, buf, ctypes.byref(n))
         if rc:
             raise _failure(rc, c)
-        return Mnemonic._adopt(buf, n.value)
+        return Mnemonic._adopt(buf, n.value, words)
 
     # -- lifetime ---------------------------------------------------------
 
@@ -239,18 +233,7 @@ class HDKey(_core.SecretHolder):
         except Exception:
             pass
 
-    def __eq__(self, other):
-        if not isinstance(other, HDKey):
-            return NotImplemented
-        import hmac
-        return hmac.compare_digest(self._r.raw, other._r.raw)
-
-    __hash__ = None
-
     def __repr__(self):
         if self.is_private:
             return "HDKey(<private>, depth=%d)" % self.depth
         return "HDKey(%s)" % self.xpub
-
-    def __reduce__(self):
-        raise TypeError("HDKey is not picklable: store its record or text deliberately")

@@ -20,6 +20,11 @@ _MNEMONIC_MAX = BIP39_MNEMONIC_MAX_SIZE
 _WORDS_TO_BYTES = {12: 16, 15: 20, 18: 24, 21: 28, 24: 32}
 
 
+def _words_of(entropy_len):
+    """The word count of a mnemonic of entropy_len bytes: 3 words per 4 bytes."""
+    return entropy_len * 3 // 4
+
+
 class Mnemonic(_core.SecretHolder):
     """A valid BIP-39 mnemonic. ``Mnemonic(phrase)`` checks the words and the
     checksum (QorvexError 5 "invalid mnemonic"). The phrase is kept in a
@@ -28,11 +33,13 @@ class Mnemonic(_core.SecretHolder):
     the input).
     """
 
-    __slots__ = ("_buf", "_n", "__weakref__")
+    __slots__ = ("_buf", "_n", "_words", "__weakref__")
     _SECRET = "_buf"
+    _STORED = "phrase"
 
     def __init__(self, phrase: SecretText) -> None:
-        with _core.SecretText(phrase, "mnemonic") as src:
+        text = _core.SecretText(phrase, "mnemonic")
+        with text as src:
             out = _core.array_type(32)()
             n = ctypes.c_size_t(32)
             c = _ctx()
@@ -40,15 +47,15 @@ class Mnemonic(_core.SecretHolder):
             _core.wipe(out)
             if rc:
                 raise _failure(rc, c)
-            length = len(src.value)
-            self._buf = _core.copy_buffer(src, length + 1)
-            self._n = length
+            self._buf = _core.copy_buffer(src, text.n + 1)
+            self._n = text.n
+            self._words = _words_of(n.value)
 
     @classmethod
-    def _adopt(cls, buf, n):
-        self = object.__new__(cls)
-        self._buf = buf
+    def _adopt(cls, buf, n, words):
+        self = super()._adopt(buf)
         self._n = n
+        self._words = words
         return self
 
     @classmethod
@@ -59,7 +66,7 @@ class Mnemonic(_core.SecretHolder):
         rc = C.qorvex_bip39_generate(c, n_bytes, entropy, buf, ctypes.byref(n))
         if rc:
             raise _failure(rc, c)
-        return cls._adopt(buf, n.value)
+        return cls._adopt(buf, n.value, _words_of(n_bytes))
 
     @classmethod
     def generate(cls, words: int = 12) -> "Mnemonic":
@@ -84,7 +91,7 @@ class Mnemonic(_core.SecretHolder):
     @property
     def phrase(self) -> str:
         """The words separated by single spaces, as a new immutable ``str``."""
-        return self._buf.raw[:self._n].decode("utf-8")
+        return self._buf[:self._n].decode("utf-8")
 
     @property
     def words(self) -> List[str]:
@@ -100,7 +107,7 @@ class Mnemonic(_core.SecretHolder):
         rc = C.qorvex_bip39_to_entropy(c, self._buf, out, ctypes.byref(n))
         if rc:
             raise _failure(rc, c)
-        return _core.take_secret(out)[:n.value]
+        return _core.take_secret(out, n.value)
 
     def _seed(self, passphrase):
         out = _core.array_type(64)()
@@ -128,18 +135,10 @@ class Mnemonic(_core.SecretHolder):
     def wipe(self) -> None:
         """Zeroes the phrase buffer; the object is unusable afterwards."""
         super().wipe()
-        self._n = 0
+        self._n = self._words = 0
 
-    def __eq__(self, other):
-        if not isinstance(other, Mnemonic):
-            return NotImplemented
-        import hmac
-        return hmac.compare_digest(self._buf.raw[:self._n], other._buf.raw[:other._n])
-
-    __hash__ = None
+    def _compared(self):
+        return memoryview(self._buf)[:self._n]  # the buffer's tail is spare room
 
     def __repr__(self):
-        return "Mnemonic(<%d words>)" % len(self._buf.raw[:self._n].split())
-
-    def __reduce__(self):
-        raise TypeError("Mnemonic is not picklable: store its phrase deliberately")
+        return "Mnemonic(<%d words>)" % self._words

@@ -11,10 +11,10 @@ import ctypes
 from typing import TYPE_CHECKING, Tuple
 
 from . import _core
-from ._core import ctx as _ctx, failure as _failure, fixed as _fixed
+from ._core import ctx as _ctx, failure as _failure, fixed as _fixed, text_out as _text_out
 from ._ffi import C
 from .constants import ADDRESS_MAX_SIZE, SEGWIT_PROGRAM_MAX_SIZE, WIF_MAX_SIZE
-from ._types import BytesLike, Network, Text, SecretKeyLike, PublicKeyLike, XOnlyLike
+from ._types import BytesLike, Network, SecretKeyLike, SecretText, PublicKeyLike, XOnlyLike
 
 if TYPE_CHECKING:  # pragma: no cover
     from .keys import PrivateKey
@@ -22,15 +22,6 @@ if TYPE_CHECKING:  # pragma: no cover
 __all__ = ["p2pkh", "p2sh", "p2sh_p2wpkh", "p2wpkh", "p2tr", "wif_encode", "wif_decode",
            "is_witness_program", "parse_witness_program", "p2wpkh_script_pubkey",
            "p2wsh_script_pubkey", "p2tr_script_pubkey", "witness_script_hash"]
-
-
-def _text_out(call, size, c):
-    buf = ctypes.create_string_buffer(size)
-    n = ctypes.c_size_t(size)
-    rc = call(buf, ctypes.byref(n))
-    if rc:
-        raise _failure(rc, c)
-    return buf.raw[:n.value].decode("ascii")
 
 
 def _key_address(fn, key, network):
@@ -80,19 +71,20 @@ def wif_encode(seckey: SecretKeyLike, compressed: bool = True, network: Network 
     net = _core.network(network)
     flag = 1 if compressed else 0
     c = _ctx()
-    return _text_out(lambda b, n: C.qorvex_wif_encode(c, k, flag, net, b, n), WIF_MAX_SIZE, c)
+    return _text_out(lambda b, n: C.qorvex_wif_encode(c, k, flag, net, b, n), WIF_MAX_SIZE, c, secret=True)
 
 
-def wif_decode(text: Text) -> Tuple["PrivateKey", bool, int]:
+def wif_decode(text: SecretText) -> Tuple["PrivateKey", bool, int]:
     """(PrivateKey, compressed, network) of a WIF string. Any malformed text
-    gives QorvexError 5 "invalid WIF string"."""
+    gives QorvexError 5 "invalid WIF string". The text is a secret: pass a
+    bytearray to wipe it afterwards (a str cannot be wiped)."""
     from .keys import PrivateKey
-    t = _core.text(text, "WIF text")
     out = _core.array_type(32)()
     compressed = ctypes.c_int()
     net = ctypes.c_int()
     c = _ctx()
-    rc = C.qorvex_wif_decode(c, t, out, ctypes.byref(compressed), ctypes.byref(net))
+    with _core.SecretText(text, "WIF text") as t:
+        rc = C.qorvex_wif_decode(c, t, out, ctypes.byref(compressed), ctypes.byref(net))
     if rc:
         raise _failure(rc, c)
     return PrivateKey._adopt(out), bool(compressed.value), net.value

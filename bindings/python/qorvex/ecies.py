@@ -61,4 +61,4 @@ def decrypt(seckey: SecretKeyLike, envelope: BytesLike, *,
         raise _failure(rc, c)
     if into is not None:
         return None
-    return _core.take_secret(out)[:length.value]
+    return _core.take_secret(out, length.value)

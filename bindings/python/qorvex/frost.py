@@ -20,7 +20,6 @@ the object refuses a second use (ValueError); it cannot be copied or pickled.
 from __future__ import annotations
 
 import ctypes
-import os
 from typing import TYPE_CHECKING, Iterable, List, Optional, Sequence
 
 from . import _core
@@ -67,20 +66,26 @@ def keygen_begin(participant_id: int, threshold: int, num_participants: int,
     (None: fresh bytes from the operating system)."""
     t, n = _tn(threshold, num_participants)
     _core.check_int(participant_id, "participant_id", 0, _U32)
-    seed = os.urandom(32) if seed32 is None else _fixed(seed32, 32, "seed32")
+    # The seed fixes the share polynomial: one drawn here is wiped after use.
+    seed = _core.random_buffer(32) if seed32 is None else _fixed(seed32, 32, "seed32")
     # t above N is refused before anything is written: size for min(t, N).
     csize, ssize = FROST_COMMITMENT_SIZE(min(t, n)), FROST_SHARES_SIZE(n)
     commits = _core.array_type(max(csize, 1))()
     shares = _core.array_type(max(ssize, 1))()
     clen, slen = ctypes.c_size_t(csize), ctypes.c_size_t(ssize)
     c = _ctx()
-    rc = C.qorvex_frost_keygen_begin(c, participant_id, t, n, seed, commits, ctypes.byref(clen), shares,
-                                     ctypes.byref(slen))
+    try:
+        rc = C.qorvex_frost_keygen_begin(c, participant_id, t, n, seed, commits, ctypes.byref(clen), shares,
+                                         ctypes.byref(slen))
+    finally:
+        if seed32 is None:
+            _core.wipe(seed)
     if rc:
         raise _failure(rc, c)
-    raw = _core.take_secret(shares)[:slen.value]
     e = FROST_SHARE_ENTRY_SIZE
-    return KeygenRound(commits.raw[:clen.value], [raw[i:i + e] for i in range(0, len(raw), e)])
+    entries = [shares[i:i + e] for i in range(0, slen.value, e)]  # one copy each, none of the whole
+    _core.wipe(shares)
+    return KeygenRound(ctypes.string_at(commits, clen.value), entries)
 
 
 def keygen_finalize(participant_id: int, threshold: int, num_participants: int,
@@ -113,17 +118,12 @@ class KeyPackage(_core.SecretHolder):
 
     __slots__ = ("_p", "__weakref__")
     _SECRET = "_p"
+    _STORED = "blob"
 
     def __init__(self, blob: BytesLike) -> None:
         p = _core.array_type(FROST_KEYPKG_SIZE)()
         ctypes.memmove(p, _fixed(blob, FROST_KEYPKG_SIZE, "key package"), FROST_KEYPKG_SIZE)
         self._p = p
-
-    @classmethod
-    def _adopt(cls, buf):
-        self = object.__new__(cls)
-        self._p = buf
-        return self
 
     @property
     def blob(self) -> bytes:
@@ -179,57 +179,32 @@ class KeyPackage(_core.SecretHolder):
         return "KeyPackage(participant %d of %d, threshold %d)" % (
             self.participant_id, self.num_participants, self.threshold)
 
-    def __reduce__(self):
-        raise TypeError("KeyPackage is not picklable: store its blob deliberately")
 
-
-class SigningNonce:
+class SigningNonce(_core.SingleUseNonce):
     """A signer's nonce pair for one signing run: ``commitment`` (70 bytes)
     to publish, the secret half inside. ``seed32`` must never serve another
     run; None (the default) takes fresh bytes from the operating system."""
 
-    __slots__ = ("commitment", "_sec", "_used", "__weakref__")
+    __slots__ = ("commitment", "__weakref__")
+    _WHAT = "FROST signing nonce"
 
     def __init__(self, participant_id: int, seed32: Optional[BytesLike] = None) -> None:
         _core.check_int(participant_id, "participant_id", 0, _U32)
-        seed = os.urandom(32) if seed32 is None else _fixed(seed32, 32, "seed32")
+        # The seed determines the secret nonce: one drawn here is wiped after use.
+        seed = _core.random_buffer(32) if seed32 is None else _fixed(seed32, 32, "seed32")
         sec = _core.array_type(FROST_NONCE_SIZE)()
         com = _core.array_type(FROST_NONCE_COMMIT_SIZE)()
         c = _ctx()
-        rc = C.qorvex_frost_sign_nonce_gen(c, participant_id, seed, sec, com)
+        try:
+            rc = C.qorvex_frost_sign_nonce_gen(c, participant_id, seed, sec, com)
+        finally:
+            if seed32 is None:
+                _core.wipe(seed)
         if rc:
             raise _failure(rc, c)
         self._sec = sec
         self._used = False
         self.commitment = com.raw
-
-    @property
-    def used(self) -> bool:
-        """True once the nonce has signed (or was handed to a signing call)."""
-        return self._used
-
-    def _take(self):
-        if self._used:
-            raise ValueError("this FROST signing nonce has already signed: a nonce signs once")
-        self._used = True
-        return self._sec
-
-    def __del__(self):
-        try:
-            _core.wipe(self._sec)
-        except Exception:
-            pass
-
-    def __copy__(self):
-        raise TypeError("a secret nonce must not be copied")
-
-    __deepcopy__ = __copy__
-
-    def __reduce__(self):
-        raise TypeError("a secret nonce must not be pickled or stored")
-
-    def __repr__(self):
-        return "SigningNonce(%s)" % ("used" if self._used else "unused")
 
 
 def _commitments(nonce_commitments):

@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import ctypes
-import hmac
 import os
 from typing import Iterable, Optional, Tuple
 
@@ -11,7 +10,7 @@ from . import _core
 from ._core import ctx as _ctx, failure as _failure, fixed as _fixed, verdict as _verdict
 from ._ffi import C
 from .errors import ErrorCode
-from ._types import BytesLike, Network, Text, SecretKeyLike, PublicKeyLike
+from ._types import BytesLike, Network, SecretKeyLike, SecretText, PublicKeyLike
 
 __all__ = ["PrivateKey", "PublicKey", "XOnlyPublicKey", "KeyPair"]
 
@@ -80,25 +79,26 @@ class PrivateKey(_core.SecretHolder):
     @classmethod
     def _adopt(cls, buf):
         """Wraps a buffer that already holds a valid key (no copy)."""
-        self = object.__new__(cls)
-        self._k = buf
+        self = super()._adopt(buf)
         self._pub = None
         return self
 
     @classmethod
     def generate(cls) -> "PrivateKey":
         """A fresh random key from the operating system's generator."""
+        c = _ctx()
         while True:
-            buf = bytearray(_urandom(32))
-            try:
-                return cls(buf)
-            except Exception:
-                continue
-            finally:
-                buf[:] = bytes(32)
+            # Read straight into the key's own buffer: no bytes copy is left.
+            k = _core.random_buffer(32)
+            rc = C.qorvex_seckey_verify(c, k)
+            if rc == 0:
+                return cls._adopt(k)
+            _core.wipe(k)
+            if rc != ErrorCode.BAD_KEY:
+                raise _failure(rc)  # records no message
 
     @classmethod
-    def from_wif(cls, text: Text) -> "PrivateKey":
+    def from_wif(cls, text: SecretText) -> "PrivateKey":
         """The key of a WIF string (use ``qorvex.bitcoin.wif_decode`` for its
         compression flag and network)."""
         from .bitcoin import wif_decode
@@ -116,16 +116,6 @@ class PrivateKey(_core.SecretHolder):
 
     def __repr__(self):
         return "PrivateKey(<secret>)"
-
-    def __eq__(self, other):
-        if not isinstance(other, PrivateKey):
-            return NotImplemented
-        return hmac.compare_digest(self._k.raw, other._k.raw)
-
-    __hash__ = None
-
-    def __reduce__(self):
-        raise TypeError("PrivateKey is not picklable: store its secret deliberately")
 
     # -- public keys ------------------------------------------------------
 
@@ -527,6 +517,7 @@ class KeyPair(_core.SecretHolder):
 
     __slots__ = ("_r", "__weakref__")
     _SECRET = "_r"
+    _STORED = "private key"
 
     def __init__(self, key: SecretKeyLike) -> None:
         out = _B96()
@@ -555,6 +546,3 @@ class KeyPair(_core.SecretHolder):
 
     def __repr__(self):
         return "KeyPair(<secret>)"
-
-    def __reduce__(self):
-        raise TypeError("KeyPair is not picklable")

@@ -16,7 +16,6 @@ cannot be copied or pickled.
 
 from __future__ import annotations
 
-import os
 from typing import TYPE_CHECKING, Iterable, Optional, Union
 
 from . import _core
@@ -53,14 +52,15 @@ class KeyAggregation:
         self.aggregate_key = XOnlyPublicKey._trusted(agg.raw)
 
 
-class SecretNonce:
+class SecretNonce(_core.SingleUseNonce):
     """A signer's nonce pair for one session. ``public`` (66 bytes) is to be
     published; the secret half stays inside this object and signs once.
 
     ``extra_rand32`` must never repeat: None (the default) takes fresh bytes
     from the operating system."""
 
-    __slots__ = ("public", "_sec", "_used", "__weakref__")
+    __slots__ = ("public", "__weakref__")
+    _WHAT = "MuSig2 secret nonce"
 
     def __init__(self, seckey: SecretKeyLike, keyagg: KeyAggregation, msg32: BytesLike,
                      extra_rand32: Optional[BytesLike] = None) -> None:
@@ -70,7 +70,8 @@ class SecretNonce:
         key = seckey if isinstance(seckey, PrivateKey) else PrivateKey(seckey)
         sec = _core.array_type(MUSIG2_SECNONCE_SIZE)()
         pub = _core.array_type(MUSIG2_PUBNONCE_SIZE)()
-        extra = os.urandom(32) if extra_rand32 is None else _fixed(extra_rand32, 32, "extra_rand32")
+        # None reaches the library as NULL: it draws its own bytes and leaves no copy here.
+        extra = _core.fixed_or_none(extra_rand32, 32, "extra_rand32")
         c = _ctx()
         rc = C.qorvex_musig2_nonce_gen(c, _secret_of(key), key.public_key.x_only()[0]._b,
                                        keyagg.aggregate_key._b, _fixed(msg32, 32, "msg32"), extra, sec, pub)
@@ -79,34 +80,6 @@ class SecretNonce:
         self._sec = sec
         self._used = False
         self.public = pub.raw
-
-    @property
-    def used(self) -> bool:
-        """True once the nonce has signed (or was handed to a signing call)."""
-        return self._used
-
-    def _take(self):
-        if self._used:
-            raise ValueError("this MuSig2 secret nonce has already signed: a nonce signs once")
-        self._used = True
-        return self._sec
-
-    def __del__(self):
-        try:
-            _core.wipe(self._sec)
-        except Exception:
-            pass
-
-    def __copy__(self):
-        raise TypeError("a secret nonce must not be copied")
-
-    __deepcopy__ = __copy__
-
-    def __reduce__(self):
-        raise TypeError("a secret nonce must not be pickled or stored")
-
-    def __repr__(self):
-        return "SecretNonce(%s)" % ("used" if self._used else "unused")
 
 
 def aggregate_nonces(pubnonces: Iterable[BytesLike]) -> bytes:

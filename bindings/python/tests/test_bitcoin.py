@@ -1,10 +1,12 @@
 """Addresses, WIF, segwit scripts, hashes and transaction helpers."""
 
+import ctypes
 import unittest
+from unittest import mock
 
 import support
 from support import h, key
-from qorvex import PrivateKey, PublicKey, QorvexError, bitcoin, hashes, tx
+from qorvex import HDKey, PrivateKey, PublicKey, QorvexError, bitcoin, hashes, tx
 
 G = h("0279be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798")
 NOT_ON_CURVE = b"\x02" + bytes(31) + b"\x05"
@@ -53,6 +55,26 @@ class AddressTest(LibraryError, unittest.TestCase):
         self.assertFails(2, "privkey is zero or >= n", bitcoin.wif_encode, bytes(32))
         with self.assertRaises(ValueError):
             bitcoin.wif_decode("a\0b")
+
+    def test_secret_texts_leave_no_copy_in_their_buffers(self):
+        hd = HDKey.from_seed(bytes(range(16)))
+        made = []
+
+        def buffer(size, real=ctypes.create_string_buffer):
+            made.append(real(size))
+            return made[-1]
+        with mock.patch.object(ctypes, "create_string_buffer", buffer):
+            wif = PrivateKey(key(1)).to_wif()
+            xprv = hd.xprv
+        self.assertEqual((wif[0], xprv[:4], len(made)), ("K", "xprv", 2))
+        self.assertEqual([b.raw.strip(b"\0") for b in made], [b""] * 2)
+
+    def test_secret_texts_are_read_from_a_wipeable_bytearray(self):
+        hd = HDKey.from_seed(bytes(range(16)))
+        wif, xprv = bytearray(PrivateKey(key(1)).to_wif().encode()), bytearray(hd.xprv.encode())
+        self.assertEqual(bitcoin.wif_decode(wif), (PrivateKey(key(1)), True, 0))
+        self.assertEqual(PrivateKey.from_wif(wif), PrivateKey(key(1)))
+        self.assertEqual(HDKey.from_text(xprv), hd)
 
 
 class SegwitTest(LibraryError, unittest.TestCase):

@@ -1,11 +1,13 @@
 """Keys, ECDSA, Schnorr, key pairs and ECDH through the Python layer."""
 
 import unittest
+from unittest import mock
 
 import support
 from support import h, key
 from qorvex import (ErrorCode, KeyPair, PrivateKey, PublicKey, QorvexError, XOnlyPublicKey, ecdsa,
                     hashes)
+from qorvex._ffi import C
 
 G = h("0279be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798")
 G_UNCOMPRESSED = h("0479be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798"
@@ -32,6 +34,16 @@ class PrivateKeyTest(LibraryErrorMixin, unittest.TestCase):
         a, b = PrivateKey.generate(), PrivateKey.generate()
         self.assertNotEqual(a, b)
         self.assertEqual(len(a.secret), 32)
+
+    def test_generate_retries_a_bad_key_and_nothing_else(self):
+        real = C.qorvex_seckey_verify
+        answers = iter([ErrorCode.BAD_KEY])
+        with mock.patch.object(C, "qorvex_seckey_verify", side_effect=lambda c, k: next(answers, None) or real(c, k)):
+            self.assertEqual(len(PrivateKey.generate().secret), 32)
+        with mock.patch.object(C, "qorvex_seckey_verify", return_value=ErrorCode.NULL_ARG):
+            with self.assertRaises(QorvexError) as cm:
+                PrivateKey.generate()
+        self.assertEqual(cm.exception.code, ErrorCode.NULL_ARG)
 
     def test_public_key_forms(self):
         k = PrivateKey(key(1))

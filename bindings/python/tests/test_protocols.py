@@ -4,11 +4,13 @@ SNARK witnesses and block filters."""
 import copy
 import pickle
 import unittest
+from unittest import mock
 
 import support
 from support import key
 from qorvex import (PrivateKey, PublicKey, QorvexError, adaptor, ecdsa, ecies, filters, frost,
                     hashes, musig2, pedersen, zk)
+from qorvex import _core
 
 
 class LibraryError:
@@ -114,6 +116,28 @@ class FrostTest(LibraryError, unittest.TestCase):
         self.assertEqual(len(round1.commitment), 33 * 2 + 72)
         self.assertFails(5, "all_commits length does not match threshold and num_participants",
                          frost.keygen_finalize, 1, 2, 2, [round1.commitment], round1.shares)
+
+    def test_a_wiped_nonce_cannot_sign(self):
+        keys = [PrivateKey(key(7)), PrivateKey(key(8))]
+        agg = musig2.KeyAggregation([k.public_key for k in keys])
+        for nonce in (frost.SigningNonce(1), musig2.SecretNonce(keys[0], agg, bytes(32))):
+            with nonce:
+                pass
+            self.assertTrue(nonce.used)
+            self.assertEqual(nonce._sec.raw, bytes(len(nonce._sec)))
+            with self.assertRaisesRegex(ValueError, "already signed"):
+                nonce._take()
+
+    def test_drawn_seeds_are_wiped(self):
+        drawn = []
+
+        def draw(n, real=_core.random_buffer):
+            drawn.append(real(n))
+            return drawn[-1]
+        with mock.patch.object(_core, "random_buffer", draw):
+            frost.SigningNonce(1)
+            frost.keygen_begin(1, 2, 2)
+        self.assertEqual([b.raw for b in drawn], [bytes(32)] * 2)
 
 
 class EciesTest(LibraryError, unittest.TestCase):

@@ -137,6 +137,14 @@ class Bip39Test(unittest.TestCase):
             Mnemonic.from_entropy(bytes(17))
         self.assertEqual((cm.exception.code, cm.exception.message), (5, "entropy must be 16/20/24/28/32"))
 
+    def test_a_nul_is_refused_from_every_kind_of_text(self):
+        good = "abandon " * 11 + "about"
+        for text in (good + "\0", (good + "\0").encode(), bytearray((good + "\0").encode()),
+                     memoryview(bytearray((good + "\0").encode()))):
+            with self.assertRaisesRegex(ValueError, "must not contain a NUL"):
+                Mnemonic(text)
+        self.assertEqual(repr(Mnemonic(bytearray(good.encode()))), "Mnemonic(<12 words>)")
+
     def test_generate(self):
         for words in (12, 15, 18, 21, 24):
             m = Mnemonic.generate(words)
