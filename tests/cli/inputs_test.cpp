@@ -210,5 +210,73 @@ TEST_F(CliInputs, HelpSpeaksOfWhatEachCommandTakes) {
     EXPECT_EQ(run({"eth", "sign", "--help"}).out.find("as the scheme"), npos);
 }
 
+// A secret result never goes to stdout through "--out -": it is refused
+// before the secret exists, whatever the command.
+TEST_F(CliInputs, SecretOutputToDashRefused) {
+    const std::string key = key_file(kOne);
+    const std::string words = dir / "wallet.words";
+    write_file(words, "abandon abandon abandon abandon abandon abandon abandon abandon abandon abandon abandon about\n");
+    const std::string wif = dir / "one.wif";
+    write_file(wif, "KwDiBf89QgGbjEhKnhXJuH7LrciVrZi3qYjgd9M7rFU73sVHnoWn\n");
+    const std::vector<std::vector<std::string>> commands = {
+        {"keygen", "--out", "-"},
+        {"ecdh", "--key-file", key, "--pubkey", kG, "--out", "-"},
+        {"wif", "encode", "--key-file", key, "--out", "-"},
+        {"wif", "decode", "--wif-file", wif, "--out", "-"},
+        {"coin", "wif", "--coin", "BTC", "--key-file", key, "--out", "-"},
+        {"coin", "derive", "--coin", "BTC", "--mnemonic-file", words, "--out", "-"},
+        {"mnemonic", "new", "--out", "-"},
+        {"mnemonic", "seed", "--mnemonic-file", words, "--out", "-"},
+        {"hd", "master", "--mnemonic-file", words, "--out", "-"},
+        {"taproot", "tweak", "--key-file", key, "--out", "-"},
+        {"commit", "--value", "1", "--random-blinding", "--blinding-out", "-"},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        const CliResult r = run(args);
+        EXPECT_EQ(r.status, 2) << r.dump();
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("needs a file; use --show-secret"), npos) << r.err;
+    }
+}
+
+// Commands without --digest do not offer it when the message is missing.
+TEST_F(CliInputs, NoMessageNamesOnlyTheOptionsOffered) {
+    const std::string key = key_file(kOne);
+    const std::vector<std::vector<std::string>> commands = {
+        {"message", "sign", "--key-file", key},
+        {"message", "verify", "--pubkey", kG, "--signature", "AAAA"},
+        {"eth", "personal-hash"},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        const CliResult r = run(args);
+        EXPECT_EQ(r.status, 2) << r.dump();
+        EXPECT_NE(r.err.find("no message"), npos) << r.err;
+        EXPECT_NE(r.err.find("--message-file"), npos) << r.err;
+        EXPECT_EQ(r.err.find("--digest"), npos) << r.err;
+    }
+}
+
+// The amount of a commitment is secret: --value-hex reads "-" itself (into
+// wiped storage) and gives what --value gives.
+TEST_F(CliInputs, CommitValueHexFromStdin) {
+    const std::string blind = dir / "b.blind";
+    write_file(blind, std::string(63, '0') + "7\n");
+    ASSERT_EQ(::chmod(blind.c_str(), 0600), 0);
+    const std::string by_value = run_json({"commit", "--value", "5000", "--blinding-file", blind})["commitment"].str();
+    const std::string amount = std::string(60, '0') + "1388";  // 5000
+    const CliResult piped = run({"commit", "--value-hex", "-", "--blinding-file", blind, "--json"}, amount + "\n");
+    ASSERT_EQ(piped.status, 0) << piped.dump();
+    EXPECT_NE(piped.out.find(by_value), npos) << piped.out;
+    EXPECT_EQ(run_json({"commit", "--value-hex", amount, "--blinding-file", blind})["commitment"].str(), by_value);
+    EXPECT_EQ(run({"commit", "--value-hex", "-", "--blinding-file", "-"}, amount).status, 2);  // one stdin
+    // A blinding file other users can read is warned about, as a key file is.
+    ASSERT_EQ(::chmod(blind.c_str(), 0644), 0);
+    const CliResult exposed = run({"commit", "--value", "5000", "--blinding-file", blind});
+    EXPECT_EQ(exposed.status, 0) << exposed.dump();
+    EXPECT_NE(exposed.err.find("can be read by other users"), npos) << exposed.err;
+}
+
 }  // namespace
 }  // namespace qorvex::test

@@ -1,10 +1,5 @@
 #include "batch_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <string>
 
 namespace qcli {
@@ -31,38 +26,6 @@ std::vector<BatchLine> split_batch_lines(std::string_view text) {
         lines.push_back(std::move(item));
     }
     return lines;
-}
-
-void read_secret_file(const std::string& path, SecretBuffer& buf) {
-    const bool from_stdin = path == "-";
-    if (from_stdin) claim_stdin("the batch file");
-    const int fd = from_stdin ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) usage_error("cannot open " + path + ": " + std::strerror(errno));
-    if (!from_stdin) warn_if_exposed(path);
-    std::vector<uint8_t>& data = buf.data();
-    data.clear();
-    size_t used = 0;
-    for (;;) {
-        if (used == data.size()) {
-            // Grow by moving to a new buffer and wiping the old one.
-            std::vector<uint8_t> bigger(data.empty() ? 65536 : 2 * data.size());
-            if (used) std::memcpy(bigger.data(), data.data(), used);
-            buf.clear();
-            data.swap(bigger);
-        }
-        const ssize_t r = ::read(fd, data.data() + used, data.size() - used);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            const std::string err = std::strerror(errno);
-            if (!from_stdin) ::close(fd);
-            usage_error("cannot read " + (from_stdin ? std::string("stdin") : path) + ": " + err);
-        }
-        if (r == 0) break;
-        used += static_cast<size_t>(r);
-    }
-    if (!from_stdin) ::close(fd);
-    // Shrinking the size keeps the allocation, which clear() wipes whole.
-    data.resize(used);
 }
 
 std::string line_message(size_t number, const std::string& what) { return "line " + std::to_string(number) + ": " + what; }

@@ -18,10 +18,6 @@ struct BatchLine {
 // The item lines of text (views into it).
 std::vector<BatchLine> split_batch_lines(std::string_view text);
 
-// Reads a file (or stdin for "-") that may hold secrets into buf without
-// leaving copies behind in freed memory as it grows.
-void read_secret_file(const std::string& path, SecretBuffer& buf);
-
 // Items per library call: the progress lines on stderr come between calls
 // for files longer than this.
 inline constexpr size_t kBatchCallItems = 65536;

@@ -49,8 +49,9 @@ struct SecretKey {
 };
 
 // A byte buffer wiped on destruction (file contents that may hold a key).
-// Filled only by read_secret_file, which reserves its whole size up front,
-// so that no reallocation leaves an unwiped copy behind.
+// Filled by read_secret_file, which grows it by moving to a new allocation
+// and wiping the old one; whatever else fills it sizes it once, so that no
+// reallocation leaves an unwiped copy behind.
 class SecretBuffer {
 public:
     SecretBuffer() = default;
@@ -148,12 +149,15 @@ void claim_stdin(std::string_view what);
 // A hex value given as "-" is read from stdin: returns its text (kept until
 // exit), or the value itself when it is not "-".
 const char* stdin_or(const char* value, std::string_view what);
-// Warns on stderr when the file at path, which holds a secret, can be read by
-// group or others (the command goes on: the secret is already exposed).
-void warn_if_exposed(const std::string& path);
-// Reads a secret (a key file, a key on stdin) of at most `limit` bytes into
-// out, without ever moving it: larger input is a usage error naming `what`.
-void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what);
+// Reads a file, or stdin for "-", that may hold secrets (a key file, a key
+// on stdin, a batch of keys) into out, leaving no copy behind as it grows;
+// out keeps room for one byte more than it holds (a NUL). Input of more than
+// `limit` bytes is a usage error "WHAT: more than LIMIT bytes" followed by
+// `hint`. A file that group or others can read is warned about on stderr
+// (the command goes on: the secret is already exposed).
+inline constexpr size_t kNoLimit = static_cast<size_t>(-1);
+void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what,
+                      std::string_view hint = {});
 // Key files are small: 64 hex digits or 32 bytes, and a little whitespace.
 inline constexpr size_t kSecretFileLimit = 4096;
 
@@ -298,13 +302,18 @@ struct MessageInput {
 // an empty message is refused unless --allow-empty is given.
 std::vector<Option> message_options(const char* digest_help,
                                     const char* message_help = "the message as text (hashed as the scheme does)");
-MessageInput read_message(const Args& args, bool stdin_taken);
+// with_digest: the command offers --digest (the messages name it only then).
+MessageInput read_message(const Args& args, bool stdin_taken, bool with_digest = true);
 
 // --key-file PATH ("-" for stdin): 64 hex digits, WIF text or 32 raw bytes.
 // A key file other users can read is warned about on stderr.
 Option key_file_option();
 void read_secret_key(Session& s, const Args& args, SecretKey& key);
 bool key_from_stdin(const Args& args);
+// A secret 32-byte value given in hex as a secret option (moved out of argv
+// by take_secret_arguments), or "-" to read it from stdin. The option's copy
+// is wiped once read.
+void read_secret_hex_option(const Args& args, const char* name, uint8_t out[32]);
 
 // A public key given as hex (33 or 65 bytes), checked and compressed.
 void parse_pubkey(Session& s, const char* hex, uint8_t out33[33], std::string_view what);
@@ -324,6 +333,10 @@ void read_mnemonic_file(const char* path, SecretBuffer& out);
 void read_passphrase_file(const char* path, SecretBuffer& out);
 // The extended key of --key-file PATH (xprv or xpub text) or --xpub TEXT.
 void read_extended_key(Session& s, const Args& args, qorvex_bip32_key& out);
+// --pubkey HEX, --key-file PATH (a private key) and --xpub TEXT, and the
+// compressed public key of the one given ("give one of ..." otherwise).
+std::vector<Option> public_key_options();
+void read_public_key(Session& s, const Args& args, uint8_t out33[33]);
 bool is_private(const qorvex_bip32_key& k);
 // The xpub record of a private record (a public record is copied).
 void neuter(Session& s, const qorvex_bip32_key& in, qorvex_bip32_key& out);
@@ -339,6 +352,17 @@ void read_seed(Session& s, const Args& args, uint8_t seed[QORVEX_BIP32_SEED_MAX_
 // --out FILE, --force and --show-secret, for commands whose result is
 // secret; the help texts are string literals.
 std::vector<Option> secret_output_options(const char* out_help, const char* show_help);
+// Checks where a secret result may go, before any secret exists. With
+// `required`, one of --OPTION FILE and --show-secret must be given ("refusing
+// to print NOUN without --show-secret; give --OPTION FILE to save it"). A
+// file of "-" is refused either way ("--OPTION needs a file; use
+// --show-secret to print[ SHOWN]"): stdout is --show-secret's.
+void check_secret_output(const Args& args, bool required, std::string_view noun = "a secret",
+                         std::string_view shown = {}, const char* option = "out");
+// Writes value and a line break to a new file of mode 0600 at path (--force
+// replaces one); nothing when path is null. The line is wiped in any case,
+// and value too when the write fails.
+void write_secret_line(const Args& args, const char* path, std::string& value);
 // Prints a result that may hold secrets: its text is built in one buffer
 // that is wiped after printing, and every string of the result is scrubbed.
 void emit_secret_result(Session& s, Json& result);

@@ -50,8 +50,6 @@ std::string address_of(Session& s, const AddressType& type, const uint8_t pub33[
 }
 
 int run_address(Session& s, const Args& args) {
-    const int sources = args.has("pubkey") + args.has("key-file") + args.has("xpub");
-    if (sources != 1) usage_error("give one of --pubkey HEX, --key-file PATH or --xpub TEXT");
     const AddressType* only = nullptr;
     if (const char* t = args.get("type")) {
         for (const auto& type : kTypes)
@@ -61,21 +59,7 @@ int run_address(Session& s, const Args& args) {
     const int network = args.has("testnet") ? QORVEX_NETWORK_TESTNET : QORVEX_NETWORK_MAINNET;
 
     uint8_t pub[33];
-    if (args.has("pubkey")) {
-        parse_pubkey(s, args.get("pubkey"), pub, "--pubkey");
-    } else if (args.has("key-file")) {
-        SecretKey key;
-        read_secret_key(s, args, key);
-        s.check(qorvex_pubkey_create(s.ctx(), key.bytes, pub));
-    } else {
-        qorvex_bip32_key k;
-        s.check(qorvex_bip32_from_base58(s.ctx(), args.get("xpub"), &k));
-        if (is_private(k)) {
-            wipe(k.data, sizeof k.data);
-            usage_error("--xpub takes an xpub; give private keys with --key-file");
-        }
-        s.check(qorvex_bip32_pubkey(s.ctx(), &k, pub));
-    }
+    read_public_key(s, args, pub);
 
     Json r = Json::object();
     r.set("network", network == QORVEX_NETWORK_MAINNET ? "mainnet" : "testnet");
@@ -111,13 +95,10 @@ extern const Command address_command = {
     "(Bech32) and Taproot P2TR (Bech32m). The P2TR output key is BIP-86's: the key\n"
     "tweaked by its TapTweak hash, spendable by key path only. --type prints one\n"
     "address alone; --testnet uses the testnet prefixes (also for signet and regtest).",
-    {
-        {"pubkey", "HEX", "a public key, 33 or 65 bytes"},
-        key_file_option(),
-        {"xpub", "TEXT", "the public key of this xpub"},
-        {"type", "TYPE", "only this address: p2pkh, p2sh-p2wpkh, p2wpkh or p2tr"},
-        {"testnet", nullptr, "testnet prefixes (m/n, 2, tb1)"},
-    },
+    join(public_key_options(), {
+                                   {"type", "TYPE", "only this address: p2pkh, p2sh-p2wpkh, p2wpkh or p2tr"},
+                                   {"testnet", nullptr, "testnet prefixes (m/n, 2, tb1)"},
+                               }),
     "  $ qorvex address --pubkey 0279be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798 --type p2wpkh\n"
     "  bc1qw508d6qejxtdg4y5r3zarvary0c5xw7kv8f3t4\n",
     run_address,

@@ -89,21 +89,6 @@ uint32_t read_index(const Args& args, const char* name) {
     return static_cast<uint32_t>(n);
 }
 
-void save_secret_line(const Args& args, std::string& value) {
-    const char* out = args.get("out");
-    if (out == nullptr) return;
-    if (std::strcmp(out, "-") == 0) usage_error("--out needs a file; use --show-secret to print");
-    std::string line = value + "\n";
-    try {
-        write_private_file(out, line, args.has("force"));
-    } catch (...) {
-        wipe(line.data(), line.size());
-        wipe(value.data(), value.size());
-        throw;
-    }
-    wipe(line.data(), line.size());
-}
-
 int run_list(Session& s, const Args&) {
     Json coins = Json::array();
     std::string text = "ticker  coin              type   path               address\n";
@@ -129,20 +114,8 @@ int run_list(Session& s, const Args&) {
 
 int run_address(Session& s, const Args& args) {
     const Coin coin = read_coin(args);
-    const int sources = args.has("pubkey") + args.has("key-file") + args.has("xpub");
-    if (sources != 1) usage_error("give one of --pubkey HEX, --key-file PATH or --xpub TEXT");
     uint8_t pub[33];
-    if (args.has("pubkey")) {
-        parse_pubkey(s, args.get("pubkey"), pub, "--pubkey");
-    } else if (args.has("key-file")) {
-        SecretKey key;
-        read_secret_key(s, args, key);
-        s.check(qorvex_pubkey_create(s.ctx(), key.bytes, pub));
-    } else {
-        qorvex_bip32_key k;
-        read_extended_key(s, args, k);
-        s.check(qorvex_bip32_pubkey(s.ctx(), &k, pub));
-    }
+    read_public_key(s, args, pub);
     const int testnet = network_of(args);
     char addr[QORVEX_COIN_ADDRESS_MAX_SIZE];
     size_t len = sizeof addr;
@@ -158,9 +131,7 @@ int run_address(Session& s, const Args& args) {
 int run_wif(Session& s, const Args& args) {
     const Coin coin = read_coin(args);
     if (!has_wif(coin)) usage_error(std::string(coin.known->name) + " keys have no WIF form; its wallets take the hex key");
-    if (args.get("out") == nullptr && !args.has("show-secret")) {
-        usage_error("refusing to print a secret without --show-secret; give --out FILE to save it");
-    }
+    check_secret_output(args, true);
     SecretKey key;
     read_secret_key(s, args, key);
     const int testnet = network_of(args);
@@ -171,7 +142,7 @@ int run_wif(Session& s, const Args& args) {
     if (rc == QORVEX_OK) std::memcpy(wif.data(), text, len);
     wipe(text, sizeof text);
     s.check(rc);
-    save_secret_line(args, wif);
+    write_secret_line(args, args.get("out"), wif);
     Json r = Json::object();
     describe_coin(coin, testnet, r);
     if (const char* out = args.get("out")) r.set("wif_file", out, "WIF file");
@@ -185,6 +156,7 @@ int run_derive(Session& s, const Args& args) {
     const Coin coin = read_coin(args);
     const uint32_t account = read_index(args, "account"), index = read_index(args, "index");
     const int change = args.has("change") ? 1 : 0, testnet = network_of(args);
+    check_secret_output(args, false);
     uint8_t seed[QORVEX_BIP32_SEED_MAX_SIZE];
     size_t seed_len = 0;
     read_seed(s, args, seed, seed_len);
@@ -197,7 +169,7 @@ int run_derive(Session& s, const Args& args) {
     wipe(seed, sizeof seed);
     s.check(rc);
     std::string hex = to_hex(key.bytes, 32);
-    save_secret_line(args, hex);
+    write_secret_line(args, args.get("out"), hex);
     Json r = Json::object();
     describe_coin(coin, testnet, r);
     if (coin.known) {
@@ -243,11 +215,7 @@ const Command address_command = {
     "coins, P2PKH with the coin's prefix (two bytes for Zcash, Flux and Horizen),\n"
     "EIP-55 for Ethereum and the EVM chains, CashAddr for Bitcoin Cash, Base58Check\n"
     "for Tron.",
-    {coin_option(),
-     {"pubkey", "HEX", "a public key, 33 or 65 bytes"},
-     key_file_option(),
-     {"xpub", "TEXT", "the public key of this xpub"},
-     testnet_option()},
+    join(join({coin_option()}, public_key_options()), {testnet_option()}),
     "  $ qorvex coin address --coin DOGE --pubkey 0279be667ef9dcbbac55a06295ce870b07029bfcdb2dce28d959f2815b16f81798\n",
     run_address,
 };

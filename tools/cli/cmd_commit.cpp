@@ -13,8 +13,7 @@ namespace {
 // bytes themselves. Its range is the library's to check.
 void read_scalar_file(const char* path, uint8_t out[32], const std::string& what) {
     SecretBuffer buf;
-    buf.data().reserve(4096);
-    read_file(path, buf.data());
+    read_secret_file(path, buf, kSecretFileLimit, what);
     std::vector<uint8_t>& d = buf.data();
     size_t b = 0, e = d.size();
     while (b < e && std::isspace(d[b])) ++b;
@@ -31,7 +30,7 @@ void read_scalar_file(const char* path, uint8_t out[32], const std::string& what
 }
 
 // The amount: --value as a decimal number (up to 2^64 - 1), or --value-hex
-// as any 32-byte scalar.
+// as any 32-byte scalar (a secret option: "-" reads it from stdin).
 std::string read_value(const Args& args, uint8_t out[32]) {
     const char* dec = args.get("value");
     const char* hex = args.get("value-hex");
@@ -42,7 +41,7 @@ std::string read_value(const Args& args, uint8_t out[32]) {
         for (int i = 31; i >= 24; --i, v >>= 8) out[i] = static_cast<uint8_t>(v);
         return dec;
     }
-    parse_hex_exact(hex, out, 32, "--value-hex");
+    read_secret_hex_option(args, "value-hex", out);
     return to_hex(out, 32);
 }
 
@@ -57,8 +56,8 @@ void random_blinding(Session& s, uint8_t out[32]) {
 }
 
 int run_commit(Session& s, const Args& args) {
-    uint8_t value[32];
-    const std::string value_text = read_value(args, value);
+    SecretKey value;  // the amount is what the commitment hides
+    std::string value_text = read_value(args, value.bytes);
     const bool random = args.has("random-blinding");
     const char* blind_file = args.get("blinding-file");
     const char* blind_out = args.get("blinding-out");
@@ -71,6 +70,7 @@ int run_commit(Session& s, const Args& args) {
                     "--show-secret");
     }
     if (!random && blind_out != nullptr) usage_error("--blinding-out goes with --random-blinding");
+    check_secret_output(args, false, "a secret", {}, "blinding-out");
     if (verify != nullptr && (random || switch_file != nullptr)) {
         usage_error("--verify checks a plain commitment against --value and --blinding-file");
     }
@@ -89,36 +89,28 @@ int run_commit(Session& s, const Args& args) {
 
     Json r = Json::object();
     r.set("value", value_text);
+    wipe(value_text.data(), value_text.size());
     if (verify != nullptr) {
         uint8_t c[QORVEX_PEDERSEN_COMMITMENT_SIZE];
         parse_hex_exact(verify, c, sizeof c, "--verify");
-        const bool valid = s.verdict(qorvex_pedersen_verify(s.ctx(), c, value, blinding.bytes));
+        const bool valid = s.verdict(qorvex_pedersen_verify(s.ctx(), c, value.bytes, blinding.bytes));
         r.set("commitment", to_hex(c, sizeof c));
         r.set("valid", valid);
         if (!valid) r.set("error", s.verify_message());
         const std::string text = valid ? "valid\n" : "invalid\n";
         s.emit(r, &text);
+        r.scrub();
         return valid ? kExitOk : kExitVerifyFailed;
     }
 
     uint8_t c[QORVEX_PEDERSEN_COMMITMENT_SIZE];
     if (switch_file != nullptr) {
-        s.check(qorvex_pedersen_switch_commit(s.ctx(), value, blinding.bytes, switch_blind.bytes, c));
+        s.check(qorvex_pedersen_switch_commit(s.ctx(), value.bytes, blinding.bytes, switch_blind.bytes, c));
     } else {
-        s.check(qorvex_pedersen_commit(s.ctx(), value, blinding.bytes, c));
+        s.check(qorvex_pedersen_commit(s.ctx(), value.bytes, blinding.bytes, c));
     }
     std::string hex = to_hex(blinding.bytes, 32);
-    if (blind_out != nullptr) {
-        std::string line = hex + "\n";
-        try {
-            write_private_file(blind_out, line, args.has("force"));
-        } catch (...) {
-            wipe(line.data(), line.size());
-            wipe(hex.data(), hex.size());
-            throw;
-        }
-        wipe(line.data(), line.size());
-    }
+    write_secret_line(args, blind_out, hex);
     r.set("commitment", to_hex(c, sizeof c));
     r.set("switch", switch_file != nullptr, "switch term");
     if (blind_out != nullptr) r.set("blinding_file", blind_out, "blinding file");
@@ -263,7 +255,7 @@ extern const Command commit_command = {
     "the amount and blinding factor given (exit 1 when it does not).",
     {
         {"value", "N", "the amount, a decimal number up to 2^64 - 1"},
-        {"value-hex", "HEX", "the amount as a 32-byte big-endian scalar"},
+        {"value-hex", "HEX", "the amount as a 32-byte big-endian scalar (\"-\" reads it from stdin)", true},
         {"blinding-file", "PATH", "read the blinding factor from PATH (\"-\" for stdin)"},
         {"random-blinding", nullptr, "draw a random blinding factor"},
         {"blinding-out", "FILE", "with --random-blinding, save it to FILE (mode 0600)"},

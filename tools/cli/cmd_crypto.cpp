@@ -61,10 +61,7 @@ int run_ecdh(Session& s, const Args& args) {
     if (form == nullptr) usage_error(std::string("--form: expected hashed, xonly or raw, got \"") + form_name + "\"");
     const char* out = args.get("out");
     const bool show = args.has("show-secret");
-    if (out == nullptr && !show) {
-        usage_error("refusing to print a shared secret without --show-secret; give --out FILE to save it");
-    }
-    if (out != nullptr && std::strcmp(out, "-") == 0) usage_error("--out needs a file; use --show-secret to print the secret");
+    check_secret_output(args, true, "a shared secret", "the secret");
 
     uint8_t peer[33];
     parse_pubkey(s, pub_hex, peer, "--pubkey");
@@ -74,17 +71,7 @@ int run_ecdh(Session& s, const Args& args) {
     s.check(form->fn(s.ctx(), key.bytes, peer, shared.bytes));
 
     std::string hex = to_hex(shared.bytes, 32);
-    if (out != nullptr) {
-        std::string line = hex + "\n";
-        try {
-            write_private_file(out, line, args.has("force"));
-        } catch (...) {
-            wipe(line.data(), line.size());
-            wipe(hex.data(), hex.size());
-            throw;
-        }
-        wipe(line.data(), line.size());
-    }
+    write_secret_line(args, out, hex);
     Json r = Json::object();
     r.set("peer", to_hex(peer, 33));
     r.set("form", form->name);

@@ -28,9 +28,10 @@ void parse_address(const char* text, uint8_t out[20], std::string_view what) {
 }
 
 // The 32-byte hash an Ethereum signature covers: --digest as given, else the
-// EIP-191 personal-message hash of the message.
-void eth_hash(Session& s, const Args& args, bool stdin_taken, uint8_t out[32], Json& j) {
-    const MessageInput msg = read_message(args, stdin_taken);
+// EIP-191 personal-message hash of the message. with_digest: the command
+// offers --digest.
+void eth_hash(Session& s, const Args& args, bool stdin_taken, uint8_t out[32], Json& j, bool with_digest = true) {
+    const MessageInput msg = read_message(args, stdin_taken, with_digest);
     if (msg.is_digest) {
         std::memcpy(out, msg.bytes.data(), 32);
     } else {
@@ -95,12 +96,9 @@ int run_checksum(Session& s, const Args& args) {
 }
 
 int run_personal_hash(Session& s, const Args& args) {
-    if (!args.has("message") && !args.has("message-file")) {
-        usage_error("no message: give --message TEXT or --message-file FILE (\"-\" reads stdin)");
-    }
     Json out = Json::object();
     uint8_t h[32];
-    eth_hash(s, args, false, h, out);
+    eth_hash(s, args, false, h, out, false);
     const std::string line = to_hex(h, 32) + "\n";
     s.emit(out, &line);
     return kExitOk;

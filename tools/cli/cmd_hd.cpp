@@ -34,18 +34,13 @@ void describe(Session& s, const qorvex_bip32_key& k, bool show_secret, Json& r) 
 void save_key(Session& s, const Args& args, const qorvex_bip32_key& k) {
     const char* out = args.get("out");
     if (out == nullptr) return;
-    if (std::strcmp(out, "-") == 0) usage_error("--out needs a file; use --show-secret to print");
-    std::string line = extended_key_text(s, k) + "\n";
-    try {
-        write_private_file(out, line, args.has("force"));
-    } catch (...) {
-        wipe(line.data(), line.size());
-        throw;
-    }
-    wipe(line.data(), line.size());
+    std::string text = extended_key_text(s, k);
+    write_secret_line(args, out, text);
+    wipe(text.data(), text.size());
 }
 
 int run_master(Session& s, const Args& args) {
+    check_secret_output(args, false);
     uint8_t seed[QORVEX_BIP32_SEED_MAX_SIZE];
     size_t seed_len = 0;
     read_seed(s, args, seed, seed_len);
@@ -65,6 +60,7 @@ int run_master(Session& s, const Args& args) {
 int run_derive(Session& s, const Args& args) {
     const char* path = args.get("path");
     if (path == nullptr) usage_error("missing --path PATH, e.g. m/84'/0'/0'/0/0");
+    check_secret_output(args, false);
     qorvex_bip32_key k, child;
     read_extended_key(s, args, k);
     const int rc = qorvex_bip32_derive_path(s.ctx(), &k, path, &child);

@@ -11,32 +11,14 @@ namespace {
 // argv, so it no longer shows in the process list; its copy is wiped here)
 // or "-" for stdin.
 void key_from_hex_option(Session& s, const Args& args, SecretKey& key) {
-    char* text = args.raw("from-hex");
-    if (std::strcmp(text, "-") == 0) {
-        SecretBuffer buf;
-        read_secret_file("-", buf, kSecretFileLimit, "--from-hex (stdin)");
-        const std::string_view t(reinterpret_cast<const char*>(buf.data().data()), buf.data().size());
-        parse_hex_exact(t, key.bytes, 32, "--from-hex (stdin)");
-    } else {
-        const std::string_view t(text);
-        try {
-            parse_hex_exact(t, key.bytes, 32, "--from-hex");
-        } catch (...) {
-            wipe(text, std::strlen(text));
-            throw;
-        }
-        wipe(text, std::strlen(text));
-    }
+    read_secret_hex_option(args, "from-hex", key.bytes);
     s.check(qorvex_seckey_verify(s.ctx(), key.bytes));
 }
 
 int run_keygen(Session& s, const Args& args) {
     const char* out = args.get("out");
     const bool show = args.has("show-secret");
-    if (out == nullptr && !show) {
-        usage_error("refusing to print a new key without --show-secret; give --out FILE to save it");
-    }
-    if (out != nullptr && std::strcmp(out, "-") == 0) usage_error("--out needs a file; use --show-secret to print the key");
+    check_secret_output(args, true, "a new key", "the key");
 
     SecretKey key;
     if (args.has("from-hex")) {
@@ -56,17 +38,7 @@ int run_keygen(Session& s, const Args& args) {
     s.check(qorvex_pubkey_xonly(s.ctx(), key.bytes, xonly));
 
     std::string hex = to_hex(key.bytes, 32);
-    if (out != nullptr) {
-        std::string line = hex + "\n";
-        try {
-            write_private_file(out, line, args.has("force"));
-        } catch (...) {
-            wipe(line.data(), line.size());
-            wipe(hex.data(), hex.size());
-            throw;
-        }
-        wipe(line.data(), line.size());
-    }
+    write_secret_line(args, out, hex);
 
     Json r = Json::object();
     r.set("public_key", to_hex(pub, 33));

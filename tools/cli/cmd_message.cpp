@@ -67,7 +67,7 @@ const KeyAddress* find_address(const std::vector<KeyAddress>& all, const std::st
 }
 
 std::vector<uint8_t> read_message_bytes(const Args& args, bool stdin_taken) {
-    return read_message(args, stdin_taken).bytes;
+    return read_message(args, stdin_taken, false).bytes;
 }
 
 const uint8_t* message_ptr(const std::vector<uint8_t>& m) {

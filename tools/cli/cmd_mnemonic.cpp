@@ -16,31 +16,8 @@ size_t word_count(const char* m) {
     return n;
 }
 
-// A secret result goes to --out (as a line of text) and/or is shown; one of
-// the two is required.
-void require_output(const Args& args) {
-    const char* out = args.get("out");
-    if (out == nullptr && !args.has("show-secret")) {
-        usage_error("refusing to print a secret without --show-secret; give --out FILE to save it");
-    }
-    if (out != nullptr && std::strcmp(out, "-") == 0) usage_error("--out needs a file; use --show-secret to print");
-}
-
-void save_secret_line(const Args& args, const std::string& value) {
-    const char* out = args.get("out");
-    if (out == nullptr) return;
-    std::string line = value + "\n";
-    try {
-        write_private_file(out, line, args.has("force"));
-    } catch (...) {
-        wipe(line.data(), line.size());
-        throw;
-    }
-    wipe(line.data(), line.size());
-}
-
 int run_new(Session& s, const Args& args) {
-    require_output(args);
+    check_secret_output(args, true);
     SecretKey entropy;  // 32 bytes: room for the largest entropy
     size_t n = 0;
     const bool given = args.has("entropy-file");
@@ -69,12 +46,7 @@ int run_new(Session& s, const Args& args) {
     s.check(qorvex_bip39_generate(s.ctx(), n, given ? entropy.bytes : nullptr, m, &len));
     std::string sentence(m, len);
     wipe(m, sizeof m);
-    try {
-        save_secret_line(args, sentence);
-    } catch (...) {
-        wipe(sentence.data(), sentence.size());
-        throw;
-    }
+    write_secret_line(args, args.get("out"), sentence);
     Json r = Json::object();
     r.set("words", static_cast<unsigned>(words));
     r.set("source", given ? "entropy file" : "random");
@@ -111,7 +83,7 @@ int run_check(Session& s, const Args& args) {
 
 int run_seed(Session& s, const Args& args) {
     if (!args.has("mnemonic-file")) usage_error("missing --mnemonic-file PATH (\"-\" reads stdin)");
-    require_output(args);
+    check_secret_output(args, true);
     const char* mpath = args.get("mnemonic-file");
     const char* ppath = args.get("passphrase-file");
     if (ppath != nullptr && std::strcmp(ppath, "-") == 0 && std::strcmp(mpath, "-") == 0) {
@@ -122,15 +94,10 @@ int run_seed(Session& s, const Args& args) {
     if (ppath != nullptr) read_passphrase_file(ppath, pass);
     uint8_t seed[QORVEX_BIP39_SEED_SIZE];
     const int rc = qorvex_bip39_to_seed(s.ctx(), text_of(m), ppath ? text_of(pass) : nullptr, seed);
-    std::string hex = to_hex(seed, sizeof seed);
+    std::string hex = rc == QORVEX_OK ? to_hex(seed, sizeof seed) : std::string();
     wipe(seed, sizeof seed);
-    try {
-        s.check(rc);
-        save_secret_line(args, hex);
-    } catch (...) {
-        wipe(hex.data(), hex.size());
-        throw;
-    }
+    s.check(rc);
+    write_secret_line(args, args.get("out"), hex);
     Json r = Json::object();
     r.set("words", static_cast<unsigned>(word_count(text_of(m))));
     r.set("passphrase", ppath != nullptr);

@@ -22,7 +22,7 @@ int run_sign_batch(Session& s, const Args& args) {
     SecretKey shared;
     if (one_key) read_secret_key(s, args, shared);
     SecretBuffer text;
-    read_secret_file(path, text);
+    read_secret_file(path, text, kNoLimit, "the batch file");
     const std::vector<BatchLine> lines =
         split_batch_lines(std::string_view(reinterpret_cast<const char*>(text.data().data()), text.data().size()));
     if (lines.empty()) usage_error("no items in " + (path == "-" ? std::string("stdin") : path));

@@ -49,8 +49,7 @@ int run_tweak(Session& s, const Args& args) {
     const char* out_file = args.get("out");
     if (!args.has("key-file") && (show || out_file != nullptr || args.has("force")))
         usage_error("--show-secret, --out and --force apply to --key-file only");
-    if (out_file != nullptr && std::strcmp(out_file, "-") == 0)
-        usage_error("--out needs a file; use --show-secret to print the key");
+    check_secret_output(args, false, "a secret", "the key");
 
     uint8_t root[32];
     const bool has_root = read_merkle_root(args, root);
@@ -79,18 +78,8 @@ int run_tweak(Session& s, const Args& args) {
     describe(out, internal, root_ptr, q, parity);
 
     std::string hex = to_hex(tweaked.bytes, 32);
-    if (out_file != nullptr) {
-        std::string line = hex + "\n";
-        try {
-            write_private_file(out_file, line, args.has("force"));
-        } catch (...) {
-            wipe(line.data(), line.size());
-            wipe(hex.data(), hex.size());
-            throw;
-        }
-        wipe(line.data(), line.size());
-        out.set("key_file", out_file, "tweaked key file");
-    }
+    write_secret_line(args, out_file, hex);
+    if (out_file != nullptr) out.set("key_file", out_file, "tweaked key file");
     if (show) out.set("tweaked_secret", hex, "tweaked secret");
     wipe(hex.data(), hex.size());
     if (show && !s.json()) {

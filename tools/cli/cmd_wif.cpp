@@ -7,30 +7,8 @@ namespace qcli {
 
 namespace {
 
-void require_output(const Args& args) {
-    const char* out = args.get("out");
-    if (out == nullptr && !args.has("show-secret")) {
-        usage_error("refusing to print a secret without --show-secret; give --out FILE to save it");
-    }
-    if (out != nullptr && std::strcmp(out, "-") == 0) usage_error("--out needs a file; use --show-secret to print");
-}
-
-void save_line(const Args& args, std::string& value) {
-    const char* out = args.get("out");
-    if (out == nullptr) return;
-    std::string line = value + "\n";
-    try {
-        write_private_file(out, line, args.has("force"));
-    } catch (...) {
-        wipe(line.data(), line.size());
-        wipe(value.data(), value.size());
-        throw;
-    }
-    wipe(line.data(), line.size());
-}
-
 int run_encode(Session& s, const Args& args) {
-    require_output(args);
+    check_secret_output(args, true);
     SecretKey key;
     read_secret_key(s, args, key);
     const int compressed = args.has("uncompressed") ? 0 : 1;
@@ -40,7 +18,7 @@ int run_encode(Session& s, const Args& args) {
     s.check(qorvex_wif_encode(s.ctx(), key.bytes, compressed, network, text, &len));
     std::string wif(text, len);
     wipe(text, sizeof text);
-    save_line(args, wif);
+    write_secret_line(args, args.get("out"), wif);
     Json r = Json::object();
     r.set("network", network == QORVEX_NETWORK_MAINNET ? "mainnet" : "testnet");
     r.set("compressed", compressed == 1);
@@ -53,6 +31,7 @@ int run_encode(Session& s, const Args& args) {
 
 int run_decode(Session& s, const Args& args) {
     if (!args.has("wif-file")) usage_error("missing --wif-file PATH (\"-\" reads stdin)");
+    check_secret_output(args, false);
     SecretBuffer text;
     read_secret_text(args.get("wif-file"), text, "WIF");
     SecretKey key;
@@ -61,7 +40,7 @@ int run_decode(Session& s, const Args& args) {
                               &network));
     text.clear();
     std::string hex = to_hex(key.bytes, 32);
-    save_line(args, hex);
+    write_secret_line(args, args.get("out"), hex);
     uint8_t pub[33];
     s.check(qorvex_pubkey_create(s.ctx(), key.bytes, pub));
     Json r = Json::object();

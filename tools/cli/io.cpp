@@ -34,6 +34,9 @@ std::string errno_text() { return std::strerror(errno); }
 
 bool is_space(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// What the refusal of an oversized key file adds.
+constexpr std::string_view kKeyFileHint = "; a key is 64 hex digits or 32 bytes";
+
 // WIF text: 51 (uncompressed) or 52 (compressed) Base58 characters. 32 raw
 // bytes never pass for it: the lengths differ.
 constexpr size_t kWifMaxChars = 52;
@@ -64,6 +67,16 @@ void read_all(int fd, std::vector<uint8_t>& out, const std::string& name) {
     wipe(chunk, sizeof chunk);
 }
 
+// Warns on stderr when a file holding a secret can be read by group or
+// others; the command goes on, as the secret is already exposed.
+void warn_if_exposed(const struct stat& st, const std::string& path) {
+    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IRGRP | S_IROTH)) == 0) return;
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    std::fprintf(stderr, "qorvex: warning: %s holds a secret and can be read by other users (mode %s); chmod 600 %s\n",
+                 path.c_str(), mode, path.c_str());
+}
+
 // What has read stdin so far: it holds one input, so a second reader would
 // silently get nothing.
 std::string g_stdin_reader;
@@ -80,22 +93,14 @@ void claim_stdin(std::string_view what) {
 
 const char* stdin_or(const char* value, std::string_view what) {
     if (value == nullptr || std::strcmp(value, "-") != 0) return value;
-    claim_stdin(what);
-    static std::string text;  // one claim per process, so one buffer
-    std::vector<uint8_t> bytes;
-    read_all(STDIN_FILENO, bytes, "stdin");
-    text.assign(bytes.begin(), bytes.end());
-    if (text.find('\0') != std::string::npos) usage_error(std::string(what) + " (stdin): not hex (a NUL byte)");
-    return text.c_str();
-}
-
-void warn_if_exposed(const std::string& path) {
-    struct stat st {};
-    if (path == "-" || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & (S_IRGRP | S_IROTH)) == 0) return;
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    std::fprintf(stderr, "qorvex: warning: %s holds a secret and can be read by other users (mode %s); chmod 600 %s\n",
-                 path.c_str(), mode, path.c_str());
+    // One claim per process, so one buffer; it is wiped at exit, as the
+    // value may be a secret.
+    static SecretBuffer text;
+    read_secret_file("-", text, kNoLimit, std::string(what));
+    std::vector<uint8_t>& d = text.data();
+    if (std::memchr(d.data(), '\0', d.size()) != nullptr) usage_error(std::string(what) + " (stdin): not hex (a NUL byte)");
+    d.push_back('\0');  // the reader leaves room for it
+    return reinterpret_cast<const char*>(d.data());
 }
 
 void read_file(const std::string& path, std::vector<uint8_t>& out, std::string_view what) {
@@ -141,12 +146,12 @@ bool decode_base64(std::string_view text, std::vector<uint8_t>& out) {
     return true;
 }
 
-void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what) {
+void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, const std::string& what,
+                      std::string_view hint) {
     const bool from_stdin = path == "-";
     if (from_stdin) claim_stdin(what);
     const int fd = from_stdin ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) usage_error("cannot open " + path + ": " + errno_text());
-    if (!from_stdin) warn_if_exposed(path);
     struct Closer {
         int fd;
         bool own;
@@ -155,16 +160,29 @@ void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, 
         }
     } closer{fd, !from_stdin};
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) usage_error("cannot read " + path + ": it is a directory");
-    // All the room there will ever be, reserved before the first byte
-    // arrives: the bytes are read straight into it and never moved.
+    if (::fstat(fd, &st) == 0) {
+        if (S_ISDIR(st.st_mode)) usage_error("cannot read " + path + ": it is a directory");
+        // The mode of the file actually opened, not of whatever the name
+        // points at by now.
+        if (!from_stdin) warn_if_exposed(st, path);
+    }
+    // The buffer grows by moving to a new allocation and wiping the old
+    // one, so no copy of the secret is left in freed memory. A small limit
+    // (a key file) takes all its room at once: one allocation, never moved.
+    const size_t most = limit == kNoLimit ? kNoLimit : limit + 1;
     std::vector<uint8_t>& d = out.data();
     out.clear();
-    d.reserve(limit + 1);
-    d.resize(limit + 1);
     size_t len = 0;
-    while (len <= limit) {
-        const ssize_t r = ::read(fd, d.data() + len, limit + 1 - len);
+    for (;;) {
+        if (len == d.size()) {
+            if (len == most) break;
+            const size_t want = d.empty() ? 65536 : 2 * d.size();
+            std::vector<uint8_t> bigger(most < want ? most : want);
+            if (len) std::memcpy(bigger.data(), d.data(), len);
+            out.clear();
+            d.swap(bigger);
+        }
+        const ssize_t r = ::read(fd, d.data() + len, d.size() - len);
         if (r < 0) {
             if (errno == EINTR) continue;
             const std::string err = errno_text();
@@ -176,8 +194,10 @@ void read_secret_file(const std::string& path, SecretBuffer& out, size_t limit, 
     }
     if (len > limit) {
         out.clear();
-        usage_error(what + ": more than " + std::to_string(limit) + " bytes; a key is 64 hex digits or 32 bytes");
+        usage_error(what + ": more than " + std::to_string(limit) + " bytes" + std::string(hint));
     }
+    // Shrinking keeps the allocation, which clear() wipes whole; it holds at
+    // least one byte more than was read.
     d.resize(len);
 }
 
@@ -267,17 +287,24 @@ std::vector<Option> message_options(const char* digest_help, const char* message
     };
 }
 
-MessageInput read_message(const Args& args, bool stdin_taken) {
+MessageInput read_message(const Args& args, bool stdin_taken, bool with_digest) {
     const int given = args.has("digest") + args.has("message") + args.has("message-file");
-    if (given > 1) usage_error("give only one of --digest, --message and --message-file");
+    if (given > 1) {
+        usage_error(with_digest ? "give only one of --digest, --message and --message-file"
+                                : "give only one of --message and --message-file");
+    }
     // Never an implicit stdin: a job started with stdin on /dev/null would
     // sign (and verify) the empty message without anybody asking for it.
     if (given == 0 && stdin_taken) {
-        usage_error("the key is read from stdin; give the message with --message TEXT, --message-file FILE or "
-                    "--digest HEX");
+        usage_error(with_digest ? "the key is read from stdin; give the message with --message TEXT, --message-file "
+                                  "FILE or --digest HEX"
+                                : "the key is read from stdin; give the message with --message TEXT or "
+                                  "--message-file FILE");
     }
     if (given == 0) {
-        usage_error("no message: give --message TEXT, --message-file FILE (\"-\" reads stdin) or --digest HEX");
+        usage_error(with_digest
+                        ? "no message: give --message TEXT, --message-file FILE (\"-\" reads stdin) or --digest HEX"
+                        : "no message: give --message TEXT or --message-file FILE (\"-\" reads stdin)");
     }
     MessageInput in;
     if (const char* d = args.get("digest")) {
@@ -309,12 +336,31 @@ bool key_from_stdin(const Args& args) {
     return k != nullptr && std::strcmp(k, "-") == 0;
 }
 
+void read_secret_hex_option(const Args& args, const char* name, uint8_t out[32]) {
+    const std::string what = std::string("--") + name;
+    char* text = args.raw(name);
+    if (std::strcmp(text, "-") == 0) {
+        SecretBuffer buf;
+        read_secret_file("-", buf, kSecretFileLimit, what + " (stdin)", "; expected 64 hex digits");
+        const std::string_view t(reinterpret_cast<const char*>(buf.data().data()), buf.data().size());
+        parse_hex_exact(t, out, 32, what + " (stdin)");
+        return;
+    }
+    try {
+        parse_hex_exact(text, out, 32, what);
+    } catch (...) {
+        wipe(text, std::strlen(text));
+        throw;
+    }
+    wipe(text, std::strlen(text));
+}
+
 void read_secret_key(Session& s, const Args& args, SecretKey& key) {
     const char* path = args.get("key-file");
     if (path == nullptr) usage_error("missing --key-file PATH (\"-\" reads the key from stdin)");
     const std::string name = std::strcmp(path, "-") == 0 ? std::string("stdin") : std::string(path);
     SecretBuffer buf;
-    read_secret_file(path, buf, kSecretFileLimit, "key from " + name);
+    read_secret_file(path, buf, kSecretFileLimit, "key from " + name, kKeyFileHint);
     std::vector<uint8_t>& d = buf.data();
     // Hex text (what keygen writes) or the 32 bytes themselves.
     size_t b = 0, e = d.size();

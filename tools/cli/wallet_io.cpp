@@ -11,18 +11,13 @@ namespace {
 
 bool is_blank(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// Enough for any mnemonic, passphrase or key file: reading into it does not
-// reallocate, so no copy of the secret is left behind.
-constexpr size_t kTextRoom = 1 << 16;
+// More than any mnemonic, passphrase or extended key needs: larger input is
+// a mistake.
+constexpr size_t kTextLimit = (1 << 16) - 1;
 
+// The reader leaves room for one more byte: the NUL each caller appends.
 void read_into(const char* path, SecretBuffer& buf, std::string_view what) {
-    buf.data().reserve(kTextRoom);
-    warn_if_exposed(path);
-    read_file(path, buf.data(), what);
-    if (buf.data().size() >= kTextRoom) {
-        buf.clear();
-        usage_error(std::string(what) + ": the file is too large");
-    }
+    read_secret_file(path, buf, kTextLimit, std::string(what));
 }
 
 }  // namespace
@@ -73,7 +68,10 @@ void read_extended_key(Session& s, const Args& args, qorvex_bip32_key& out) {
     if (args.has("key-file") == args.has("xpub")) usage_error("give either --key-file PATH (xprv or xpub) or --xpub TEXT");
     if (const char* x = args.get("xpub")) {
         s.check(qorvex_bip32_from_base58(s.ctx(), x, &out));
-        if (is_private(out)) usage_error("--xpub takes an xpub; give private keys with --key-file");
+        if (is_private(out)) {
+            wipe(out.data, sizeof out.data);
+            usage_error("--xpub takes an xpub; give private keys with --key-file");
+        }
         return;
     }
     SecretBuffer text;
@@ -82,6 +80,32 @@ void read_extended_key(Session& s, const Args& args, qorvex_bip32_key& out) {
 }
 
 bool is_private(const qorvex_bip32_key& k) { return k.data[78] == 1; }
+
+std::vector<Option> public_key_options() {
+    return {
+        {"pubkey", "HEX", "a public key, 33 or 65 bytes"},
+        key_file_option(),
+        {"xpub", "TEXT", "the public key of this xpub"},
+    };
+}
+
+void read_public_key(Session& s, const Args& args, uint8_t out33[33]) {
+    const int sources = args.has("pubkey") + args.has("key-file") + args.has("xpub");
+    if (sources != 1) usage_error("give one of --pubkey HEX, --key-file PATH or --xpub TEXT");
+    if (args.has("pubkey")) {
+        parse_pubkey(s, args.get("pubkey"), out33, "--pubkey");
+    } else if (args.has("key-file")) {
+        SecretKey key;
+        read_secret_key(s, args, key);
+        s.check(qorvex_pubkey_create(s.ctx(), key.bytes, out33));
+    } else {
+        qorvex_bip32_key k;
+        read_extended_key(s, args, k);
+        const int rc = qorvex_bip32_pubkey(s.ctx(), &k, out33);
+        wipe(k.data, sizeof k.data);
+        s.check(rc);
+    }
+}
 
 void neuter(Session& s, const qorvex_bip32_key& in, qorvex_bip32_key& out) {
     out = in;
@@ -155,6 +179,39 @@ std::vector<Option> secret_output_options(const char* out_help, const char* show
         {"force", nullptr, "with --out, replace an existing file"},
         {"show-secret", nullptr, show_help},
     };
+}
+
+void check_secret_output(const Args& args, bool required, std::string_view noun, std::string_view shown,
+                         const char* option) {
+    const char* out = args.get(option);
+    if (required && out == nullptr && !args.has("show-secret")) {
+        usage_error("refusing to print " + std::string(noun) + " without --show-secret; give --" + option +
+                    " FILE to save it");
+    }
+    if (out != nullptr && std::strcmp(out, "-") == 0) {
+        std::string why = std::string("--") + option + " needs a file; use --show-secret to print";
+        if (!shown.empty()) {
+            why += ' ';
+            why += shown;
+        }
+        usage_error(why);
+    }
+}
+
+void write_secret_line(const Args& args, const char* path, std::string& value) {
+    if (path == nullptr) return;
+    std::string line;
+    line.reserve(value.size() + 1);  // one allocation, wiped below
+    line += value;
+    line += '\n';
+    try {
+        write_private_file(path, line, args.has("force"));
+    } catch (...) {
+        wipe(line.data(), line.size());
+        wipe(value.data(), value.size());
+        throw;
+    }
+    wipe(line.data(), line.size());
 }
 
 void emit_secret_result(Session& s, Json& r) {
