@@ -8,10 +8,9 @@
 
 #include "abi/frame.h"
 #include "abi/inputs.h"
-#include "arith/gen_mul.h"
 #include "bitcoin/bip352.h"
 #include "sig/pubkey_cache.h"
-#include "support/ct.h"
+#include "sig/schnorr.h"
 #include "support/declassify.h"
 #include "support/wipe.h"
 
@@ -305,17 +304,17 @@ QORVEX_API int qorvex_bip352_send(qorvex_ctx* ctx, const uint8_t* input_seckeys,
             parsed[i].scan33 = r;
         }
         // a = Σ a_i, each Taproot key first negated when its point has odd y.
+        // An input key is long-term, so its point comes from the blinded
+        // BIP-340 key-pair code, as when the same key signs.
         WipeOnExit<Scalar> sum([] { return Scalar::zero(); });
         for (size_t i = 0; i < n_inputs; ++i) {
             WipeOnExit<Scalar> a;
             if (!parse_seckey(input_seckeys + 32 * i, *a))
                 return set_error(ctx, ErrorCode::BadKey, kBadInputPrivkey);
             if (taproot_flags[i]) {
-                WipeOnExit<Point> p([&] { return gen_mul_ct(*a); });
-                p->to_affine_ct_assign();
-                SecretBytes<32> y;
-                p->Y.to_bytes(y.data());
-                a->cond_negate_assign_ct(ct::mask_from_bit(y[31]));
+                WipeOnExit<SchnorrKeypair> kp;
+                schnorr_keypair(*a, *kp);
+                *a = kp->d;
             }
             *sum = sum->add_ct(*a);
         }

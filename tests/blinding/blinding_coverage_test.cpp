@@ -127,6 +127,19 @@ std::vector<SigningPath> signing_paths() {
              std::memcpy(o, &found, sizeof found);
              return scanned;
          }},
+        // A silent-payment sender's input keys are long-term; a Taproot
+        // input is made even first, which multiplies G by the key.
+        {"qorvex_bip352_send",
+         [=](qorvex_ctx* c, auto& out) {
+             static const uint8_t three[32] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3};
+             const uint8_t taproot[1] = {1};
+             uint8_t outpoint[36] = {0x5c}, recipient[66];
+             int rc = qorvex_pubkey_create(c, three, recipient);
+             if (rc == QORVEX_OK) rc = qorvex_pubkey_create(c, three, recipient + 33);
+             if (rc != QORVEX_OK) return rc;
+             return qorvex_bip352_send(c, kKey, taproot, 1, outpoint, 1, recipient, 1, sized(out, 32));
+         }},
         // Enough items for the batch signers to hand work to worker threads,
         // which must sign under the calling thread's blinding.
         {"qorvex_ecdsa_sign_batch",
