@@ -194,7 +194,9 @@ bool label_tweak(const Scalar& b_scan, const Label& l, Scalar& out) {
     SecretBytes<32> h;
     label_hash(b_scan, l.m, h.data());
     if (!declassify_bool(Scalar::parse_nonzero(h.data(), out))) return false;
-    WipeOnExit<Point> p([&] { return gen_mul_ct(out); });
+    // The same label's tweak is multiplied on every scan: blinded, as a
+    // long-term key is.
+    WipeOnExit<Point> p([&] { return gen_mul_blinded(out); });
     p->to_affine_ct_assign();
     declassify_value(*p);
     return p->equals(l.point);
@@ -207,7 +209,7 @@ bool labelled_spend_key(const Scalar& b_scan, const Point& spend, uint32_t m, Po
     label_hash(b_scan, m, h.data());
     WipeOnExit<Scalar> t;
     if (!declassify_bool(Scalar::parse_nonzero(h.data(), *t))) return false;
-    WipeOnExit<Point> l([&] { return gen_mul_ct(*t); });
+    WipeOnExit<Point> l([&] { return gen_mul_blinded(*t); });
     l->to_affine_ct_assign();
     // The label point is B_m - B_spend of a published address: public.
     declassify_value(*l);
