@@ -84,6 +84,19 @@ void BM_MsmStrauss(benchmark::State& st) {
 }
 BENCHMARK(BM_MsmStrauss)->Arg(8)->Arg(47)->Arg(143)->Unit(benchmark::kMicrosecond);
 
+void BM_MsmStraussGlv(benchmark::State& st) {
+    const size_t n = static_cast<size_t>(st.range(0));
+    const Terms& t = terms(n);
+    for (auto _ : st) {
+        Point r = qorvex::msm_strauss_glv(t.k, t.a);
+        benchmark::DoNotOptimize(r);
+    }
+    per_point(st, n);
+}
+BENCHMARK(BM_MsmStraussGlv)
+    ->Arg(2)->Arg(4)->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Arg(48)->Arg(64)->Arg(96)->Arg(143)
+    ->Unit(benchmark::kMicrosecond);
+
 void BM_MsmPippengerReference(benchmark::State& st) {
     const size_t n = static_cast<size_t>(st.range(0));
     const Terms& t = terms(n);
@@ -109,7 +122,7 @@ void BM_MsmBucketsWidth(benchmark::State& st) {
     st.counters["chosen"] = qorvex::msm_affine_window_bits(n);
 }
 BENCHMARK(BM_MsmBucketsWidth)
-    ->ArgsProduct({{8, 16, 32, 48}, {3, 4, 5}})
+    ->ArgsProduct({{8, 16, 24, 32, 48, 64, 96}, {3, 4, 5, 6}})
     ->ArgsProduct({{143}, {5, 6, 7}})
     ->ArgsProduct({{1023}, {7, 8, 9}})
     ->ArgsProduct({{10239}, {9, 10, 11, 12}})

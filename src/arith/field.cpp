@@ -93,8 +93,6 @@ bool FieldElement::equal(const FieldElement& b) const {
     return x.equal_mask(y) != 0;
 }
 
-bool FieldElement::is_zero() const { return reduce_once(limb).is_zero_mask() != 0; }
-
 FieldElement FieldElement::inverse_var() const {
     const FieldElement a = reduce_once(limb);
     if (a.is_zero_mask()) throw std::runtime_error("Inverse of zero not defined");
@@ -221,16 +219,15 @@ void FieldElement::batch_inverse(FieldElement* a, size_t m) {
     thread_local std::vector<FieldElement> heap_scratch;
     FieldElement* scratch;
     if (m <= 64) {
-        for (auto& s : stack_scratch) s = zero();
         scratch = stack_scratch;
     } else {
         heap_scratch.resize(m);
         scratch = heap_scratch.data();
     }
-    // Montgomery's trick; zeros are replaced by one so they drop out.
+    // Montgomery's trick; zeros are replaced by one so they drop out (the
+    // product of the rest is then never zero).
     scratch[0] = a[0].is_zero() ? one() : a[0];
-    for (size_t i = 1; i < m; ++i) scratch[i] = scratch[i - 1] * (a[i].is_zero() ? one() : a[i]);
-    if (scratch[m - 1].is_zero()) throw std::runtime_error("Inverse of zero not defined");
+    for (size_t i = 1; i < m; ++i) scratch[i] = a[i].is_zero() ? scratch[i - 1] : scratch[i - 1] * a[i];
     FieldElement inv = scratch[m - 1].inverse_var();
     for (size_t i = m - 1; i >= 1; --i) {
         if (a[i].is_zero()) continue;

@@ -226,6 +226,13 @@ inline FieldElement FieldElement::mul_small(uint32_t k) const {
 
 inline FieldElement FieldElement::negate() const { return zero().subtract(*this); }
 
+// Zero is stored as 0 or as p; no other value in [p, 2^256) reduces to it.
+inline bool FieldElement::is_zero() const {
+    const uint64_t zero = limb[0] | limb[1] | limb[2] | limb[3];
+    const uint64_t is_p = (limb[0] ^ kP[0]) | ~(limb[1] & limb[2] & limb[3]);
+    return (ct::is_zero_mask(zero) | ct::is_zero_mask(is_p)) != 0;
+}
+
 inline uint64_t FieldElement::is_zero_mask() const {
     return ct::is_zero_mask(limb[0] | limb[1] | limb[2] | limb[3]);
 }

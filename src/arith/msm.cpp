@@ -1,5 +1,6 @@
-// The dispatcher: Strauss for a few terms, the affine bucket method from
-// kMsmBucketThreshold terms on.
+// The dispatcher: Strauss over endomorphism halves for a few terms, the
+// affine bucket method from kMsmBucketThreshold terms on; both take affine
+// points, so Point lists are made affine first.
 #include <algorithm>
 #include <vector>
 
@@ -26,8 +27,6 @@ AffineTerms& affine_terms() {
 
 Point msm(std::span<const Scalar> scalars, std::span<const Point> points) {
     const size_t m = std::min(scalars.size(), points.size());
-    if (m < kMsmBucketThreshold) return msm_strauss(scalars.first(m), points.first(m));
-
     AffineTerms& t = affine_terms();
     if (t.scalars.size() < m) t.scalars.resize(m);
     if (t.points.size() < m) t.points.resize(m);
@@ -65,9 +64,7 @@ Point msm(std::span<const Scalar> scalars, std::span<const Point> points) {
 Point msm(std::span<const Scalar> scalars, std::span<const AffinePoint> points) {
     const size_t m = std::min(scalars.size(), points.size());
     if (m >= kMsmBucketThreshold) return msm_buckets_affine(scalars.first(m), points.first(m));
-    Point pts[kMsmBucketThreshold];
-    for (size_t i = 0; i < m; ++i) pts[i] = Point::from_affine(points[i]);
-    return msm_strauss(scalars.first(m), std::span<const Point>(pts, m));
+    return msm_strauss_glv(scalars.first(m), points.first(m));
 }
 
 Point msm_with_generator(const Scalar& g, std::span<const Scalar> scalars, std::span<const AffinePoint> points) {

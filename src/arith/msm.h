@@ -83,11 +83,16 @@ Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const Affine
 // arithmetic (bench/msm_bench.cpp).
 unsigned msm_affine_window_bits(size_t m);
 
-// Below this many terms msm() uses msm_strauss, from it on msm_buckets_affine.
-// Measured (bench/msm_bench.cpp, BM_MsmStrauss against BM_MsmBucketsWidth):
-// the bucket engine is already ahead at 8 terms (16.0 against 18.0 us per
-// point) and far ahead at 47 (10.2 against 14.8), so it takes over well
-// below the 48 terms where the reference table starts.
+// Strauss over endomorphism halves: one shared run of at most 130
+// doublings, width-5 NAF digits of both halves of every scalar, and tables
+// of P .. 15P and their images under the endomorphism made affine by one
+// shared inversion, so every addition is a mixed one. msm() uses it below
+// kMsmBucketThreshold terms.
+Point msm_strauss_glv(std::span<const Scalar> scalars, std::span<const AffinePoint> points);
+
+// Below this many terms msm() uses msm_strauss_glv, from it on
+// msm_buckets_affine. Measured (bench/msm_bench.cpp, BM_MsmStraussGlv
+// against BM_MsmBucketsWidth at the chosen width).
 inline constexpr size_t kMsmBucketThreshold = 8;
 
 }  // namespace qorvex

@@ -383,29 +383,45 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
     }
     const Scalar z2 = z * z;
     const Scalar x2 = x * x;
-    const AffinePoint h_aff = pedersen::generator_h().to_affine();
 
-    // (t_hat - delta) H + tau_x G - z^2 V - x T1 - x^2 T2 = infinity.
+    // Both checks at once, the first weighted by c:
+    //   c ((t_hat - delta) H + tau_x G - z^2 V - x T1 - x^2 T2)
+    //   + A + x S - mu G + (t_hat - a b) w H + sum (u_k^2 L_k + u_k^-2 R_k)
+    //   + sum (-z - a s_i) G_i + sum (z + (z^2 2^i - b / s_i) y^-i) H_i
+    // is infinity. c comes from a hash of the proof and the commitment, so
+    // the prover fixes both residues before c is known and can make the
+    // weighted sum vanish, with either residue left over, only by finding
+    // a hash output, one chance in n per try. The 17 points of the proof and
+    // the commitment, and H, go to the multi-scalar engine (G through its
+    // tables); the 128 fixed generators have tables of their own.
+    Scalar c;
     {
-        const Scalar k[4] = {pf.t_hat - delta(y, z), z2.negate(), x.negate(), x2.negate()};
-        const AffinePoint pts[4] = {h_aff, AffinePoint{commitment.affine_x(), commitment.affine_y()}, pf.t1, pf.t2};
-        if (!msm_with_generator(pf.tau_x, k, pts).infinity) return false;
+        uint8_t d[32];
+        Sha256Context h;
+        sha256_init(h);
+        sha256_update(h, raw, kProofSize);
+        sha256_update(h, v33, 33);
+        sha256_final(h, d);
+        c = Scalar::from_bytes_reduce(d);
+        if (c.is_zero()) c = Scalar::one();
     }
-
-    // A + x S - mu G + (t_hat - a b) w H + sum (u_k^2 L_k + u_k^-2 R_k)
-    //   + sum (-z - a s_i) G_i + sum (z + (z^2 2^i - b / s_i) y^-i) H_i:
-    // the 16 points of the proof and H by the multi-scalar engine, the 128
-    // fixed generators from their own tables.
-    constexpr size_t kTerms = 3 + 2 * kRounds;
+    constexpr size_t kTerms = 6 + 2 * kRounds;
     Scalar k[kTerms];
     AffinePoint pts[kTerms];
     size_t n = 0;
+    k[n] = c * (pf.t_hat - delta(y, z)) + (pf.t_hat - pf.a_final * pf.b_final) * w;
+    const Point& h_gen = pedersen::generator_h();  // affine, as made
+    pts[n++] = AffinePoint{h_gen.X, h_gen.Y};
+    k[n] = (c * z2).negate();
+    pts[n++] = AffinePoint{commitment.affine_x(), commitment.affine_y()};
+    k[n] = (c * x).negate();
+    pts[n++] = pf.t1;
+    k[n] = (c * x2).negate();
+    pts[n++] = pf.t2;
     k[n] = Scalar::one();
     pts[n++] = pf.a;
     k[n] = x;
     pts[n++] = pf.s;
-    k[n] = (pf.t_hat - pf.a_final * pf.b_final) * w;
-    pts[n++] = h_aff;
     for (size_t r = 0; r < kRounds; ++r) {
         k[n] = u[r] * u[r];
         pts[n++] = pf.l[r];
@@ -439,7 +455,7 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
         two_i = two_i + two_i;
     }
     Point sum = vector_generator_sum(kg, kh);
-    sum.add_assign(msm_with_generator(pf.mu.negate(), std::span<const Scalar>(k, n),
+    sum.add_assign(msm_with_generator(c * pf.tau_x - pf.mu, std::span<const Scalar>(k, n),
                                       std::span<const AffinePoint>(pts, n)));
     return sum.infinity;
 }

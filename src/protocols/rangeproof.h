@@ -80,8 +80,9 @@ enum class ParseStatus { ok, bad_point, bad_scalar };
 // Every point must decompress, then every scalar must be below n.
 ParseStatus parse(const uint8_t proof[kProofSize], ParsedProof& out);
 
-// Both checks: the polynomial identity (5 terms) and the inner-product
-// argument (144 terms). Variable time; may throw std::bad_alloc (the
+// Both checks, the polynomial identity and the inner-product argument, as
+// one sum of 148 terms, the first check weighted by a hash of the proof and
+// the commitment. Variable time; may throw std::bad_alloc (the
 // multi-scalar scratch) and whatever the generator tables throw.
 bool verify(const ParsedProof& proof, const Point& commitment);
 

@@ -72,8 +72,8 @@ TEST(Msm, EmptyAndSingleTerms) {
     EXPECT_TRUE(msm(longer, t.p).equals(mul(t.p[0], t.k[0])));
 }
 
-// Each count sits on one side of a switch: msm() from Strauss to buckets
-// (7/8), the reference engines' (47/48) and the reference widths of the
+// Each count sits on one side of a switch: msm() from Strauss over
+// endomorphism halves to buckets (7/8), the reference engines' (47/48) and the reference widths of the
 // bucket method (72/73, 384/385, 768/769, 2048/2049).
 class MsmCounts : public ::testing::TestWithParam<size_t> {};
 
@@ -94,6 +94,9 @@ TEST_P(MsmCounts, EveryEngineEqualsTheSumOfProducts) {
     const auto a = finite.affine();
     EXPECT_TRUE(msm_buckets_affine(finite.k, a).equals(want_finite));
     EXPECT_TRUE(msm(finite.k, a).equals(want_finite));
+    if (m < 400) {
+        EXPECT_TRUE(msm_strauss_glv(finite.k, a).equals(want_finite));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, MsmCounts,
@@ -175,6 +178,8 @@ TEST(Msm, ResultsAtInfinity) {
     std::vector<AffinePoint> a;
     for (const Point& q : p) a.push_back(q.to_affine());
     EXPECT_TRUE(msm_buckets_affine(k, a).infinity);
+    EXPECT_TRUE(msm_strauss_glv(k, a).infinity);
+    EXPECT_TRUE(msm_strauss_glv(std::span<const Scalar>(zeros).first(5), std::span<const AffinePoint>(a).first(5)).infinity);
     // Every point at infinity.
     std::vector<Point> infs(100, Point::infinity_point());
     EXPECT_TRUE(msm(t.k, infs).infinity);
