@@ -124,9 +124,9 @@ void BM_MsmBucketsWidth(benchmark::State& st) {
 BENCHMARK(BM_MsmBucketsWidth)
     ->ArgsProduct({{8, 16, 24, 32, 48, 64, 96}, {3, 4, 5, 6}})
     ->ArgsProduct({{143}, {5, 6, 7}})
-    ->ArgsProduct({{1023}, {7, 8, 9}})
-    ->ArgsProduct({{10239}, {9, 10, 11, 12}})
-    ->ArgsProduct({{32767}, {11, 12, 13}})
+    ->ArgsProduct({{1023}, {7, 8, 9, 10}})
+    ->ArgsProduct({{10239}, {9, 10, 11, 12, 13}})
+    ->ArgsProduct({{32767}, {11, 12, 13, 14}})
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -427,8 +427,9 @@ QORVEX_API int qorvex_ecdsa_batch_verify(qorvex_ctx *ctx, const uint8_t *items, 
 
 /* As qorvex_ecdsa_batch_verify, on up to `threads` threads of this call (0:
  * one per processor; more than there are processors: one per processor),
- * each taking chunks of 4096 items, so batches of up to 4096 items run on
- * the calling thread alone. Same results and codes. */
+ * one thread per started 4096 items, so batches of up to 4096 items run on
+ * the calling thread alone; the threads take the items in pieces of at most
+ * 4096 from a shared counter. Same results and codes. */
 QORVEX_API int qorvex_ecdsa_batch_verify_mt(qorvex_ctx *ctx, const uint8_t *items, size_t count,
                                             size_t threads);
 

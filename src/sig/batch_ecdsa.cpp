@@ -104,19 +104,36 @@ size_t ecdsa_batch_threads(size_t requested, size_t count) {
     return std::max<size_t>(1, std::min(t, chunks));
 }
 
+namespace {
+
+// Items per piece handed out: a whole chunk for one worker; for several,
+// about an eighth of each worker's share (at least kMinPiece, at most a
+// chunk), so that the workers finish together. With whole chunks the last,
+// shorter one decides the time: 10,000 items on two workers would be done
+// as 5,904 against 4,096, a gain of 1.69 at best.
+constexpr size_t kMinPiece = 256;
+
+size_t piece_size(size_t count, size_t threads) {
+    if (threads < 2) return kEcdsaChunk;
+    return std::clamp<size_t>((count + 8 * threads - 1) / (8 * threads), kMinPiece, kEcdsaChunk);
+}
+
+}  // namespace
+
 BatchVerdict ecdsa_batch_verify(const uint8_t* items, size_t count, size_t threads) {
-    const size_t chunks = (count + kEcdsaChunk - 1) / kEcdsaChunk;
+    const size_t piece = piece_size(count, threads);
+    const size_t chunks = (count + piece - 1) / piece;
     std::atomic<size_t> next{0};
     std::atomic<size_t> failure{kNoFailure};
     std::atomic<bool> rejected{false};
 
     auto worker = [&](size_t) {
         std::vector<EcdsaBatchEntry>& buf = chunk_scratch();
-        if (buf.size() < std::min(count, kEcdsaChunk)) buf.resize(std::min(count, kEcdsaChunk));
+        if (buf.size() < std::min(count, piece)) buf.resize(std::min(count, piece));
         for (;;) {
             const size_t c = next.fetch_add(1, std::memory_order_relaxed);
             if (c >= chunks) return;
-            const size_t begin = c * kEcdsaChunk, end = std::min(count, begin + kEcdsaChunk);
+            const size_t begin = c * piece, end = std::min(count, begin + piece);
             // Chunks are handed out in order, so a failure already seen at
             // a lower index makes every later chunk irrelevant.
             if (failure_key(begin, ItemError::pubkey) > failure.load(std::memory_order_relaxed)) return;

@@ -46,7 +46,8 @@ bool ecdsa_batch_core(std::span<const EcdsaBatchEntry> entries);
 size_t ecdsa_batch_threads(size_t requested, size_t count);
 
 // Parses and verifies count items (count >= 1) in chunks, on `threads`
-// workers (the calling thread is one of them). A parse failure anywhere
+// workers (the calling thread is one of them); with several workers the
+// chunks are cut smaller, so that the workers finish together. A parse failure anywhere
 // wins over a failed verification: the result then names the first bad
 // item, as if every item had been parsed before anything was verified. Can
 // throw (allocation, a thread that cannot start, the generator tables).

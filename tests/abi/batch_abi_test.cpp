@@ -516,6 +516,12 @@ TEST_F(BatchAbi, ThreadCountsGiveIdenticalVerdicts) {
     // The bad key in the second chunk wins over the failing signature after it.
     expect_error(qorvex_ecdsa_batch_verify_mt(ctx(), second_chunk_bad_key.data(), n, 0), 3, "invalid pubkey in batch");
     expect_error(qorvex_ecdsa_batch_verify(ctx(), second_chunk_bad_key.data(), n), 3, "invalid pubkey in batch");
+    // ... and over a failing signature in the first piece of the work.
+    Bytes first_bad = items;
+    first_bad[0] ^= 1;
+    first_bad[4100 * QORVEX_ECDSA_BATCH_ITEM_SIZE + 32] = 7;
+    for (const size_t threads : {size_t{1}, size_t{2}})
+        expect_error(qorvex_ecdsa_batch_verify_mt(ctx(), first_bad.data(), n, threads), 3, "invalid pubkey in batch");
 }
 
 TEST_F(BatchAbi, ThreadedSigningWithTheCallersBlinding) {
