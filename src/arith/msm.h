@@ -79,6 +79,15 @@ unsigned pippenger_window_bits(size_t m);
 Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const AffinePoint> points, unsigned c = 0,
                          size_t pass_entries = 0);
 
+// The affine rounds of msm_buckets_affine on their own: for each group g,
+// the sum of the finite affine points pts[start[g]] .. pts[start[g + 1] - 1]
+// (start ascending, its last entry at most pts.size()), into out[g] with
+// present[g] = 1, or present[g] = 0 when the group is empty or its points
+// cancel. All groups share one field inversion per round. For callers with
+// buckets of their own, such as sums over fixed points kept at many shifts.
+void msm_sum_groups(std::span<const AffinePoint> pts, std::span<const uint32_t> start, AffinePoint* out,
+                    uint8_t* present);
+
 // The width msm_buckets_affine uses for m terms, measured on this library's
 // arithmetic (bench/msm_bench.cpp).
 unsigned msm_affine_window_bits(size_t m);

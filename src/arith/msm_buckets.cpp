@@ -312,6 +312,20 @@ size_t reduction_entries(unsigned c) {
 
 }  // namespace
 
+void msm_sum_groups(std::span<const AffinePoint> pts, std::span<const uint32_t> start, AffinePoint* out,
+                    uint8_t* present) {
+    if (start.size() < 2) return;
+    const size_t groups = start.size() - 1;
+    BucketScratch& s = bucket_scratch();
+    grow(s.start, groups + 1);
+    std::copy(start.begin(), start.end(), s.start.begin());
+    const AffinePoint* src = pts.data();
+    auto gather = [src, &start](size_t g, size_t g1, AffinePoint* w) {
+        std::copy(src + start[g], src + start[g1], w);
+    };
+    sum_groups(s, groups, gather, out, present);
+}
+
 unsigned msm_affine_window_bits(size_t m) {
     // Relative costs, measured: an entry of the affine rounds (with its
     // share of the inversion, the sorting and the copying) against one step

@@ -4,15 +4,16 @@
 // digit times a stored point, with no doublings at all (and no use for the
 // endomorphism, whose split would only add work here).
 // The digit-times-point terms of all 128 scalars go into 128 buckets by the
-// digit's size, each bucket is summed in affine coordinates by rounds of
-// pairwise additions that share one field inversion per round, and the
-// buckets are combined by the usual running sum: about 4,200 cheap affine
-// additions and 256 Jacobian ones in all.
+// digit's size, each bucket is summed by the affine rounds of the
+// multi-scalar engine (pairwise additions sharing one field inversion per
+// round), and the buckets are combined by the usual running sum: about 4,200
+// cheap affine additions and 256 Jacobian ones in all.
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "arith/msm.h"
 #include "protocols/rangeproof.h"
 #include "protocols/rangeproof_sum.h"
 
@@ -53,14 +54,13 @@ const Shifted& shifted() {
     return *made;
 }
 
-// Per-thread scratch: the bucketed terms, the differences to invert.
+// Per-thread scratch: every scalar's digits, the terms sorted by bucket.
 struct Scratch {
-    AffinePoint term[kMaxTerms];
+    int16_t digit[kGens][kDigits];
     AffinePoint sorted[kMaxTerms];
-    FieldElement dx[kMaxTerms / 2];
-    uint8_t bucket[kMaxTerms];
     uint32_t start[kBuckets + 1];
-    uint32_t len[kBuckets];
+    AffinePoint bucket[kBuckets];
+    uint8_t present[kBuckets];
 };
 
 }  // namespace
@@ -71,8 +71,8 @@ Point vector_generator_sum(const Scalar* kg, const Scalar* kh) {
     if (!scratch) scratch = std::make_unique<Scratch>();
     Scratch& s = *scratch;
 
-    // Digits into terms: bucket |d| - 1, the point negated for d < 0.
-    size_t n = 0;
+    // Signed base-256 digits, and how many terms each bucket |d| - 1 gets.
+    uint32_t count[kBuckets] = {};
     for (size_t i = 0; i < kGens; ++i) {
         const Scalar& k = i < kBits ? kg[i] : kh[i - kBits];
         int carry = 0;
@@ -80,66 +80,35 @@ Point vector_generator_sum(const Scalar* kg, const Scalar* kh) {
             int d = carry + (t < 32 ? static_cast<int>((k.limb[t / 8] >> (8 * (t % 8))) & 0xFF) : 0);
             carry = d >= 128 ? 1 : 0;
             d -= carry << 8;
+            s.digit[i][t] = static_cast<int16_t>(d);
+            if (d != 0) ++count[(d < 0 ? -d : d) - 1];
+        }
+    }
+    // The terms straight into their buckets' places, negated for d < 0.
+    s.start[0] = 0;
+    for (size_t b = 0; b < kBuckets; ++b) s.start[b + 1] = s.start[b] + count[b];
+    uint32_t fill[kBuckets];
+    std::memcpy(fill, s.start, sizeof fill);
+    for (size_t i = 0; i < kGens; ++i) {
+        for (size_t t = 0; t < kDigits; ++t) {
+            const int d = s.digit[i][t];
             if (d == 0) continue;
             const AffinePoint& e = tab.at[i][t];
-            s.term[n].x = e.x;
-            s.term[n].y = d < 0 ? e.y.negate() : e.y;
-            s.bucket[n++] = static_cast<uint8_t>((d < 0 ? -d : d) - 1);
+            AffinePoint& out = s.sorted[fill[(d < 0 ? -d : d) - 1]++];
+            out.x = e.x;
+            out.y = d < 0 ? e.y.negate() : e.y;
         }
     }
-    // Counting sort into the buckets.
-    std::memset(s.len, 0, sizeof s.len);
-    for (size_t j = 0; j < n; ++j) ++s.len[s.bucket[j]];
-    s.start[0] = 0;
-    for (size_t b = 0; b < kBuckets; ++b) s.start[b + 1] = s.start[b] + s.len[b];
-    {
-        uint32_t fill[kBuckets];
-        std::memcpy(fill, s.start, sizeof fill);
-        for (size_t j = 0; j < n; ++j) s.sorted[fill[s.bucket[j]]++] = s.term[j];
-    }
-    // Rounds of pairwise affine additions within each bucket: the pairs of
-    // a round share one inversion. Equal x (a doubling or a cancellation)
-    // would need a relation between fixed generators that nobody knows; it
-    // is handled exactly anyway, by the Jacobian formulas.
-    for (;;) {
-        size_t pairs = 0;
-        for (size_t b = 0; b < kBuckets; ++b) {
-            const AffinePoint* p = s.sorted + s.start[b];
-            for (uint32_t j = 0; j + 1 < s.len[b]; j += 2) s.dx[pairs++] = p[j + 1].x - p[j].x;
-        }
-        if (pairs == 0) break;
-        FieldElement::batch_inverse(s.dx, pairs);
-        size_t q = 0;
-        for (size_t b = 0; b < kBuckets; ++b) {
-            AffinePoint* p = s.sorted + s.start[b];
-            uint32_t out = 0;
-            uint32_t j = 0;
-            for (; j + 1 < s.len[b]; j += 2) {
-                const AffinePoint& a = p[j];
-                const AffinePoint& c = p[j + 1];
-                const FieldElement& inv = s.dx[q++];
-                if (inv.is_zero()) {
-                    // Same x: sum by the general formulas, affine again.
-                    Point r = Point::from_affine(a);
-                    r.add_assign(Point::from_affine(c));
-                    if (r.infinity) continue;
-                    r.to_affine_assign();
-                    p[out++] = AffinePoint{r.X, r.Y};
-                    continue;
-                }
-                const FieldElement lambda = (c.y - a.y) * inv;
-                const FieldElement x3 = lambda.sqr() - a.x - c.x;
-                const FieldElement y3 = lambda * (a.x - x3) - a.y;
-                p[out++] = AffinePoint{x3, y3};
-            }
-            if (j < s.len[b]) p[out++] = p[j];
-            s.len[b] = out;
-        }
-    }
+    // Each bucket summed by the multi-scalar engine's affine rounds. Equal
+    // x within a bucket (a doubling or a cancellation) would need a relation
+    // between fixed generators that nobody knows; those rounds handle it
+    // exactly anyway.
+    msm_sum_groups(std::span<const AffinePoint>(s.sorted, s.start[kBuckets]),
+                   std::span<const uint32_t>(s.start, kBuckets + 1), s.bucket, s.present);
     // sum (b + 1) B_b = sum over b of the running sum from the top.
     Point running = Point::infinity_point(), total = Point::infinity_point();
     for (size_t b = kBuckets; b-- > 0;) {
-        if (s.len[b]) running.add_affine_var(s.sorted[s.start[b]].x, s.sorted[s.start[b]].y);
+        if (s.present[b]) running.add_affine_var(s.bucket[b].x, s.bucket[b].y);
         total.add_assign(running);
     }
     return total;
