@@ -1,9 +1,11 @@
 #include "protocols/rangeproof.h"
 
 #include <cstring>
+#include <memory>
 
 #include "arith/gen_mul.h"
 #include "arith/msm.h"
+#include "arith/point_mul.h"
 #include "hash/sha256.h"
 #include "hash/tagged_hash.h"
 #include "protocols/digest_scalar.h"
@@ -275,49 +277,61 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
     if (w.is_zero()) return ProveStatus::degenerate;
 
     // The inner-product argument for <a, G> + <b, H'> + <a, b> U with
-    // H'_i = y^-i H_i and U = w H. The folded generators are never made:
-    // each is a combination of the original ones with public coefficients
-    // (products of round challenges, and y^-i), so every L and R is one sum
-    // over 32 G_i, 32 H_i and H, whose tables are fixed.
-    Scalar gc[kBits], hc[kBits];
+    // H'_i = y^-i H_i and U = w H. Round k works on generator vectors of
+    // m = 64 >> k points, kept as sigma_g Gk_j and c_h y^-j Hk_j: the
+    // common factors stay out of the points and go into the (secret)
+    // coefficients. Round 0's points are the fixed generators with their
+    // fixed tables; each later round's are folded from the last ones (public
+    // work, variable time), G_j + u^2 G_(j+h) and H_j + u^-2 y^-h H_(j+h),
+    // and get tables of their own, so that L and R are sums over m + 1
+    // points rather than over all 129.
+    Scalar y_inv_pow[kBits];
     {
         const Scalar y_inv = y.inverse_var();
         Scalar yi = Scalar::one();
         for (size_t i = 0; i < kBits; ++i) {
-            gc[i] = Scalar::one();
-            hc[i] = yi;
+            y_inv_pow[i] = yi;
             yi = yi * y_inv;
         }
     }
+    struct Folded {
+        Point g[kHalf], h[kHalf];
+        BaseTable gt[kHalf], ht[kHalf];
+    };
+    const auto folded = std::make_unique<Folded>();
+    const BaseTable* gtab[kBits];
+    const BaseTable* htab[kBits];
+    for (size_t i = 0; i < kBits; ++i) {
+        gtab[i] = &fixed_table(static_cast<uint8_t>(i));
+        htab[i] = &fixed_table(static_cast<uint8_t>(kBits + i));
+    }
+    const BaseTable* u_table = &fixed_table(kBaseH);
+    Scalar sigma_g = Scalar::one(), c_h = Scalar::one();
     Scalar prev = w;
+    const BaseTable* tabs[kMaxSumTerms];
     for (size_t k = 0; k < kRounds; ++k) {
         const size_t m = kBits >> k, h = m / 2;
         uint8_t* l33 = proof + kOffL + 33 * k;
         uint8_t* r33 = proof + kOffR + 33 * k;
         for (int side = 0; side < 2; ++side) {
             // L pairs a_lo with G_hi and b_hi with H'_lo; R the other halves.
+            const size_t a_off = side == 0 ? 0 : h, g_off = side == 0 ? h : 0;
+            const size_t b_off = side == 0 ? h : 0, h_off = side == 0 ? 0 : h;
             size_t n = 0;
-            for (size_t i = 0; i < kBits; ++i) {
-                const size_t j = i % m;
-                const bool hi = j >= h;
-                if (hi != (side == 0)) continue;
-                // G_i in the half opposite a's index, H_i in a's half.
-                p.terms[n] = p.a[hi ? j - h : j + h].mul(gc[i]);
-                bases[n++] = static_cast<uint8_t>(i);
+            for (size_t j = 0; j < h; ++j) {
+                p.terms[n] = p.a[a_off + j].mul(sigma_g);
+                tabs[n++] = gtab[g_off + j];
             }
-            for (size_t i = 0; i < kBits; ++i) {
-                const size_t j = i % m;
-                const bool hi = j >= h;
-                if (hi == (side == 0)) continue;
-                p.terms[n] = p.b[hi ? j - h : j + h].mul(hc[i]);
-                bases[n++] = static_cast<uint8_t>(kBits + i);
+            for (size_t j = 0; j < h; ++j) {
+                p.terms[n] = p.b[b_off + j].mul(c_h * y_inv_pow[h_off + j]);
+                tabs[n++] = htab[h_off + j];
             }
             WipeOnExit<Scalar> c([&] {
                 return side == 0 ? inner_ct(p.a, p.b + h, h) : inner_ct(p.a + h, p.b, h);
             });
             p.terms[n] = c->mul(w);
-            bases[n++] = kBaseH;
-            WipeOnExit<Point> pt([&] { return fixed_sum_ct(p.terms, bases, n); });
+            tabs[n++] = u_table;
+            WipeOnExit<Point> pt([&] { return table_sum_ct(p.terms, tabs, n); });
             publish(*pt, side == 0 ? l33 : r33);
         }
         const Scalar u = challenge_u(prev, l33, r33);
@@ -327,12 +341,37 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
             p.a[j] = p.a[j].mul(u).add_ct(p.a[j + h].mul(u_inv));
             p.b[j] = p.b[j].mul(u_inv).add_ct(p.b[j + h].mul(u));
         }
-        for (size_t i = 0; i < kBits; ++i) {
-            const bool hi = (i % m) >= h;
-            gc[i] = gc[i] * (hi ? u : u_inv);
-            hc[i] = hc[i] * (hi ? u_inv : u);
-        }
         prev = u;
+        if (k + 1 == kRounds) break;
+        // The next round's generators, from public points and challenges.
+        const FixedKPlan plan_g = fixed_k_plan(u * u, 5);
+        const FixedKPlan plan_h = fixed_k_plan(u_inv * u_inv * y_inv_pow[h], 5);
+        Folded& f = *folded;
+        Point ng[kHalf], nh[kHalf];
+        for (size_t j = 0; j < h; ++j) {
+            const Point g_lo = k == 0 ? Point::from_affine(gens.g[j]) : f.g[j];
+            const Point g_hi = k == 0 ? Point::from_affine(gens.g[j + h]) : f.g[j + h];
+            const Point h_lo = k == 0 ? Point::from_affine(gens.h[j]) : f.h[j];
+            const Point h_hi = k == 0 ? Point::from_affine(gens.h[j + h]) : f.h[j + h];
+            ng[j] = mul_with_plan(g_hi, plan_g);
+            ng[j].add_assign(g_lo);
+            nh[j] = mul_with_plan(h_hi, plan_h);
+            nh[j].add_assign(h_lo);
+            // Infinity would take a known relation between generators.
+            if (ng[j].infinity || nh[j].infinity) return ProveStatus::degenerate;
+        }
+        for (size_t j = 0; j < h; ++j) {
+            f.g[j] = ng[j];
+            f.h[j] = nh[j];
+        }
+        make_tables(f.g, h, f.gt);
+        make_tables(f.h, h, f.ht);
+        for (size_t j = 0; j < h; ++j) {
+            gtab[j] = &f.gt[j];
+            htab[j] = &f.ht[j];
+        }
+        sigma_g = sigma_g * u_inv;
+        c_h = c_h * u;
     }
     publish_scalar(p.a[0], proof + kOffA_);
     publish_scalar(p.b[0], proof + kOffB_);

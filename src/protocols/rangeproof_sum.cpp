@@ -1,5 +1,7 @@
 #include "protocols/rangeproof_sum.h"
 
+#include <vector>
+
 #include "arith/point_mul.h"
 #include "arith/point_table.h"
 #include "protocols/pedersen.h"
@@ -9,12 +11,9 @@
 
 namespace qorvex::rangeproof {
 
-namespace {
+static_assert(sizeof(BaseTable::t) / sizeof(AffinePoint) == kMulCtTableSize);
 
-struct BaseTable {
-    AffinePoint t[kMulCtTableSize];   // (2j + 1) B
-    AffinePoint tl[kMulCtTableSize];  // (2j + 1) lambda B
-};
+namespace {
 
 struct Tables {
     BaseTable base[kBaseCount];
@@ -28,29 +27,12 @@ Point base_point(size_t i) {
     return pedersen::generator_h();
 }
 
-// Odd multiples over one shared denominator per base, then one batch
-// inversion for all the denominators. Public points, variable time.
 const Tables& tables() {
     static const Tables* made = [] {
         auto* t = new Tables;
-        static FieldElement x[kBaseCount][kMulCtTableSize], y[kBaseCount][kMulCtTableSize];
-        FieldElement zi[kBaseCount];
-        for (size_t i = 0; i < kBaseCount; ++i) {
-            Point p = base_point(i);
-            p.is_generator = false;
-            zi[i] = odd_multiples_shared_z(p, kMulCtTableSize, x[i], y[i]);
-        }
-        FieldElement::batch_inverse(zi, kBaseCount);
-        for (size_t i = 0; i < kBaseCount; ++i) {
-            const FieldElement z2 = zi[i].sqr();
-            const FieldElement z3 = z2 * zi[i];
-            for (size_t j = 0; j < kMulCtTableSize; ++j) {
-                const FieldElement ax = x[i][j] * z2;
-                const FieldElement ay = y[i][j] * z3;
-                t->base[i].t[j] = AffinePoint{ax, ay};
-                t->base[i].tl[j] = AffinePoint{ax * FieldElement::beta(), ay};
-            }
-        }
+        Point pts[kBaseCount];
+        for (size_t i = 0; i < kBaseCount; ++i) pts[i] = base_point(i);
+        make_tables(pts, kBaseCount, t->base);
         return t;
     }();
     return *made;
@@ -58,10 +40,42 @@ const Tables& tables() {
 
 }  // namespace
 
+// Odd multiples over one shared denominator per point, then one batch
+// inversion for all the denominators.
+void make_tables(const Point* points, size_t n, BaseTable* out) {
+    constexpr size_t kEntries = sizeof out->t / sizeof out->t[0];
+    std::vector<FieldElement> x(n * kEntries), y(n * kEntries), zi(n);
+    for (size_t i = 0; i < n; ++i) {
+        Point p = points[i];
+        p.is_generator = false;
+        zi[i] = odd_multiples_shared_z(p, kEntries, &x[i * kEntries], &y[i * kEntries]);
+    }
+    FieldElement::batch_inverse(zi.data(), n);
+    const FieldElement& beta = FieldElement::beta();
+    for (size_t i = 0; i < n; ++i) {
+        const FieldElement z2 = zi[i].sqr();
+        const FieldElement z3 = z2 * zi[i];
+        for (size_t j = 0; j < kEntries; ++j) {
+            const FieldElement ax = x[i * kEntries + j] * z2;
+            const FieldElement ay = y[i * kEntries + j] * z3;
+            out[i].t[j] = AffinePoint{ax, ay};
+            out[i].tl[j] = AffinePoint{ax * beta, ay};
+        }
+    }
+}
+
 void warm_up_tables() { (void)tables(); }
+
+const BaseTable& fixed_table(uint8_t base) { return tables().base[base]; }
 
 Point fixed_sum_ct(const Scalar* k, const uint8_t* bases, size_t count) {
     const Tables& tab = tables();
+    const BaseTable* ptrs[kMaxSumTerms];
+    for (size_t i = 0; i < count; ++i) ptrs[i] = &tab.base[bases[i]];
+    return table_sum_ct(k, ptrs, count);
+}
+
+Point table_sum_ct(const Scalar* k, const BaseTable* const* tab, size_t count) {
     struct Digits {
         Scalar u[kMaxSumTerms], v[kMaxSumTerms];
     };
@@ -75,15 +89,15 @@ Point fixed_sum_ct(const Scalar* k, const uint8_t* bases, size_t count) {
     const unsigned top_off = 5 * top;
 
     // The top group: the accumulator starts at the first base's entry.
-    mul_ct_lookup(tab.base[bases[0]].t, d->u[0].bits(top_off, 5), x, y);
+    mul_ct_lookup((*tab[0]).t, d->u[0].bits(top_off, 5), x, y);
     Point acc = Point::from_affine(x, y);
     acc.z_is_one = false;
-    mul_ct_lookup(tab.base[bases[0]].tl, d->v[0].bits(top_off, 5), x, y);
+    mul_ct_lookup((*tab[0]).tl, d->v[0].bits(top_off, 5), x, y);
     acc.add_affine_unchecked_ct(x, y);
     for (size_t i = 1; i < count; ++i) {
-        mul_ct_lookup(tab.base[bases[i]].t, d->u[i].bits(top_off, 5), x, y);
+        mul_ct_lookup((*tab[i]).t, d->u[i].bits(top_off, 5), x, y);
         acc.add_affine_unchecked_ct(x, y);
-        mul_ct_lookup(tab.base[bases[i]].tl, d->v[i].bits(top_off, 5), x, y);
+        mul_ct_lookup((*tab[i]).tl, d->v[i].bits(top_off, 5), x, y);
         acc.add_affine_unchecked_ct(x, y);
     }
     // Until group 1 every base's coefficient so far is a + b lambda with
@@ -98,17 +112,17 @@ Point fixed_sum_ct(const Scalar* k, const uint8_t* bases, size_t count) {
         const unsigned off = static_cast<unsigned>(5 * g);
         for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
         for (size_t i = 0; i < count; ++i) {
-            mul_ct_lookup(tab.base[bases[i]].t, d->u[i].bits(off, 5), x, y);
+            mul_ct_lookup((*tab[i]).t, d->u[i].bits(off, 5), x, y);
             acc.add_affine_unchecked_ct(x, y);
-            mul_ct_lookup(tab.base[bases[i]].tl, d->v[i].bits(off, 5), x, y);
+            mul_ct_lookup((*tab[i]).tl, d->v[i].bits(off, 5), x, y);
             acc.add_affine_unchecked_ct(x, y);
         }
     }
     for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
     for (size_t i = 0; i < count; ++i) {
-        mul_ct_lookup(tab.base[bases[i]].t, d->u[i].bits(0, 5), x, y);
+        mul_ct_lookup((*tab[i]).t, d->u[i].bits(0, 5), x, y);
         acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
-        mul_ct_lookup(tab.base[bases[i]].tl, d->v[i].bits(0, 5), x, y);
+        mul_ct_lookup((*tab[i]).tl, d->v[i].bits(0, 5), x, y);
         acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
     }
     return acc;

@@ -21,12 +21,32 @@ inline constexpr size_t kBaseCount = 130;
 // The most terms of one sum.
 inline constexpr size_t kMaxSumTerms = kBaseCount;
 
+// A point's odd multiples 1B .. 31B and their images under the
+// endomorphism, truly affine.
+struct BaseTable {
+    AffinePoint t[16];   // (2j + 1) B
+    AffinePoint tl[16];  // (2j + 1) lambda B
+};
+
+// The tables of n public finite points (Jacobian or affine), with one
+// shared inversion. Variable time.
+void make_tables(const Point* points, size_t n, BaseTable* out);
+
+// sum k[i] * (the point of tables[i]) for i < count (1 <= count <=
+// kMaxSumTerms), Jacobian or infinity. The points must be distinct and
+// without known relations between them, as for fixed_sum_ct. Constant time
+// in the scalars; the tables and the count are public.
+Point table_sum_ct(const Scalar* k, const BaseTable* const* tables, size_t count);
+
 // sum k[i] * base(bases[i]) for i < count (1 <= count <= kMaxSumTerms),
 // Jacobian or infinity. The bases of one sum must be distinct: distinct
 // bases have no known relation, which is what lets all but the last group
 // use the additions without exceptional cases. Constant time in the
 // scalars; the base numbers and the count are public.
 Point fixed_sum_ct(const Scalar* k, const uint8_t* bases, size_t count);
+
+// The table of a base, by the numbers above.
+const BaseTable& fixed_table(uint8_t base);
 
 // Makes the tables exist (they are otherwise made by the first sum).
 void warm_up_tables();
