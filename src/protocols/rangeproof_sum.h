@@ -1,9 +1,11 @@
-// Constant-time sums k_0 B_0 + k_1 B_1 + ... of secret scalars times the
-// fixed bases of the range prover: the 128 vector generators, G and H.
-// Each base keeps a table of its odd multiples 1B .. 31B and of their images
-// under the endomorphism, truly affine and made once per process, so a sum
-// costs one shared run of doublings and two table reads and mixed additions
-// per base and 5-bit group, and nothing per call for the tables.
+// Constant-time sums k_0 B_0 + k_1 B_1 + ... of secret scalars times public
+// bases: the fixed bases of the range prover (the 128 vector generators, G
+// and H) and the folded generators of its later rounds. Each base has a
+// table of its odd multiples 1B .. 31B and of their images under the
+// endomorphism, truly affine (made once per process for the fixed bases,
+// per proof for the folded ones), so a sum costs one shared run of
+// doublings and two table reads and mixed additions per base and 5-bit
+// group.
 #pragma once
 
 #include <cstddef>
