@@ -1,6 +1,7 @@
-// Range proofs: the constant-time sum the prover is built on, proofs of the
-// edge values, every single-bit change of a proof, and the forgery that the
-// bound transcript stops.
+// Range proofs: the constant-time sum the prover is built on and the
+// verifier's generator sum, proofs of the edge values and their pinned
+// bytes, every single-bit change of a proof, and the forgery that the bound
+// transcript stops.
 //
 // The forgery: with the inner-product point equal to H and round challenges
 // over L_k || R_k alone, a prover can commit to v = -1 with the "bits"
@@ -18,11 +19,13 @@
 #include "arith/gen_mul.h"
 #include "arith/msm.h"
 #include "arith/point_mul.h"
+#include "hash/sha256.h"
 #include "hash/tagged_hash.h"
 #include "protocol_helpers.h"
 #include "protocols/pedersen.h"
 #include "protocols/rangeproof.h"
 #include "protocols/rangeproof_sum.h"
+#include "support/vectors.h"
 
 namespace qorvex::test {
 namespace {
@@ -76,6 +79,56 @@ TEST(RangeProofSum, MatchesSumsOfSingleMultiples) {
     const Scalar zero = Scalar::zero();
     const uint8_t b0 = 0;
     EXPECT_TRUE(rp::fixed_sum_ct(&zero, &b0, 1).infinity);
+}
+
+// The verifier's sum over the 128 vector generators, against the general
+// engine: scalars whose bytes carry into the next digit (0x80 and up),
+// zero, one and n - 1.
+TEST(RangeProofSum, GeneratorSumMatchesTheMultiScalarEngine) {
+    Scalar kg[N], kh[N], all[2 * N];
+    AffinePoint pts[2 * N];
+    uint8_t carries[32];
+    std::memset(carries, 0x80, sizeof carries);
+    carries[0] = 0x7f;
+    for (size_t i = 0; i < 2 * N; ++i) {
+        Scalar k = scalar_of(7000 + i);
+        if (i == 3) k = Scalar::zero();
+        if (i == 4) k = Scalar::one();
+        if (i == 70) k = Scalar::one().negate();
+        if (i == 71) k = Scalar::from_bytes_reduce(carries);
+        (i < N ? kg[i] : kh[i - N]) = k;
+        all[i] = k;
+        pts[i] = i < N ? rp::generators().g[i] : rp::generators().h[i - N];
+    }
+    EXPECT_TRUE(rp::vector_generator_sum(kg, kh).equals(msm(all, pts)));
+    for (auto& k : kg) k = Scalar::zero();
+    for (auto& k : kh) k = Scalar::zero();
+    EXPECT_TRUE(rp::vector_generator_sum(kg, kh).infinity);
+}
+
+// The prover's bytes for a few values, blindings and aux inputs, pinned by
+// their running hash: a faster prover must give the same proofs.
+TEST(RangeProof, ProofBytesAreStable) {
+    const uint64_t values[] = {0, 1, 2, 12345678901234ULL, uint64_t{1} << 63, ~uint64_t{0}};
+    uint8_t acc[32] = {};
+    for (size_t i = 0; i < 6; ++i) {
+        for (size_t j = 0; j < 2; ++j) {
+            uint8_t b32[32], aux[32];
+            for (size_t k = 0; k < 32; ++k) {
+                b32[k] = static_cast<uint8_t>(7 * k + 13 * i + 31 * j + 1);
+                aux[k] = static_cast<uint8_t>(k * j + i);
+            }
+            b32[0] = 0x11;
+            Scalar gamma;
+            ASSERT_TRUE(Scalar::parse_strict(b32, gamma));
+            uint8_t buf[32 + rp::kProofSize];
+            std::memcpy(buf, acc, 32);
+            ASSERT_EQ(rp::prove(values[i], gamma, commit(Scalar::from_u64(values[i]), gamma), aux, buf + 32),
+                      rp::ProveStatus::ok);
+            sha256(buf, sizeof buf, acc);
+        }
+    }
+    EXPECT_EQ(to_hex(acc, 32), "9900a42b63dd0f1a0da0933dc0332e140bd1d23b010aa9d9af92173c6df0eebd");
 }
 
 TEST(RangeProof, EdgeValuesProveAndVerify) {
