@@ -20,7 +20,10 @@ enum class SignOutcome {
 // for Schnorr auxiliary randomness at aux + 32 i; signature i to
 // sigs_out + 64 i. With threads > 1 (sign_batch_threads gives the count the
 // exported functions use), that many threads, the calling one among them,
-// take ranges of items from a shared counter. On failure every output byte is
+// take ranges of items from a shared counter. Items are signed in groups
+// that share the constant-time inversions (nonce points and public keys
+// made affine together, ECDSA nonces inverted together); the signatures are
+// those of one-by-one signing. On failure every output byte is
 // zero. The outputs must not overlap the inputs. Throws (outputs zeroed)
 // when a thread cannot be started.
 SignOutcome sign_batch(SignScheme scheme, size_t count, const uint8_t* msgs, const uint8_t* keys,

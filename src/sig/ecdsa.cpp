@@ -54,23 +54,15 @@ struct NoncePoint {
     uint64_t x_overflow;  // mask
 };
 
-NoncePoint nonce_point(const Scalar& k) {
-    Point R = gen_mul_blinded(k);
-    NoncePoint out{Scalar::zero(), 0, 0};
-    // R itself is public (anyone can compute it from the signature, the
-    // message and the key); only its Jacobian coordinates must stay hidden.
-    declassify_value(R.infinity);
-    if (R.infinity) return out;  // k = 0 only; the caller has refused that
-    R.to_affine_ct_assign();
+NoncePoint nonce_point(const Point& affine_r) {
     uint8_t x[32];
-    R.X.to_bytes(x);
-    out.r = Scalar::from_bytes_reduce(x);
+    affine_r.X.to_bytes(x);
+    NoncePoint out{Scalar::from_bytes_reduce(x), 0, 0};
     // r is the first half of the signature.
     declassify_value(out.r);
-    out.odd_y = R.Y.limb[0] & 1;
+    out.odd_y = affine_r.Y.limb[0] & 1;
     out.x_overflow = ge_mask_ct(x, kOrderBytes);
     secure_wipe(x, sizeof x);
-    secure_wipe_value(R);
     return out;
 }
 
@@ -86,22 +78,16 @@ const HmacSha256Key& initial_nonce_key() {
     return key;
 }
 
-Signature sign_impl(const uint8_t msg32[32], const Scalar& d, int* recid) {
+// The signature from the affine nonce point R = k*G and k^-1.
+Signature finish(const uint8_t msg32[32], const Scalar& d, const Point& affine_r, const Scalar& kinv, int* recid) {
     if (recid) *recid = 0;
     const Signature fail{Scalar::zero(), Scalar::zero()};
-    // Callers refuse a zero key first, with a code that makes it public.
-    if (declassify_bool(d.is_zero())) return fail;
-    WipeOnExit<Scalar> z([&] { return Scalar::from_bytes_reduce(msg32); });
-    WipeOnExit<Scalar> k([&] { return rfc6979_nonce(d, msg32); });
-    // A zero nonce needs HMAC outputs of 0 or n twice; failing then only
-    // says that, so the branch reveals nothing usable.
-    if (declassify_bool(k->is_zero())) return fail;
-    const NoncePoint np = nonce_point(*k);
+    const NoncePoint np = nonce_point(affine_r);
     if (np.r.is_zero()) return fail;
-    WipeOnExit<Scalar> kinv([&] { return k->inverse_ct(); });
+    WipeOnExit<Scalar> z([&] { return Scalar::from_bytes_reduce(msg32); });
     WipeOnExit<Scalar> rd([&] { return np.r.mul(d); });
     WipeOnExit<Scalar> sum([&] { return z->add_ct(*rd); });
-    Signature sig{np.r, kinv->mul(*sum)};
+    Signature sig{np.r, kinv.mul(*sum)};
     // s = 0 only fails the call, which makes it public anyway.
     if (declassify_bool(sig.s.is_zero())) return fail;
     const uint64_t high = sig.s.is_high_mask();
@@ -113,6 +99,25 @@ Signature sign_impl(const uint8_t msg32[32], const Scalar& d, int* recid) {
     // The recovery id is published with the signature.
     if (recid) declassify_value(*recid);
     return sig;
+}
+
+Signature sign_impl(const uint8_t msg32[32], const Scalar& d, int* recid) {
+    if (recid) *recid = 0;
+    const Signature fail{Scalar::zero(), Scalar::zero()};
+    // Callers refuse a zero key first, with a code that makes it public.
+    if (declassify_bool(d.is_zero())) return fail;
+    WipeOnExit<Scalar> k([&] { return rfc6979_nonce(d, msg32); });
+    // A zero nonce needs HMAC outputs of 0 or n twice; failing then only
+    // says that, so the branch reveals nothing usable.
+    if (declassify_bool(k->is_zero())) return fail;
+    WipeOnExit<Point> big_r([&] { return gen_mul_blinded(*k); });
+    // R itself is public (anyone can compute it from the signature, the
+    // message and the key); only its Jacobian coordinates must stay hidden.
+    declassify_value(big_r->infinity);
+    if (big_r->infinity) return fail;  // k = 0 only, refused above
+    big_r->to_affine_ct_assign();
+    WipeOnExit<Scalar> kinv([&] { return k->inverse_ct(); });
+    return finish(msg32, d, *big_r, *kinv, recid);
 }
 
 }  // namespace
@@ -156,6 +161,10 @@ Scalar rfc6979_nonce(const Scalar& d, const uint8_t msg32[32]) {
 }
 
 Signature sign(const uint8_t msg32[32], const Scalar& d) { return sign_impl(msg32, d, nullptr); }
+
+Signature sign_with_nonce(const uint8_t msg32[32], const Scalar& d, const Point& affine_r, const Scalar& kinv) {
+    return finish(msg32, d, affine_r, kinv, nullptr);
+}
 
 Signature sign_recoverable(const uint8_t msg32[32], const Scalar& d, int& recid) {
     return sign_impl(msg32, d, &recid);

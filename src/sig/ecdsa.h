@@ -25,6 +25,11 @@ Scalar rfc6979_nonce(const Scalar& d, const uint8_t msg32[32]);
 // Low-S signature of a 32-byte hash; (0, 0) on failure. Constant time in d
 // and the nonce.
 Signature sign(const uint8_t msg32[32], const Scalar& d);
+// The last step of sign, for signers that make several nonce points affine
+// and invert several nonces together: the signature of msg32 under d from
+// the affine nonce point R = k*G (k the non-zero rfc6979_nonce) and k^-1.
+// (0, 0) for a degenerate signature. Constant time like sign.
+Signature sign_with_nonce(const uint8_t msg32[32], const Scalar& d, const Point& affine_r, const Scalar& kinv);
 // The same, with the recovery id (0..3) of the returned signature; recid 0
 // on failure.
 Signature sign_recoverable(const uint8_t msg32[32], const Scalar& d, int& recid);

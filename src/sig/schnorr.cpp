@@ -21,11 +21,18 @@ void SchnorrSignature::write(uint8_t sig64_out[64]) const {
 }
 
 void schnorr_keypair(const Scalar& d, SchnorrKeypair& out) {
-    out = SchnorrKeypair{};
     // Only d = 0 lands at infinity, and every caller has refused a zero key
     // before it gets here, so the branch tells nothing new.
     const Point p = public_key_point(d);
-    if (p.infinity) return;
+    if (p.infinity) {
+        out = SchnorrKeypair{};
+        return;
+    }
+    schnorr_keypair_from_point(d, p, out);
+}
+
+void schnorr_keypair_from_point(const Scalar& d, const Point& p, SchnorrKeypair& out) {
+    out = SchnorrKeypair{};
     p.X.to_bytes(out.xonly);
     // BIP-340 keys have even y; for an odd one sign with n - d, whose point
     // is the negation.
@@ -58,14 +65,7 @@ bool schnorr_output_ok(uint8_t sig64[64]) {
     return false;
 }
 
-bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, const uint8_t aux32[32],
-                  uint8_t sig64_out[64]) {
-    // A zero d' only comes from a zero key, which callers refuse first.
-    if (declassify_bool(kp.d.is_zero())) {
-        std::memset(sig64_out, 0, 64);
-        return false;
-    }
-
+Scalar schnorr_nonce(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, const uint8_t aux32[32]) {
     // t = bytes(d') xor hash_aux(a): the randomness masks the key before it
     // enters the nonce hash.
     SecretBytes<32> t, aux_hash, rand;
@@ -79,26 +79,24 @@ bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, 
     sha256_update(*h, kp.xonly, 32);
     sha256_update(*h, msg, msg_len);
     sha256_final(*h, rand.data());
-
     // k' = 0 (rand equal to 0 or n) is too unlikely to spend a test on. Its R
-    // would be infinity, r all zero below, and the output check refuses that.
-    WipeOnExit<Scalar> k([&] { return Scalar::from_bytes_reduce(rand.data()); });
-    WipeOnExit<Point> big_r([&] { return gen_mul_blinded(*k); });
-    // R at infinity would give r = 0, which the output check refuses
-    // publicly; only R's Jacobian coordinates must stay hidden.
-    declassify_value(big_r->infinity);
-    big_r->to_affine_ct_assign();
-    const FieldElement rx = FieldElement::select_ct(ct::mask(big_r->infinity), big_r->X, FieldElement::zero());
+    // would be infinity, r all zero, and the output check refuses that.
+    return Scalar::from_bytes_reduce(rand.data());
+}
+
+bool schnorr_sign_with_nonce(const SchnorrKeypair& kp, Scalar& k, const Point& big_r, const uint8_t* msg,
+                             size_t msg_len, uint8_t sig64_out[64]) {
+    const FieldElement rx = FieldElement::select_ct(ct::mask(big_r.infinity), big_r.X, FieldElement::zero());
     // BIP-340 wants R with even y: for an odd one use n - k', whose point is
     // the negation with the same x.
-    k->cond_negate_assign_ct(ct::mask_from_bit(big_r->Y.limb[0]));
+    k.cond_negate_assign_ct(ct::mask_from_bit(big_r.Y.limb[0]));
 
     // x(R) is the public half of the signature from here on.
     uint8_t sig[64];
     rx.to_bytes(sig);
     const Scalar e = schnorr_challenge(sig, kp.xonly, msg, msg_len);
     WipeOnExit<Scalar> ed([&] { return e.mul_fold(kp.d); });
-    k->add_ct(*ed).to_bytes(sig + 32);
+    k.add_ct(*ed).to_bytes(sig + 32);
 
     // The signature is the result.
     declassify(sig, sizeof sig);
@@ -106,6 +104,22 @@ bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, 
     // overlap the message or the auxiliary bytes.
     std::memcpy(sig64_out, sig, 64);
     return schnorr_output_ok(sig64_out);
+}
+
+bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, const uint8_t aux32[32],
+                  uint8_t sig64_out[64]) {
+    // A zero d' only comes from a zero key, which callers refuse first.
+    if (declassify_bool(kp.d.is_zero())) {
+        std::memset(sig64_out, 0, 64);
+        return false;
+    }
+    WipeOnExit<Scalar> k([&] { return schnorr_nonce(kp, msg, msg_len, aux32); });
+    WipeOnExit<Point> big_r([&] { return gen_mul_blinded(*k); });
+    // R at infinity would give r = 0, which the output check refuses
+    // publicly; only R's Jacobian coordinates must stay hidden.
+    declassify_value(big_r->infinity);
+    big_r->to_affine_ct_assign();
+    return schnorr_sign_with_nonce(kp, *k, *big_r, msg, msg_len, sig64_out);
 }
 
 bool schnorr_sign_verified(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, const uint8_t aux32[32],

@@ -39,6 +39,10 @@ struct SchnorrSignature {
 // that no copy of d' is left behind in a temporary.
 void schnorr_keypair(const Scalar& d, SchnorrKeypair& out);
 
+// The same from d and its affine public point P = d*G, for callers that
+// made P themselves (several keys made affine together).
+void schnorr_keypair_from_point(const Scalar& d, const Point& p_affine, SchnorrKeypair& out);
+
 // e = int(tagged hash "BIP0340/challenge" of r || P || m) mod n.
 Scalar schnorr_challenge(const uint8_t r32[32], const uint8_t xonly32[32], const uint8_t* msg, size_t msg_len);
 
@@ -49,6 +53,15 @@ Scalar schnorr_challenge(const uint8_t r32[32], const uint8_t xonly32[32], const
 // overlap the inputs.
 bool schnorr_sign(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, const uint8_t aux32[32],
                   uint8_t sig64_out[64]);
+
+// The two halves of schnorr_sign, for signers that make several nonce
+// points affine together: the nonce k' of kp, msg and aux32; then the
+// signature from k' and its nonce point R = k'*G, affine or at infinity (k'
+// is negated in place when R has odd y). The same checks and result as
+// schnorr_sign, except that kp.d must already be known to be non-zero.
+Scalar schnorr_nonce(const SchnorrKeypair& kp, const uint8_t* msg, size_t msg_len, const uint8_t aux32[32]);
+bool schnorr_sign_with_nonce(const SchnorrKeypair& kp, Scalar& k, const Point& big_r, const uint8_t* msg,
+                             size_t msg_len, uint8_t sig64_out[64]);
 
 // schnorr_sign, then the signature is verified against kp.xonly (lifted
 // from its bytes through this thread's cache) before it is released; false with sig64_out zeroed
