@@ -346,23 +346,20 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
         // The next round's generators, from public points and challenges.
         const FixedKPlan plan_g = fixed_k_plan(u * u, 5);
         const FixedKPlan plan_h = fixed_k_plan(u_inv * u_inv * y_inv_pow[h], 5);
+        // In place: step j reads entries j and j + h and writes entry j,
+        // which no later step reads.
         Folded& f = *folded;
-        Point ng[kHalf], nh[kHalf];
         for (size_t j = 0; j < h; ++j) {
             const Point g_lo = k == 0 ? Point::from_affine(gens.g[j]) : f.g[j];
             const Point g_hi = k == 0 ? Point::from_affine(gens.g[j + h]) : f.g[j + h];
             const Point h_lo = k == 0 ? Point::from_affine(gens.h[j]) : f.h[j];
             const Point h_hi = k == 0 ? Point::from_affine(gens.h[j + h]) : f.h[j + h];
-            ng[j] = mul_with_plan(g_hi, plan_g);
-            ng[j].add_assign(g_lo);
-            nh[j] = mul_with_plan(h_hi, plan_h);
-            nh[j].add_assign(h_lo);
+            f.g[j] = mul_with_plan(g_hi, plan_g);
+            f.g[j].add_assign(g_lo);
+            f.h[j] = mul_with_plan(h_hi, plan_h);
+            f.h[j].add_assign(h_lo);
             // Infinity would take a known relation between generators.
-            if (ng[j].infinity || nh[j].infinity) return ProveStatus::degenerate;
-        }
-        for (size_t j = 0; j < h; ++j) {
-            f.g[j] = ng[j];
-            f.h[j] = nh[j];
+            if (f.g[j].infinity || f.h[j].infinity) return ProveStatus::degenerate;
         }
         make_tables(f.g, h, f.gt);
         make_tables(f.h, h, f.ht);

@@ -58,7 +58,7 @@ Scalar delta(const Scalar& y, const Scalar& z);
 enum class ProveStatus {
     ok,
     commitment_mismatch,  // commitment != value H + blinding G
-    degenerate,           // a zero challenge (y, w or a round's u)
+    degenerate,           // a zero challenge (y, w or a round's u), or a folded generator at infinity
 };
 
 // The proof of value for commitment = value H + blinding G, all prover

@@ -8,7 +8,6 @@
 // multi-scalar engine (pairwise additions sharing one field inversion per
 // round), and the buckets are combined by the usual running sum: about 4,200
 // cheap affine additions and 256 Jacobian ones in all.
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>

@@ -89,15 +89,15 @@ Point table_sum_ct(const Scalar* k, const BaseTable* const* tab, size_t count) {
     const unsigned top_off = 5 * top;
 
     // The top group: the accumulator starts at the first base's entry.
-    mul_ct_lookup((*tab[0]).t, d->u[0].bits(top_off, 5), x, y);
+    mul_ct_lookup(tab[0]->t, d->u[0].bits(top_off, 5), x, y);
     Point acc = Point::from_affine(x, y);
     acc.z_is_one = false;
-    mul_ct_lookup((*tab[0]).tl, d->v[0].bits(top_off, 5), x, y);
+    mul_ct_lookup(tab[0]->tl, d->v[0].bits(top_off, 5), x, y);
     acc.add_affine_unchecked_ct(x, y);
     for (size_t i = 1; i < count; ++i) {
-        mul_ct_lookup((*tab[i]).t, d->u[i].bits(top_off, 5), x, y);
+        mul_ct_lookup(tab[i]->t, d->u[i].bits(top_off, 5), x, y);
         acc.add_affine_unchecked_ct(x, y);
-        mul_ct_lookup((*tab[i]).tl, d->v[i].bits(top_off, 5), x, y);
+        mul_ct_lookup(tab[i]->tl, d->v[i].bits(top_off, 5), x, y);
         acc.add_affine_unchecked_ct(x, y);
     }
     // Until group 1 every base's coefficient so far is a + b lambda with
@@ -112,17 +112,17 @@ Point table_sum_ct(const Scalar* k, const BaseTable* const* tab, size_t count) {
         const unsigned off = static_cast<unsigned>(5 * g);
         for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
         for (size_t i = 0; i < count; ++i) {
-            mul_ct_lookup((*tab[i]).t, d->u[i].bits(off, 5), x, y);
+            mul_ct_lookup(tab[i]->t, d->u[i].bits(off, 5), x, y);
             acc.add_affine_unchecked_ct(x, y);
-            mul_ct_lookup((*tab[i]).tl, d->v[i].bits(off, 5), x, y);
+            mul_ct_lookup(tab[i]->tl, d->v[i].bits(off, 5), x, y);
             acc.add_affine_unchecked_ct(x, y);
         }
     }
     for (int i = 0; i < 5; ++i) acc.dbl_halving_ct();
     for (size_t i = 0; i < count; ++i) {
-        mul_ct_lookup((*tab[i]).t, d->u[i].bits(0, 5), x, y);
+        mul_ct_lookup(tab[i]->t, d->u[i].bits(0, 5), x, y);
         acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
-        mul_ct_lookup((*tab[i]).tl, d->v[i].bits(0, 5), x, y);
+        mul_ct_lookup(tab[i]->tl, d->v[i].bits(0, 5), x, y);
         acc.add_affine_complete_ct(x, y, ct::mask(acc.infinity), 0);
     }
     return acc;
