@@ -24,40 +24,51 @@ struct HalfDigits {
 };
 
 // sum_i 2^i (a_i P + b_i lambda P) for the digit strings a (first) and b
-// (second), with odd multiples up to (2 t - 1) P; every digit's magnitude
-// must be below 2 t. The odd multiples of P share one denominator (see
-// odd_multiples_shared_z), those of lambda P are the same entries with x
-// times beta, so every addition is a mixed one; the accumulator lives on the
-// isomorphic curve and its Z is multiplied by the shared denominator at the
-// end. Doublings use the halving form (no factor 2 in Z). Variable time.
-Point glv_wnaf_sum(const Point& p, const HalfDigits& a, const HalfDigits& b, size_t t) {
+// (second), from tables of the odd multiples (2j + 1) Q and (2j + 1) lambda Q
+// of a point Q on P's curve or an isomorphic one: every digit's magnitude
+// must be below twice the tables' length. The entries are affine (on their
+// curve), so every addition is a mixed one. Doublings use the halving form
+// (no factor 2 in Z). Variable time.
+Point wnaf_table_sum(const AffinePoint* t, const AffinePoint* tl, const HalfDigits& a, const HalfDigits& b) {
     const size_t top = std::max(a.count, b.count);
-    if (p.infinity || top == 0) return Point::infinity_point();
-    FieldElement x[kMaxOddMultiples], y[kMaxOddMultiples], lx[kMaxOddMultiples];
-    const FieldElement zg = odd_multiples_shared_z(p, t, x, y);
-    const FieldElement& beta = FieldElement::beta();
-    for (size_t i = 0; i < t; ++i) lx[i] = x[i] * beta;
-
     Point acc = Point::infinity_point();
     // Digit d selects entry (|d| - 1) / 2, negated when the digit's sign and
     // the half's sign differ.
-    auto add = [&acc, &y](const FieldElement* xs, int32_t d, bool neg) {
-        const size_t idx = static_cast<size_t>(d < 0 ? -d : d) >> 1;
+    auto add = [&acc](const AffinePoint* tab, int32_t d, bool neg) {
+        const AffinePoint& e = tab[static_cast<size_t>(d < 0 ? -d : d) >> 1];
         if ((d < 0) != neg)
-            acc.add_affine_var(xs[idx], y[idx].negate());
+            acc.add_affine_var(e.x, e.y.negate());
         else
-            acc.add_affine_var(xs[idx], y[idx]);
+            acc.add_affine_var(e.x, e.y);
     };
     for (size_t i = top; i-- > 0;) {
         if (!acc.infinity) acc.dbl_halving_ct();
-        if (i < a.count && a.d[i] != 0) add(x, a.d[i], a.neg);
-        if (i < b.count && b.d[i] != 0) add(lx, b.d[i], b.neg);
+        if (i < a.count && a.d[i] != 0) add(t, a.d[i], a.neg);
+        if (i < b.count && b.d[i] != 0) add(tl, b.d[i], b.neg);
     }
+    acc.is_generator = false;
+    return acc;
+}
+
+// The same from P itself, with odd multiples up to (2 t - 1) P. They share
+// one denominator (see odd_multiples_shared_z), so the tables are affine on
+// an isomorphic curve; the accumulator's Z is multiplied by the shared
+// denominator at the end.
+Point glv_wnaf_sum(const Point& p, const HalfDigits& a, const HalfDigits& b, size_t t) {
+    if (p.infinity || std::max(a.count, b.count) == 0) return Point::infinity_point();
+    FieldElement x[kMaxOddMultiples], y[kMaxOddMultiples];
+    const FieldElement zg = odd_multiples_shared_z(p, t, x, y);
+    const FieldElement& beta = FieldElement::beta();
+    AffinePoint tab[kMaxOddMultiples], tabl[kMaxOddMultiples];
+    for (size_t i = 0; i < t; ++i) {
+        tab[i] = AffinePoint{x[i], y[i]};
+        tabl[i] = AffinePoint{x[i] * beta, y[i]};
+    }
+    Point acc = wnaf_table_sum(tab, tabl, a, b);
     if (!acc.infinity) {
         acc.Z = acc.Z * zg;
         acc.z_is_one = false;
     }
-    acc.is_generator = false;
     return acc;
 }
 
@@ -175,6 +186,12 @@ Point mul_with_plan(const Point& p, const FixedKPlan& plan) {
     const size_t t = std::min<size_t>(kMaxOddMultiples, static_cast<size_t>(m + 1) / 2);
     return glv_wnaf_sum(p, HalfDigits{use->digits1, use->count1, use->neg1},
                         HalfDigits{use->digits2, use->count2, use->neg2}, t);
+}
+
+Point mul_with_plan(const AffinePoint* odd, const AffinePoint* odd_lambda, size_t t, const FixedKPlan& plan) {
+    if (plan.window < 2 || (size_t{1} << (plan.window - 2)) > t) return Point::infinity_point();
+    return wnaf_table_sum(odd, odd_lambda, HalfDigits{plan.digits1, plan.count1, plan.neg1},
+                          HalfDigits{plan.digits2, plan.count2, plan.neg2});
 }
 
 }  // namespace qorvex

@@ -51,5 +51,10 @@ struct FixedKPlan {
 FixedKPlan fixed_k_plan(const Scalar& k, unsigned w);
 // K*P for the plan's K, Jacobian.
 Point mul_with_plan(const Point& p, const FixedKPlan& plan);
+// The same from a finite point's odd multiples P, 3P, .., (2t - 1)P and
+// their images under the endomorphism, truly affine, when the caller keeps
+// them anyway: no table to make. The plan's window w must have
+// 2^(w-2) <= t (its digits stay below 2^(w-1)); infinity otherwise.
+Point mul_with_plan(const AffinePoint* odd, const AffinePoint* odd_lambda, size_t t, const FixedKPlan& plan);
 
 }  // namespace qorvex

@@ -344,19 +344,21 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
         prev = u;
         if (k + 1 == kRounds) break;
         // The next round's generators, from public points and challenges.
-        const FixedKPlan plan_g = fixed_k_plan(u * u, 5);
-        const FixedKPlan plan_h = fixed_k_plan(u_inv * u_inv * y_inv_pow[h], 5);
+        // Width 6: the hi halves' tables (fixed ones in round 0, this
+        // round's otherwise) hold the 16 odd multiples it reads.
+        const FixedKPlan plan_g = fixed_k_plan(u * u, 6);
+        const FixedKPlan plan_h = fixed_k_plan(u_inv * u_inv * y_inv_pow[h], 6);
         // In place: step j reads entries j and j + h and writes entry j,
         // which no later step reads.
         Folded& f = *folded;
         for (size_t j = 0; j < h; ++j) {
+            const BaseTable& gt = *gtab[j + h];
+            const BaseTable& ht = *htab[j + h];
             const Point g_lo = k == 0 ? Point::from_affine(gens.g[j]) : f.g[j];
-            const Point g_hi = k == 0 ? Point::from_affine(gens.g[j + h]) : f.g[j + h];
             const Point h_lo = k == 0 ? Point::from_affine(gens.h[j]) : f.h[j];
-            const Point h_hi = k == 0 ? Point::from_affine(gens.h[j + h]) : f.h[j + h];
-            f.g[j] = mul_with_plan(g_hi, plan_g);
+            f.g[j] = mul_with_plan(gt.t, gt.tl, kMulCtTableSize, plan_g);
             f.g[j].add_assign(g_lo);
-            f.h[j] = mul_with_plan(h_hi, plan_h);
+            f.h[j] = mul_with_plan(ht.t, ht.tl, kMulCtTableSize, plan_h);
             f.h[j].add_assign(h_lo);
             // Infinity would take a known relation between generators.
             if (f.g[j].infinity || f.h[j].infinity) return ProveStatus::degenerate;
@@ -414,8 +416,26 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
     for (size_t k = 0; k < kRounds; ++k) {
         u[k] = challenge_u(prev, raw + kOffL + 33 * k, raw + kOffR + 33 * k);
         if (u[k].is_zero()) return false;
-        u_inv[k] = u[k].inverse_var();
         prev = u[k];
+    }
+    // The six u_k and y inverted together: one inversion and three products
+    // each (Montgomery's trick; all seven are non-zero).
+    Scalar y_inv;
+    {
+        Scalar before[kRounds + 1];
+        Scalar acc = Scalar::one();
+        for (size_t k = 0; k < kRounds; ++k) {
+            before[k] = acc;
+            acc = acc * u[k];
+        }
+        before[kRounds] = acc;
+        Scalar inv = (acc * y).inverse_var();
+        y_inv = inv * before[kRounds];
+        inv = inv * y;
+        for (size_t k = kRounds; k-- > 0;) {
+            u_inv[k] = inv * before[k];
+            inv = inv * u[k];
+        }
     }
     const Scalar z2 = z * z;
     const Scalar x2 = x * x;
@@ -458,37 +478,33 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
     pts[n++] = pf.a;
     k[n] = x;
     pts[n++] = pf.s;
+    Scalar u2[kRounds];
     for (size_t r = 0; r < kRounds; ++r) {
-        k[n] = u[r] * u[r];
+        u2[r] = u[r] * u[r];
+        k[n] = u2[r];
         pts[n++] = pf.l[r];
         k[n] = u_inv[r] * u_inv[r];
         pts[n++] = pf.r[r];
     }
     // s_i = prod u_k^(+-1), + where bit 5 - k of i is set; built up one bit
-    // at a time from s_0 = prod u_k^-1.
-    Scalar s[kBits], s_inv[kBits];
+    // at a time from s_0 = prod u_k^-1. Complementing i flips every sign,
+    // so 1 / s_i is s_(63 - i).
+    Scalar s[kBits];
     s[0] = Scalar::one();
-    s_inv[0] = Scalar::one();
-    for (size_t r = 0; r < kRounds; ++r) {
-        s[0] = s[0] * u_inv[r];
-        s_inv[0] = s_inv[0] * u[r];
-    }
+    for (size_t r = 0; r < kRounds; ++r) s[0] = s[0] * u_inv[r];
     for (size_t i = 1; i < kBits; ++i) {
         size_t bit = 5;
         while (!((i >> bit) & 1)) --bit;
-        const size_t r = 5 - bit;
-        s[i] = s[i - (size_t{1} << bit)] * u[r] * u[r];
-        s_inv[i] = s_inv[i - (size_t{1} << bit)] * u_inv[r] * u_inv[r];
+        s[i] = s[i - (size_t{1} << bit)] * u2[5 - bit];
     }
-    const Scalar y_inv = y.inverse_var();
     const Scalar minus_z = z.negate();
     Scalar kg[kBits], kh[kBits];
-    Scalar y_inv_i = Scalar::one(), two_i = Scalar::one();
+    Scalar y_inv_i = Scalar::one(), z2_two_i = z2;
     for (size_t i = 0; i < kBits; ++i) {
         kg[i] = minus_z - pf.a_final * s[i];
-        kh[i] = z + (z2 * two_i - pf.b_final * s_inv[i]) * y_inv_i;
+        kh[i] = z + (z2_two_i - pf.b_final * s[kBits - 1 - i]) * y_inv_i;
         y_inv_i = y_inv_i * y_inv;
-        two_i = two_i + two_i;
+        z2_two_i = z2_two_i + z2_two_i;
     }
     Point sum = vector_generator_sum(kg, kh);
     sum.add_assign(msm_with_generator(c * pf.tau_x - pf.mu, std::span<const Scalar>(k, n),
