@@ -271,6 +271,27 @@ TEST(FixedKPlan, AgreesWithTheBinaryMethodOnVariedInputs) {
             ASSERT_TRUE(mul_with_plan(p, plan).equals(binary_mul(p, ks[i]))) << w << " " << big(ks[i]).to_hex();
         }
     }
+    // The form over a caller's tables of 16 odd multiples: widths up to 6
+    // read them, wider ones are refused.
+    for (size_t i = 0; i < ps.size(); ++i) {
+        const Point& p = ps[i];
+        if (p.infinity) continue;
+        AffinePoint odd[16], odd_lambda[16];
+        for (uint64_t j = 0; j < 16; ++j) {
+            Point m = binary_mul(p, Scalar::from_u64(2 * j + 1));
+            m.to_affine_assign();
+            odd[j] = AffinePoint{m.X, m.Y};
+            odd_lambda[j] = AffinePoint{m.X * FieldElement::beta(), m.Y};
+        }
+        for (unsigned w : {2u, 5u, 6u}) {
+            for (const Scalar& k : ks) {
+                const Point got = mul_with_plan(odd, odd_lambda, 16, fixed_k_plan(k, w));
+                ASSERT_TRUE(got.equals(binary_mul(p, k))) << w << " " << big(k).to_hex();
+            }
+        }
+        EXPECT_TRUE(mul_with_plan(odd, odd_lambda, 16, fixed_k_plan(ks[0], 7)).infinity);
+        EXPECT_TRUE(mul_with_plan(odd, odd_lambda, 8, fixed_k_plan(ks[0], 6)).infinity);
+    }
 }
 
 TEST(PointMul, ConstantTimeAgreesOnVariedInputs) {
