@@ -1331,10 +1331,10 @@ QORVEX_API int qorvex_zk_dleq_verify(qorvex_ctx *ctx, const uint8_t *proof64,
  * 5 "invalid commitment point"; 5 "commitment does not match value and
  * blinding" (also value 0 with blinding 0, whose commitment is the point at
  * infinity); 9 "internal error" (a zero challenge, which no known input
- * gives), "allocation failed" (only while the first call builds the
- * prover's fixed tables); 10 "range proof buffer too small" (checked after
- * proving; buffer and length untouched). Outputs are written only on
- * success. */
+ * gives), "allocation failed" (the fixed tables on a first call, the
+ * folded generators' tables, about 140 KB, on every call); 10 "range proof
+ * buffer too small" (checked after proving; buffer and length untouched).
+ * Outputs are written only on success. */
 QORVEX_API int qorvex_zk_range_prove(qorvex_ctx *ctx, uint64_t value, const uint8_t *blinding32,
                                      const uint8_t *commitment33, const uint8_t *aux32,
                                      uint8_t *proof_out, size_t *proof_len);

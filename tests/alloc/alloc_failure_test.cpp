@@ -62,6 +62,9 @@ struct Inputs {
     Bytes schnorr_pre = Bytes(97), ecdsa_pre = Bytes(162), schnorr_adapted = Bytes(64), ecdsa_adapted = Bytes(64);
     Bytes plain = hex32("an ECIES plaintext"), envelope = Bytes(32 + QORVEX_ECIES_OVERHEAD);
     Bytes work = Bytes(32 + QORVEX_ECIES_OVERHEAD);  // scratch for the in-place calls, made ahead
+    // A range proof of kRangeValue under the blinding tweak.
+    static constexpr uint64_t kRangeValue = 12345;
+    Bytes range_commitment = Bytes(33), range_proof = Bytes(QORVEX_ZK_RANGE_PROOF_SIZE);
 
     Inputs() {
         if (qorvex_ctx_create(&ctx) != QORVEX_OK) std::abort();
@@ -123,6 +126,17 @@ struct Inputs {
         qorvex_ecdsa_adaptor_adapt(ctx, ecdsa_pre.data(), tweak.data(), ecdsa_adapted.data());
         len = envelope.size();
         if (qorvex_ecies_encrypt(ctx, pub33.data(), plain.data(), plain.size(), envelope.data(), &len) != QORVEX_OK)
+            std::abort();
+        Bytes value32(32, 0);
+        value32[30] = kRangeValue >> 8;
+        value32[31] = kRangeValue & 0xFF;
+        qorvex_pedersen_commit(ctx, value32.data(), tweak.data(), range_commitment.data());
+        len = range_proof.size();
+        if (qorvex_zk_range_prove(ctx, kRangeValue, tweak.data(), range_commitment.data(), aux.data(),
+                                  range_proof.data(), &len) != QORVEX_OK ||
+            // The verifier's fixed tables, made once per process, exist
+            // before any block is counted.
+            qorvex_zk_range_verify(ctx, range_commitment.data(), range_proof.data(), len) != QORVEX_OK)
             std::abort();
         make_items();
     }
@@ -456,6 +470,19 @@ std::vector<AllocCase> table_cases() {
          [&in](qorvex_ctx* c, uint8_t*) {
              return qorvex_schnorr_adaptor_verify(c, in.schnorr_pre.data(), in.xonly.data(), in.msg.data(),
                                                   in.t33.data());
+         }},
+        // The range prover's folded generators and their tables, and the
+        // verifier's per-thread scratch, are allocated per call.
+        {"qorvex_zk_range_prove", QORVEX_ZK_RANGE_PROOF_SIZE,
+         [&in](qorvex_ctx* c, uint8_t* out) {
+             size_t len = QORVEX_ZK_RANGE_PROOF_SIZE;
+             return qorvex_zk_range_prove(c, Inputs::kRangeValue, in.tweak.data(), in.range_commitment.data(),
+                                          in.aux.data(), out, &len);
+         }},
+        {"qorvex_zk_range_verify", 0,
+         [&in](qorvex_ctx* c, uint8_t*) {
+             return qorvex_zk_range_verify(c, in.range_commitment.data(), in.range_proof.data(),
+                                           in.range_proof.size());
          }},
         {"qorvex_zk_ecdsa_snark_witness", QORVEX_ZK_ECDSA_SNARK_WITNESS_SIZE,
          [&in](qorvex_ctx* c, uint8_t* out) {
