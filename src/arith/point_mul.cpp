@@ -23,31 +23,39 @@ struct HalfDigits {
     bool neg;
 };
 
-// sum_i 2^i (a_i P + b_i lambda P) for the digit strings a (first) and b
-// (second), from tables of the odd multiples (2j + 1) Q and (2j + 1) lambda Q
-// of a point Q on P's curve or an isomorphic one: every digit's magnitude
-// must be below twice the tables' length. The entries are affine (on their
-// curve), so every addition is a mixed one. Doublings use the halving form
-// (no factor 2 in Z). Variable time.
-Point wnaf_table_sum(const AffinePoint* t, const AffinePoint* tl, const HalfDigits& a, const HalfDigits& b) {
-    const size_t top = std::max(a.count, b.count);
+// sum over streams s and positions i of 2^i d_s[i] Q_s, from tables of the
+// odd multiples (2j + 1) Q_s of points on one curve (P's or an isomorphic
+// one): every digit's magnitude must be below twice the tables' length. The
+// entries are affine (on their curve), so every addition is a mixed one.
+// Doublings use the halving form (no factor 2 in Z). Variable time.
+template <size_t N>
+Point wnaf_streams_sum(const AffinePoint* const (&tab)[N], const HalfDigits (&s)[N]) {
+    size_t top = 0;
+    for (const HalfDigits& h : s) top = std::max(top, h.count);
     Point acc = Point::infinity_point();
-    // Digit d selects entry (|d| - 1) / 2, negated when the digit's sign and
-    // the half's sign differ.
-    auto add = [&acc](const AffinePoint* tab, int32_t d, bool neg) {
-        const AffinePoint& e = tab[static_cast<size_t>(d < 0 ? -d : d) >> 1];
-        if ((d < 0) != neg)
-            acc.add_affine_var(e.x, e.y.negate());
-        else
-            acc.add_affine_var(e.x, e.y);
-    };
     for (size_t i = top; i-- > 0;) {
         if (!acc.infinity) acc.dbl_halving_ct();
-        if (i < a.count && a.d[i] != 0) add(t, a.d[i], a.neg);
-        if (i < b.count && b.d[i] != 0) add(tl, b.d[i], b.neg);
+        for (size_t k = 0; k < N; ++k) {
+            if (i >= s[k].count || s[k].d[i] == 0) continue;
+            // Digit d selects entry (|d| - 1) / 2, negated when the digit's
+            // sign and the stream's sign differ.
+            const int32_t d = s[k].d[i];
+            const AffinePoint& e = tab[k][static_cast<size_t>(d < 0 ? -d : d) >> 1];
+            if ((d < 0) != s[k].neg)
+                acc.add_affine_var(e.x, e.y.negate());
+            else
+                acc.add_affine_var(e.x, e.y);
+        }
     }
     acc.is_generator = false;
     return acc;
+}
+
+// The two GLV halves: a over the multiples of Q, b over those of lambda Q.
+Point wnaf_table_sum(const AffinePoint* t, const AffinePoint* tl, const HalfDigits& a, const HalfDigits& b) {
+    const AffinePoint* const tabs[2] = {t, tl};
+    const HalfDigits streams[2] = {a, b};
+    return wnaf_streams_sum(tabs, streams);
 }
 
 // The same from P itself, with odd multiples up to (2 t - 1) P. They share
@@ -186,6 +194,32 @@ Point mul_with_plan(const Point& p, const FixedKPlan& plan) {
     const size_t t = std::min<size_t>(kMaxOddMultiples, static_cast<size_t>(m + 1) / 2);
     return glv_wnaf_sum(p, HalfDigits{use->digits1, use->count1, use->neg1},
                         HalfDigits{use->digits2, use->count2, use->neg2}, t);
+}
+
+SplitKPlan split_k_plan(const Scalar& k, unsigned w) {
+    SplitKPlan plan;
+    const GlvSplit s = k.split_lambda_var();
+    plan.window = w;
+    const Scalar* halves[2] = {&s.k1, &s.k2};
+    const bool neg[2] = {s.neg1 != 0, s.neg2 != 0};
+    for (size_t h = 0; h < 2; ++h) {
+        for (size_t piece = 0; piece < 2; ++piece) {
+            const size_t i = 2 * piece + h;
+            int32_t d[260];
+            const size_t n = wnaf_int(Scalar::from_limbs(halves[h]->limb[piece], 0, 0, 0), w, d, 260);
+            std::copy(d, d + n, plan.digits[i]);
+            plan.count[i] = n;
+            plan.neg[i] = neg[h];
+        }
+    }
+    return plan;
+}
+
+Point mul_with_split_plan(const AffinePoint* const (&tables)[4], size_t t, const SplitKPlan& plan) {
+    if (plan.window < 2 || (size_t{1} << (plan.window - 2)) > t) return Point::infinity_point();
+    HalfDigits streams[4];
+    for (size_t i = 0; i < 4; ++i) streams[i] = HalfDigits{plan.digits[i], plan.count[i], plan.neg[i]};
+    return wnaf_streams_sum(tables, streams);
 }
 
 Point mul_with_plan(const AffinePoint* odd, const AffinePoint* odd_lambda, size_t t, const FixedKPlan& plan) {

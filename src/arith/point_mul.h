@@ -57,4 +57,19 @@ Point mul_with_plan(const Point& p, const FixedKPlan& plan);
 // 2^(w-2) <= t (its digits stay below 2^(w-1)); infinity otherwise.
 Point mul_with_plan(const AffinePoint* odd, const AffinePoint* odd_lambda, size_t t, const FixedKPlan& plan);
 
+// The same for points that also keep the odd multiples of 2^64 P: both GLV
+// halves are cut at bit 64, so the four pieces share 64 doublings instead of
+// 128. Digit strings in the order of the tables below.
+struct SplitKPlan {
+    uint32_t window = 0;
+    int32_t digits[4][66];  // a 64-bit piece has at most 65 digits
+    size_t count[4] = {};
+    bool neg[4] = {};
+};
+SplitKPlan split_k_plan(const Scalar& k, unsigned w);
+// tables: the odd multiples P, 3P, .., (2t - 1)P of a finite point, of
+// lambda P, of 2^64 P and of lambda 2^64 P, truly affine; the window as for
+// mul_with_plan. Jacobian.
+Point mul_with_split_plan(const AffinePoint* const (&tables)[4], size_t t, const SplitKPlan& plan);
+
 }  // namespace qorvex

@@ -345,21 +345,41 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
         if (k + 1 == kRounds) break;
         // The next round's generators, from public points and challenges.
         // Width 6: the hi halves' tables (fixed ones in round 0, this
-        // round's otherwise) hold the 16 odd multiples it reads.
-        const FixedKPlan plan_g = fixed_k_plan(u * u, 6);
-        const FixedKPlan plan_h = fixed_k_plan(u_inv * u_inv * y_inv_pow[h], 6);
+        // round's otherwise) hold the 16 odd multiples it reads. Round 0's
+        // hi halves also have tables of 2^64 times themselves, which halve
+        // the doublings.
+        const Scalar kg = u * u, kh = u_inv * u_inv * y_inv_pow[h];
+        FixedKPlan plan_g, plan_h;
+        SplitKPlan split_g, split_h;
+        if (k == 0) {
+            split_g = split_k_plan(kg, 6);
+            split_h = split_k_plan(kh, 6);
+        } else {
+            plan_g = fixed_k_plan(kg, 6);
+            plan_h = fixed_k_plan(kh, 6);
+        }
         // In place: step j reads entries j and j + h and writes entry j,
         // which no later step reads.
         Folded& f = *folded;
         for (size_t j = 0; j < h; ++j) {
             const BaseTable& gt = *gtab[j + h];
             const BaseTable& ht = *htab[j + h];
-            const Point g_lo = k == 0 ? Point::from_affine(gens.g[j]) : f.g[j];
-            const Point h_lo = k == 0 ? Point::from_affine(gens.h[j]) : f.h[j];
-            f.g[j] = mul_with_plan(gt.t, gt.tl, kMulCtTableSize, plan_g);
-            f.g[j].add_assign(g_lo);
-            f.h[j] = mul_with_plan(ht.t, ht.tl, kMulCtTableSize, plan_h);
-            f.h[j].add_assign(h_lo);
+            if (k == 0) {
+                const BaseTable& gs = *fixed_table_2_64(static_cast<uint8_t>(j + h));
+                const BaseTable& hs = *fixed_table_2_64(static_cast<uint8_t>(kBits + j + h));
+                const AffinePoint* const gtabs[4] = {gt.t, gt.tl, gs.t, gs.tl};
+                const AffinePoint* const htabs[4] = {ht.t, ht.tl, hs.t, hs.tl};
+                f.g[j] = mul_with_split_plan(gtabs, kMulCtTableSize, split_g);
+                f.g[j].add_affine_var(gens.g[j].x, gens.g[j].y);
+                f.h[j] = mul_with_split_plan(htabs, kMulCtTableSize, split_h);
+                f.h[j].add_affine_var(gens.h[j].x, gens.h[j].y);
+            } else {
+                const Point g_lo = f.g[j], h_lo = f.h[j];
+                f.g[j] = mul_with_plan(gt.t, gt.tl, kMulCtTableSize, plan_g);
+                f.g[j].add_assign(g_lo);
+                f.h[j] = mul_with_plan(ht.t, ht.tl, kMulCtTableSize, plan_h);
+                f.h[j].add_assign(h_lo);
+            }
             // Infinity would take a known relation between generators.
             if (f.g[j].infinity || f.h[j].infinity) return ProveStatus::degenerate;
         }

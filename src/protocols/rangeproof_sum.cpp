@@ -1,5 +1,6 @@
 #include "protocols/rangeproof_sum.h"
 
+#include <memory>
 #include <vector>
 
 #include "arith/point_mul.h"
@@ -29,11 +30,11 @@ Point base_point(size_t i) {
 
 const Tables& tables() {
     static const Tables* made = [] {
-        auto* t = new Tables;
+        auto t = std::make_unique<Tables>();
         Point pts[kBaseCount];
         for (size_t i = 0; i < kBaseCount; ++i) pts[i] = base_point(i);
         make_tables(pts, kBaseCount, t->base);
-        return t;
+        return t.release();
     }();
     return *made;
 }
@@ -64,7 +65,28 @@ void make_tables(const Point* points, size_t n, BaseTable* out) {
     }
 }
 
-void warm_up_tables() { (void)tables(); }
+void warm_up_tables() {
+    (void)tables();
+    (void)fixed_table_2_64(kBits / 2);
+}
+
+const BaseTable* fixed_table_2_64(uint8_t base) {
+    constexpr size_t kHalf = kBits / 2;
+    static const BaseTable* made = [] {
+        auto t = std::make_unique<BaseTable[]>(2 * kHalf);
+        Point pts[2 * kHalf];
+        for (size_t i = 0; i < 2 * kHalf; ++i) {
+            Point p = base_point(i < kHalf ? kHalf + i : kBits + i);
+            for (int d = 0; d < 64; ++d) p.dbl_assign();
+            pts[i] = p;
+        }
+        make_tables(pts, 2 * kHalf, t.get());
+        return t.release();
+    }();
+    if (base >= kHalf && base < kBits) return &made[base - kHalf];
+    if (base >= kBits + kHalf && base < 2 * kBits) return &made[base - kBits];
+    return nullptr;
+}
 
 const BaseTable& fixed_table(uint8_t base) { return tables().base[base]; }
 

@@ -50,6 +50,12 @@ Point fixed_sum_ct(const Scalar* k, const uint8_t* bases, size_t count);
 // The table of a base, by the numbers above.
 const BaseTable& fixed_table(uint8_t base);
 
+// The tables of 2^64 B for the upper halves of both vector generator lists
+// (bases 32 .. 63 and 96 .. 127): the prover's first fold multiplies each
+// of them by one public scalar, and with these the multiplication needs
+// half the doublings (see mul_with_split_plan). Other bases: nullptr.
+const BaseTable* fixed_table_2_64(uint8_t base);
+
 // Makes the tables exist (they are otherwise made by the first sum).
 void warm_up_tables();
 

@@ -276,21 +276,31 @@ TEST(FixedKPlan, AgreesWithTheBinaryMethodOnVariedInputs) {
     for (size_t i = 0; i < ps.size(); ++i) {
         const Point& p = ps[i];
         if (p.infinity) continue;
-        AffinePoint odd[16], odd_lambda[16];
-        for (uint64_t j = 0; j < 16; ++j) {
-            Point m = binary_mul(p, Scalar::from_u64(2 * j + 1));
-            m.to_affine_assign();
-            odd[j] = AffinePoint{m.X, m.Y};
-            odd_lambda[j] = AffinePoint{m.X * FieldElement::beta(), m.Y};
-        }
-        for (unsigned w : {2u, 5u, 6u}) {
-            for (const Scalar& k : ks) {
-                const Point got = mul_with_plan(odd, odd_lambda, 16, fixed_k_plan(k, w));
-                ASSERT_TRUE(got.equals(binary_mul(p, k))) << w << " " << big(k).to_hex();
+        // The odd multiples of P and of 2^64 P, and their images.
+        AffinePoint odd[2][16], odd_lambda[2][16];
+        const Scalar two64 = Scalar::from_limbs(0, 1, 0, 0);
+        for (size_t s = 0; s < 2; ++s) {
+            const Point base = s == 0 ? p : binary_mul(p, two64);
+            for (uint64_t j = 0; j < 16; ++j) {
+                Point m = binary_mul(base, Scalar::from_u64(2 * j + 1));
+                m.to_affine_assign();
+                odd[s][j] = AffinePoint{m.X, m.Y};
+                odd_lambda[s][j] = AffinePoint{m.X * FieldElement::beta(), m.Y};
             }
         }
-        EXPECT_TRUE(mul_with_plan(odd, odd_lambda, 16, fixed_k_plan(ks[0], 7)).infinity);
-        EXPECT_TRUE(mul_with_plan(odd, odd_lambda, 8, fixed_k_plan(ks[0], 6)).infinity);
+        const AffinePoint* const split[4] = {odd[0], odd_lambda[0], odd[1], odd_lambda[1]};
+        for (unsigned w : {2u, 5u, 6u}) {
+            for (const Scalar& k : ks) {
+                const Point want = binary_mul(p, k);
+                ASSERT_TRUE(mul_with_plan(odd[0], odd_lambda[0], 16, fixed_k_plan(k, w)).equals(want))
+                    << w << " " << big(k).to_hex();
+                ASSERT_TRUE(mul_with_split_plan(split, 16, split_k_plan(k, w)).equals(want))
+                    << w << " " << big(k).to_hex();
+            }
+        }
+        EXPECT_TRUE(mul_with_plan(odd[0], odd_lambda[0], 16, fixed_k_plan(ks[0], 7)).infinity);
+        EXPECT_TRUE(mul_with_plan(odd[0], odd_lambda[0], 8, fixed_k_plan(ks[0], 6)).infinity);
+        EXPECT_TRUE(mul_with_split_plan(split, 16, split_k_plan(ks[0], 7)).infinity);
     }
 }
 
