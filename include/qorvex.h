@@ -1326,15 +1326,18 @@ QORVEX_API int qorvex_zk_dleq_verify(qorvex_ctx *ctx, const uint8_t *proof64,
 /* Proves that commitment33 hides value. All randomness is derived from the
  * blinding, the commitment and aux32 (the same inputs give the same proof;
  * pass fresh random aux32 for unlinkable proofs). Constant time in value
- * and blinding. *proof_len holds the capacity of proof_out and receives
- * QORVEX_ZK_RANGE_PROOF_SIZE. Codes, in this order: 5 "blinding >= n";
- * 5 "invalid commitment point"; 5 "commitment does not match value and
- * blinding" (also value 0 with blinding 0, whose commitment is the point at
- * infinity); 9 "internal error" (a zero challenge, which no known input
- * gives), "allocation failed" (the fixed tables on a first call, the
- * folded generators' tables, about 140 KB, on every call); 10 "range proof
- * buffer too small" (checked after proving; buffer and length untouched).
- * Outputs are written only on success. */
+ * and blinding; the inner-product rounds run in variable time on the
+ * vectors l(x) and r(x), which are blinded by random vectors and which the
+ * protocol without its compression would publish outright, so their timing
+ * tells nothing about either. *proof_len holds the capacity of proof_out
+ * and receives QORVEX_ZK_RANGE_PROOF_SIZE. Codes, in this order:
+ * 5 "blinding >= n"; 5 "invalid commitment point"; 5 "commitment does not
+ * match value and blinding" (also value 0 with blinding 0, whose commitment
+ * is the point at infinity); 9 "internal error" (a zero challenge, which no
+ * known input gives), "allocation failed" (the fixed tables on a first
+ * call, the folded generators' tables, about 140 KB, on every call);
+ * 10 "range proof buffer too small" (checked after proving; buffer and
+ * length untouched). Outputs are written only on success. */
 QORVEX_API int qorvex_zk_range_prove(qorvex_ctx *ctx, uint64_t value, const uint8_t *blinding32,
                                      const uint8_t *commitment33, const uint8_t *aux32,
                                      uint8_t *proof_out, size_t *proof_len);

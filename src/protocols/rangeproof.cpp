@@ -275,16 +275,24 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
     }
     const Scalar w = challenge_w(x, tau_x, mu, t_hat);
     if (w.is_zero()) return ProveStatus::degenerate;
+    // l(x) and r(x) are what the protocol without the inner-product
+    // compression sends in the clear: blinded by sL x and sR x, they are
+    // uniform whatever the value and the blinding, and the zero-knowledge
+    // argument covers them together with A, S, T1, T2, tau_x and mu.
+    // Everything the rounds below compute comes from them and public values,
+    // so the rounds may run in variable time without telling anything about
+    // the value or the blinding.
+    declassify(p.a, sizeof p.a);
+    declassify(p.b, sizeof p.b);
 
     // The inner-product argument for <a, G> + <b, H'> + <a, b> U with
     // H'_i = y^-i H_i and U = w H. Round k works on generator vectors of
     // m = 64 >> k points, kept as sigma_g Gk_j and c_h y^-j Hk_j: the
-    // common factors stay out of the points and go into the (secret)
-    // coefficients. Round 0's points are the fixed generators with their
-    // fixed tables; each later round's are folded from the last ones (public
-    // work, variable time), G_j + u^2 G_(j+h) and H_j + u^-2 y^-h H_(j+h),
-    // and get tables of their own, so that L and R are sums over m + 1
-    // points rather than over all 129.
+    // common factors stay out of the points and go into the coefficients.
+    // Round 0's points are the fixed generators with their fixed tables;
+    // each later round's are folded from the last ones, G_j + u^2 G_(j+h)
+    // and H_j + u^-2 y^-h H_(j+h), and get tables of their own, so that L
+    // and R are sums over m + 1 points rather than over all 129.
     Scalar y_inv_pow[kBits];
     {
         const Scalar y_inv = y.inverse_var();
@@ -331,8 +339,8 @@ ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitmen
             });
             p.terms[n] = c->mul(w);
             tabs[n++] = u_table;
-            WipeOnExit<Point> pt([&] { return table_sum_ct(p.terms, tabs, n); });
-            publish(*pt, side == 0 ? l33 : r33);
+            Point pt = table_sum_var(p.terms, tabs, n);
+            publish(pt, side == 0 ? l33 : r33);
         }
         const Scalar u = challenge_u(prev, l33, r33);
         if (u.is_zero()) return ProveStatus::degenerate;

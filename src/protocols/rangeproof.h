@@ -63,7 +63,9 @@ enum class ProveStatus {
 
 // The proof of value for commitment = value H + blinding G, all prover
 // randomness derived from the blinding, the commitment and aux32. Constant
-// time in value and blinding; proof_out is written only for ok.
+// time in value and blinding up to the blinded vectors l(x) and r(x), which
+// the proof may show without loss; the inner-product rounds over them run in
+// variable time. proof_out is written only for ok.
 ProveStatus prove(uint64_t value, const Scalar& blinding, const Point& commitment, const uint8_t aux32[32],
                   uint8_t proof_out[kProofSize]);
 

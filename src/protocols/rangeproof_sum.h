@@ -40,6 +40,10 @@ void make_tables(const Point* points, size_t n, BaseTable* out);
 // in the scalars; the tables and the count are public.
 Point table_sum_ct(const Scalar* k, const BaseTable* const* tables, size_t count);
 
+// The same for public scalars, in variable time: width-6 digits of both
+// endomorphism halves over one shared run of doublings.
+Point table_sum_var(const Scalar* k, const BaseTable* const* tables, size_t count);
+
 // sum k[i] * base(bases[i]) for i < count (1 <= count <= kMaxSumTerms),
 // Jacobian or infinity. The bases of one sum must be distinct: distinct
 // bases have no known relation, which is what lets all but the last group

@@ -1,6 +1,7 @@
 // Constant-time cases: the range prover. The value and the blinding are the
 // secrets (the amount is what a confidential output hides); the proof is
-// public once made, and so is whether the commitment matched.
+// public once made, and so are whether the commitment matched and the
+// blinded vectors l(x) and r(x) that the inner-product rounds work on.
 #include "ctime.h"
 
 namespace qorvex::ctime {
