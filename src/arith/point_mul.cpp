@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "arith/point_mul.h"
 #include "arith/point_table.h"
@@ -23,24 +24,21 @@ struct HalfDigits {
     bool neg;
 };
 
-// sum over streams s and positions i of 2^i d_s[i] Q_s, from tables of the
-// odd multiples (2j + 1) Q_s of points on one curve (P's or an isomorphic
-// one): every digit's magnitude must be below twice the tables' length. The
-// entries are affine (on their curve), so every addition is a mixed one.
-// Doublings use the halving form (no factor 2 in Z). Variable time.
-template <size_t N>
-Point wnaf_streams_sum(const AffinePoint* const (&tab)[N], const HalfDigits (&s)[N]) {
+// The body of wnaf_streams_sum; Count is a compile-time constant for the
+// fixed-size callers below, so that their loop over streams unrolls.
+template <typename Count>
+Point streams_sum(const WnafStream* s, Count n) {
     size_t top = 0;
-    for (const HalfDigits& h : s) top = std::max(top, h.count);
+    for (size_t k = 0; k < n; ++k) top = std::max(top, s[k].count);
     Point acc = Point::infinity_point();
     for (size_t i = top; i-- > 0;) {
         if (!acc.infinity) acc.dbl_halving_ct();
-        for (size_t k = 0; k < N; ++k) {
+        for (size_t k = 0; k < n; ++k) {
             if (i >= s[k].count || s[k].d[i] == 0) continue;
             // Digit d selects entry (|d| - 1) / 2, negated when the digit's
             // sign and the stream's sign differ.
             const int32_t d = s[k].d[i];
-            const AffinePoint& e = tab[k][static_cast<size_t>(d < 0 ? -d : d) >> 1];
+            const AffinePoint& e = s[k].table[static_cast<size_t>(d < 0 ? -d : d) >> 1];
             if ((d < 0) != s[k].neg)
                 acc.add_affine_var(e.x, e.y.negate());
             else
@@ -51,11 +49,13 @@ Point wnaf_streams_sum(const AffinePoint* const (&tab)[N], const HalfDigits (&s)
     return acc;
 }
 
+template <size_t N>
+using Streams = std::integral_constant<size_t, N>;
+
 // The two GLV halves: a over the multiples of Q, b over those of lambda Q.
 Point wnaf_table_sum(const AffinePoint* t, const AffinePoint* tl, const HalfDigits& a, const HalfDigits& b) {
-    const AffinePoint* const tabs[2] = {t, tl};
-    const HalfDigits streams[2] = {a, b};
-    return wnaf_streams_sum(tabs, streams);
+    const WnafStream streams[2] = {{t, a.d, a.count, a.neg}, {tl, b.d, b.count, b.neg}};
+    return streams_sum(streams, Streams<2>{});
 }
 
 // The same from P itself, with odd multiples up to (2 t - 1) P. They share
@@ -205,10 +205,8 @@ SplitKPlan split_k_plan(const Scalar& k, unsigned w) {
     for (size_t h = 0; h < 2; ++h) {
         for (size_t piece = 0; piece < 2; ++piece) {
             const size_t i = 2 * piece + h;
-            int32_t d[260];
-            const size_t n = wnaf_int(Scalar::from_limbs(halves[h]->limb[piece], 0, 0, 0), w, d, 260);
-            std::copy(d, d + n, plan.digits[i]);
-            plan.count[i] = n;
+            plan.count[i] = wnaf_int(Scalar::from_limbs(halves[h]->limb[piece], 0, 0, 0), w, plan.digits[i],
+                                     sizeof plan.digits[i] / sizeof plan.digits[i][0]);
             plan.neg[i] = neg[h];
         }
     }
@@ -217,10 +215,12 @@ SplitKPlan split_k_plan(const Scalar& k, unsigned w) {
 
 Point mul_with_split_plan(const AffinePoint* const (&tables)[4], size_t t, const SplitKPlan& plan) {
     if (plan.window < 2 || (size_t{1} << (plan.window - 2)) > t) return Point::infinity_point();
-    HalfDigits streams[4];
-    for (size_t i = 0; i < 4; ++i) streams[i] = HalfDigits{plan.digits[i], plan.count[i], plan.neg[i]};
-    return wnaf_streams_sum(tables, streams);
+    WnafStream streams[4];
+    for (size_t i = 0; i < 4; ++i) streams[i] = WnafStream{tables[i], plan.digits[i], plan.count[i], plan.neg[i]};
+    return streams_sum(streams, Streams<4>{});
 }
+
+Point wnaf_streams_sum(const WnafStream* streams, size_t n) { return streams_sum(streams, n); }
 
 Point mul_with_plan(const AffinePoint* odd, const AffinePoint* odd_lambda, size_t t, const FixedKPlan& plan) {
     if (plan.window < 2 || (size_t{1} << (plan.window - 2)) > t) return Point::infinity_point();

@@ -57,6 +57,21 @@ Point mul_with_plan(const Point& p, const FixedKPlan& plan);
 // 2^(w-2) <= t (its digits stay below 2^(w-1)); infinity otherwise.
 Point mul_with_plan(const AffinePoint* odd, const AffinePoint* odd_lambda, size_t t, const FixedKPlan& plan);
 
+// One digit string of a variable-time sum over tables of odd multiples:
+// digits d[0 .. count), d[i] standing for d[i] 2^i times the table's point,
+// each odd and below twice the table's length, reading entry (|d| - 1) / 2;
+// the entry is negated for a negative digit, or for a positive one when neg.
+struct WnafStream {
+    const AffinePoint* table;
+    const int32_t* d;
+    size_t count;
+    bool neg;
+};
+// The sum over n streams, one shared run of doublings; Jacobian or
+// infinity. The tables are truly affine (or all on one isomorphic curve, the
+// result then on it too). Variable time.
+Point wnaf_streams_sum(const WnafStream* streams, size_t n);
+
 // The same for points that also keep the odd multiples of 2^64 P: both GLV
 // halves are cut at bit 64, so the four pieces share 64 doublings instead of
 // 128. Digit strings in the order of the tables below.

@@ -153,45 +153,26 @@ Point table_sum_ct(const Scalar* k, const BaseTable* const* tab, size_t count) {
 
 Point table_sum_var(const Scalar* k, const BaseTable* const* tab, size_t count) {
     // Halves are below 2^128, so their width-6 digits sit at positions up
-    // to 128 and fit in bytes.
+    // to 128.
     constexpr size_t kPositions = 136;
     struct Digits {
-        int8_t d[2 * kMaxSumTerms][kPositions];
-        size_t count[2 * kMaxSumTerms];
-        bool neg[2 * kMaxSumTerms];
+        int32_t d[2 * kMaxSumTerms][kPositions];
+        WnafStream streams[2 * kMaxSumTerms];
     };
     thread_local std::unique_ptr<Digits> scratch;
     if (!scratch) scratch = std::make_unique<Digits>();
     Digits& s = *scratch;
-    size_t top = 0;
     for (size_t i = 0; i < count; ++i) {
         const GlvSplit split = k[i].split_lambda_var();
         const Scalar* halves[2] = {&split.k1, &split.k2};
+        const uint64_t neg[2] = {split.neg1, split.neg2};
         for (size_t h = 0; h < 2; ++h) {
-            int32_t w[kPositions];
-            const size_t n = std::min(wnaf_int(*halves[h], 6, w, kPositions), kPositions);
-            for (size_t b = 0; b < n; ++b) s.d[2 * i + h][b] = static_cast<int8_t>(w[b]);
-            s.count[2 * i + h] = n;
-            top = std::max(top, n);
-        }
-        s.neg[2 * i] = split.neg1 != 0;
-        s.neg[2 * i + 1] = split.neg2 != 0;
-    }
-    Point acc = Point::infinity_point();
-    for (size_t b = top; b-- > 0;) {
-        if (!acc.infinity) acc.dbl_halving_ct();
-        for (size_t h = 0; h < 2 * count; ++h) {
-            if (b >= s.count[h] || s.d[h][b] == 0) continue;
-            const int d = s.d[h][b];
-            const AffinePoint& e = ((h & 1) ? tab[h / 2]->tl : tab[h / 2]->t)[(d < 0 ? -d : d) >> 1];
-            if ((d < 0) != s.neg[h])
-                acc.add_affine_var(e.x, e.y.negate());
-            else
-                acc.add_affine_var(e.x, e.y);
+            int32_t* d = s.d[2 * i + h];
+            const size_t n = std::min(wnaf_int(*halves[h], 6, d, kPositions), kPositions);
+            s.streams[2 * i + h] = WnafStream{h == 0 ? tab[i]->t : tab[i]->tl, d, n, neg[h] != 0};
         }
     }
-    acc.is_generator = false;
-    return acc;
+    return wnaf_streams_sum(s.streams, 2 * count);
 }
 
 }  // namespace qorvex::rangeproof

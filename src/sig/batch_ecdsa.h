@@ -47,10 +47,11 @@ size_t ecdsa_batch_threads(size_t requested, size_t count);
 
 // Parses and verifies count items (count >= 1) in chunks, on `threads`
 // workers (the calling thread is one of them); with several workers the
-// chunks are cut smaller, so that the workers finish together. A parse failure anywhere
-// wins over a failed verification: the result then names the first bad
-// item, as if every item had been parsed before anything was verified. Can
-// throw (allocation, a thread that cannot start, the generator tables).
+// chunks are cut smaller, so that the workers finish together. A parse
+// failure anywhere wins over a failed verification: the result then names
+// the first bad item, as if every item had been parsed before anything was
+// verified. Can throw (allocation, a thread that cannot start, the
+// generator tables).
 BatchVerdict ecdsa_batch_verify(const uint8_t* items, size_t count, size_t threads);
 
 // Parses every item, then verifies each alone (no low-S rule, so a valid

@@ -23,9 +23,9 @@ enum class SignOutcome {
 // take ranges of items from a shared counter. Items are signed in groups
 // that share the constant-time inversions (nonce points and public keys
 // made affine together, ECDSA nonces inverted together); the signatures are
-// those of one-by-one signing. On failure every output byte is
-// zero. The outputs must not overlap the inputs. Throws (outputs zeroed)
-// when a thread cannot be started.
+// those of one-by-one signing. On failure every output byte is zero. The
+// outputs must not overlap the inputs. Throws (outputs zeroed) when a
+// thread cannot be started.
 SignOutcome sign_batch(SignScheme scheme, size_t count, const uint8_t* msgs, const uint8_t* keys,
                        const uint8_t* aux, uint8_t* sigs_out, size_t threads);
 
