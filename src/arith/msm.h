@@ -88,6 +88,18 @@ Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const Affine
 void msm_sum_groups(std::span<const AffinePoint> pts, std::span<const uint32_t> start, AffinePoint* out,
                     uint8_t* present);
 
+// msm_sum_groups over points named by index: entry e of the groups is
+// src[order[e] >> 1], negated when order[e] & 1 (start as there, indexing
+// order). Saves copying the terms into group order first.
+void msm_sum_indexed_groups(const AffinePoint* src, std::span<const uint32_t> order, std::span<const uint32_t> start,
+                            AffinePoint* out, uint8_t* present);
+
+// sum over b < 2^(c-1) of (b + 1) * bucket[b] (the finite ones, present[b]
+// set), 2 <= c <= 16: the weighted sum of one window of buckets, taken apart
+// into plain sums for the affine rounds as msm_buckets_affine does, and c
+// doublings. Variable time.
+Point msm_weighted_bucket_sum(const AffinePoint* bucket, const uint8_t* present, unsigned c);
+
 // The width msm_buckets_affine uses for m terms, measured on this library's
 // arithmetic (bench/msm_bench.cpp).
 unsigned msm_affine_window_bits(size_t m);

@@ -310,6 +310,66 @@ size_t reduction_entries(unsigned c) {
     return e;
 }
 
+// The weighted bucket sums of jn windows of width c (bucket[t * 2^(c-1) + b]
+// for bucket b of window t), each as its c plain sums D_k of Reduction,
+// into bit_sums[t * c + k]: first the rows and columns, then D_k from them.
+void window_bit_sums(BucketScratch& s, size_t jn, unsigned c, const AffinePoint* bucket, const uint8_t* present,
+                     AffinePoint* bit_sums, uint8_t* bit_present) {
+    const Reduction red = reduction_for(c);
+    const size_t nbuckets = size_t{1} << (c - 1);
+    const size_t row_groups = red.rows - 1, per_window = row_groups + red.cols;
+    const size_t level1 = jn * per_window;
+    grow(s.start, level1 + 1);
+    grow(s.fill, level1);
+    std::fill_n(s.start.begin(), level1 + 1, uint32_t{0});
+    for (size_t t = 0; t < jn; ++t)
+        for (size_t b = 0; b < nbuckets; ++b) {
+            if (!present[t * nbuckets + b]) continue;
+            const size_t hi = b >> red.lbits, lo = b & (red.cols - 1);
+            if (hi) ++s.start[t * per_window + hi];
+            ++s.start[t * per_window + row_groups + lo + 1];
+        }
+    for (size_t g = 0; g < level1; ++g) {
+        s.start[g + 1] += s.start[g];
+        s.fill[g] = s.start[g];
+    }
+    grow(s.order, s.start[level1]);
+    for (size_t t = 0; t < jn; ++t)
+        for (size_t b = 0; b < nbuckets; ++b) {
+            const size_t g = t * nbuckets + b;
+            if (!present[g]) continue;
+            const size_t hi = b >> red.lbits, lo = b & (red.cols - 1);
+            if (hi) s.order[s.fill[t * per_window + hi - 1]++] = static_cast<uint32_t>(g);
+            s.order[s.fill[t * per_window + row_groups + lo]++] = static_cast<uint32_t>(g);
+        }
+    grow(s.lines, level1);
+    grow(s.lines_present, level1);
+    sum_groups(s, level1, gather_from(s, bucket), s.lines.data(), s.lines_present.data());
+
+    const size_t level2 = jn * c;
+    auto weight = [&](size_t q) -> size_t { return q < row_groups ? (q + 1) << red.lbits : q - row_groups + 1; };
+    std::fill_n(s.start.begin(), level2 + 1, uint32_t{0});
+    for (size_t t = 0; t < jn; ++t)
+        for (size_t q = 0; q < per_window; ++q) {
+            if (!s.lines_present[t * per_window + q]) continue;
+            for (size_t w = weight(q), k = 0; w; w >>= 1, ++k)
+                if (w & 1) ++s.start[t * c + k + 1];
+        }
+    for (size_t g = 0; g < level2; ++g) {
+        s.start[g + 1] += s.start[g];
+        s.fill[g] = s.start[g];
+    }
+    grow(s.order, s.start[level2]);
+    for (size_t t = 0; t < jn; ++t)
+        for (size_t q = 0; q < per_window; ++q) {
+            const size_t line = t * per_window + q;
+            if (!s.lines_present[line]) continue;
+            for (size_t w = weight(q), k = 0; w; w >>= 1, ++k)
+                if (w & 1) s.order[s.fill[t * c + k]++] = static_cast<uint32_t>(line);
+        }
+    sum_groups(s, level2, gather_from(s, s.lines.data()), bit_sums, bit_present);
+}
+
 }  // namespace
 
 void msm_sum_groups(std::span<const AffinePoint> pts, std::span<const uint32_t> start, AffinePoint* out,
@@ -324,6 +384,44 @@ void msm_sum_groups(std::span<const AffinePoint> pts, std::span<const uint32_t> 
         std::copy(src + start[g], src + start[g1], w);
     };
     sum_groups(s, groups, gather, out, present);
+}
+
+void msm_sum_indexed_groups(const AffinePoint* src, std::span<const uint32_t> order, std::span<const uint32_t> start,
+                            AffinePoint* out, uint8_t* present) {
+    if (start.size() < 2) return;
+    const size_t groups = start.size() - 1;
+    BucketScratch& s = bucket_scratch();
+    grow(s.start, groups + 1);
+    std::copy(start.begin(), start.end(), s.start.begin());
+    // The points are read in group order, that is at random, so each is
+    // requested a few entries ahead.
+    auto gather = [src, &order, &start](size_t g, size_t g1, AffinePoint* w) {
+        constexpr uint32_t kAhead = 12;
+        const uint32_t base = start[g], last = start[g1];
+        for (uint32_t e = base; e < last; ++e) {
+            if (e + kAhead < last) __builtin_prefetch(&src[order[e + kAhead] >> 1]);
+            const uint32_t o = order[e];
+            const AffinePoint& p = src[o >> 1];
+            AffinePoint& out_e = w[e - base];
+            out_e.x = p.x;
+            out_e.y = (o & 1) ? p.y.negate() : p.y;
+        }
+    };
+    sum_groups(s, groups, gather, out, present);
+}
+
+Point msm_weighted_bucket_sum(const AffinePoint* bucket, const uint8_t* present, unsigned c) {
+    BucketScratch& s = bucket_scratch();
+    AffinePoint bits[16];
+    uint8_t bits_present[16];
+    window_bit_sums(s, 1, c, bucket, present, bits, bits_present);
+    Point acc = Point::infinity_point();
+    for (size_t k = c; k-- > 0;) {
+        if (!acc.infinity) acc.dbl_halving_ct();
+        if (bits_present[k]) acc.add_affine_var(bits[k].x, bits[k].y);
+    }
+    acc.is_generator = false;
+    return acc;
 }
 
 unsigned msm_affine_window_bits(size_t m) {
@@ -370,7 +468,6 @@ Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const Affine
     grow(s.lx, m);
     grow(s.bit_sums, windows * c);
     grow(s.bit_present, windows * c);
-    const Reduction red = reduction_for(c);
 
     const FieldElement& beta = FieldElement::beta();
     for (size_t i = 0; i < m; ++i) {
@@ -478,59 +575,7 @@ Point msm_buckets_affine(std::span<const Scalar> scalars, std::span<const Affine
             sum_groups(s, groups, gather_terms, s.bucket.data(), s.present.data());
         }
 
-        // Each window's weighted bucket sum, as the plain sums D_k of
-        // Reduction: first the rows and columns, then D_k from them.
-        const size_t row_groups = red.rows - 1, per_window = row_groups + red.cols;
-        const size_t level1 = jn * per_window;
-        grow(s.start, level1 + 1);
-        grow(s.fill, level1);
-        std::fill_n(s.start.begin(), level1 + 1, uint32_t{0});
-        for (size_t t = 0; t < jn; ++t)
-            for (size_t b = 0; b < nbuckets; ++b) {
-                if (!s.present[t * nbuckets + b]) continue;
-                const size_t hi = b >> red.lbits, lo = b & (red.cols - 1);
-                if (hi) ++s.start[t * per_window + hi];
-                ++s.start[t * per_window + row_groups + lo + 1];
-            }
-        for (size_t g = 0; g < level1; ++g) {
-            s.start[g + 1] += s.start[g];
-            s.fill[g] = s.start[g];
-        }
-        grow(s.order, s.start[level1]);
-        for (size_t t = 0; t < jn; ++t)
-            for (size_t b = 0; b < nbuckets; ++b) {
-                const size_t g = t * nbuckets + b;
-                if (!s.present[g]) continue;
-                const size_t hi = b >> red.lbits, lo = b & (red.cols - 1);
-                if (hi) s.order[s.fill[t * per_window + hi - 1]++] = static_cast<uint32_t>(g);
-                s.order[s.fill[t * per_window + row_groups + lo]++] = static_cast<uint32_t>(g);
-            }
-        grow(s.lines, level1);
-        grow(s.lines_present, level1);
-        sum_groups(s, level1, gather_from(s, s.bucket.data()), s.lines.data(), s.lines_present.data());
-
-        const size_t level2 = jn * c;
-        auto weight = [&](size_t q) -> size_t { return q < row_groups ? (q + 1) << red.lbits : q - row_groups + 1; };
-        std::fill_n(s.start.begin(), level2 + 1, uint32_t{0});
-        for (size_t t = 0; t < jn; ++t)
-            for (size_t q = 0; q < per_window; ++q) {
-                if (!s.lines_present[t * per_window + q]) continue;
-                for (size_t w = weight(q), k = 0; w; w >>= 1, ++k)
-                    if (w & 1) ++s.start[t * c + k + 1];
-            }
-        for (size_t g = 0; g < level2; ++g) {
-            s.start[g + 1] += s.start[g];
-            s.fill[g] = s.start[g];
-        }
-        grow(s.order, s.start[level2]);
-        for (size_t t = 0; t < jn; ++t)
-            for (size_t q = 0; q < per_window; ++q) {
-                const size_t line = t * per_window + q;
-                if (!s.lines_present[line]) continue;
-                for (size_t w = weight(q), k = 0; w; w >>= 1, ++k)
-                    if (w & 1) s.order[s.fill[t * c + k]++] = static_cast<uint32_t>(line);
-            }
-        sum_groups(s, level2, gather_from(s, s.lines.data()), &s.bit_sums[j0 * c], &s.bit_present[j0 * c]);
+        window_bit_sums(s, jn, c, s.bucket.data(), s.present.data(), &s.bit_sums[j0 * c], &s.bit_present[j0 * c]);
     }
 
     // sum over windows j and bits k of 2^(c j + k) D_(j, k), from the top.

@@ -475,9 +475,7 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
     // is infinity. c comes from a hash of the proof and the commitment, so
     // the prover fixes both residues before c is known and can make the
     // weighted sum vanish, with either residue left over, only by finding
-    // a hash output, one chance in n per try. The 17 points of the proof and
-    // the commitment, and H, go to the multi-scalar engine (G through its
-    // tables); the 128 fixed generators have tables of their own.
+    // a hash output, one chance in n per try.
     Scalar c;
     {
         uint8_t d[32];
@@ -489,13 +487,15 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
         c = Scalar::from_bytes_reduce(d);
         if (c.is_zero()) c = Scalar::one();
     }
-    constexpr size_t kTerms = 6 + 2 * kRounds;
+    // The fixed bases (G_i, H_i, G, H) go to the sum over their tables, the
+    // 17 points of the proof and the commitment to the multi-scalar engine.
+    Scalar kf[kBaseCount];
+    kf[kBaseG] = c * pf.tau_x - pf.mu;
+    kf[kBaseH] = c * (pf.t_hat - delta(y, z)) + (pf.t_hat - pf.a_final * pf.b_final) * w;
+    constexpr size_t kTerms = 5 + 2 * kRounds;
     Scalar k[kTerms];
     AffinePoint pts[kTerms];
     size_t n = 0;
-    k[n] = c * (pf.t_hat - delta(y, z)) + (pf.t_hat - pf.a_final * pf.b_final) * w;
-    const Point& h_gen = pedersen::generator_h();  // affine, as made
-    pts[n++] = AffinePoint{h_gen.X, h_gen.Y};
     k[n] = (c * z2).negate();
     pts[n++] = AffinePoint{commitment.affine_x(), commitment.affine_y()};
     k[n] = (c * x).negate();
@@ -526,17 +526,15 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
         s[i] = s[i - (size_t{1} << bit)] * u2[5 - bit];
     }
     const Scalar minus_z = z.negate();
-    Scalar kg[kBits], kh[kBits];
     Scalar y_inv_i = Scalar::one(), z2_two_i = z2;
     for (size_t i = 0; i < kBits; ++i) {
-        kg[i] = minus_z - pf.a_final * s[i];
-        kh[i] = z + (z2_two_i - pf.b_final * s[kBits - 1 - i]) * y_inv_i;
+        kf[i] = minus_z - pf.a_final * s[i];
+        kf[kBits + i] = z + (z2_two_i - pf.b_final * s[kBits - 1 - i]) * y_inv_i;
         y_inv_i = y_inv_i * y_inv;
         z2_two_i = z2_two_i + z2_two_i;
     }
-    Point sum = vector_generator_sum(kg, kh);
-    sum.add_assign(msm_with_generator(c * pf.tau_x - pf.mu, std::span<const Scalar>(k, n),
-                                      std::span<const AffinePoint>(pts, n)));
+    Point sum = fixed_generator_sum(kf);
+    sum.add_assign(msm(std::span<const Scalar>(k, n), std::span<const AffinePoint>(pts, n)));
     return sum.infinity;
 }
 

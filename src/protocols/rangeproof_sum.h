@@ -63,10 +63,10 @@ const BaseTable* fixed_table_2_64(uint8_t base);
 // Makes the tables exist (they are otherwise made by the first sum).
 void warm_up_tables();
 
-// The verifier's side: sum kg[i] G_i + kh[i] H_i over all 128 vector
-// generators, from fixed tables of their odd multiples. Variable time
-// (public scalars); Jacobian or infinity.
-Point vector_generator_sum(const Scalar* kg, const Scalar* kh);
+// The verifier's side: sum k[b] * base(b) over all kBaseCount fixed bases
+// (k in base order: G_i, H_i, G, H), from tables of each base at many
+// shifts. Variable time (public scalars); Jacobian or infinity.
+Point fixed_generator_sum(const Scalar* k);
 
 void warm_up_generator_tables();
 

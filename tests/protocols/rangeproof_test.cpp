@@ -81,29 +81,31 @@ TEST(RangeProofSum, MatchesSumsOfSingleMultiples) {
     EXPECT_TRUE(rp::fixed_sum_ct(&zero, &b0, 1).infinity);
 }
 
-// The verifier's sum over the 128 vector generators, against the general
-// engine: scalars whose bytes carry into the next digit (0x80 and up),
-// zero, one and n - 1.
+// The verifier's sum over the fixed bases (the 128 vector generators, G
+// and H), against the general engine: scalars whose digits carry into the
+// next (0x80 bytes, and n - 1, whose digits are mostly 1023), zero and one.
 TEST(RangeProofSum, GeneratorSumMatchesTheMultiScalarEngine) {
-    Scalar kg[N], kh[N], all[2 * N];
-    AffinePoint pts[2 * N];
+    Scalar k[rp::kBaseCount];
+    AffinePoint pts[rp::kBaseCount];
     uint8_t carries[32];
     std::memset(carries, 0x80, sizeof carries);
     carries[0] = 0x7f;
-    for (size_t i = 0; i < 2 * N; ++i) {
-        Scalar k = scalar_of(7000 + i);
-        if (i == 3) k = Scalar::zero();
-        if (i == 4) k = Scalar::one();
-        if (i == 70) k = Scalar::one().negate();
-        if (i == 71) k = Scalar::from_bytes_reduce(carries);
-        (i < N ? kg[i] : kh[i - N]) = k;
-        all[i] = k;
-        pts[i] = i < N ? rp::generators().g[i] : rp::generators().h[i - N];
+    const Point g = Point::generator();
+    const Point& h = pedersen::generator_h();
+    for (size_t i = 0; i < rp::kBaseCount; ++i) {
+        k[i] = scalar_of(7000 + i);
+        if (i == 3) k[i] = Scalar::zero();
+        if (i == 4) k[i] = Scalar::one();
+        if (i == 70 || i == rp::kBaseH) k[i] = Scalar::one().negate();
+        if (i == 71) k[i] = Scalar::from_bytes_reduce(carries);
+        pts[i] = i < N            ? rp::generators().g[i]
+                 : i < 2 * N      ? rp::generators().h[i - N]
+                 : i == rp::kBaseG ? AffinePoint{g.affine_x(), g.affine_y()}
+                                   : AffinePoint{h.affine_x(), h.affine_y()};
     }
-    EXPECT_TRUE(rp::vector_generator_sum(kg, kh).equals(msm(all, pts)));
-    for (auto& k : kg) k = Scalar::zero();
-    for (auto& k : kh) k = Scalar::zero();
-    EXPECT_TRUE(rp::vector_generator_sum(kg, kh).infinity);
+    EXPECT_TRUE(rp::fixed_generator_sum(k).equals(msm(k, pts)));
+    for (auto& e : k) e = Scalar::zero();
+    EXPECT_TRUE(rp::fixed_generator_sum(k).infinity);
 }
 
 // The prover's bytes for a few values, blindings and aux inputs, pinned by
