@@ -1,5 +1,6 @@
 #include "arith/point.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -256,6 +257,30 @@ Point Point::decompress(const uint8_t in33[33]) {
     FieldElement x;
     if (!FieldElement::parse_strict(in33 + 1, x)) return infinity_point();
     return from_x(x, (in33[0] & 1) != 0);
+}
+
+bool Point::decompress_batch(const uint8_t* const* in33, size_t n, AffinePoint* out) {
+    for (size_t i0 = 0; i0 < n; i0 += 4) {
+        const size_t lanes = std::min<size_t>(4, n - i0);
+        // Unused lanes repeat the first, so the four-lane routine always has
+        // four operands.
+        FieldElement c[4], y[4];
+        for (size_t l = 0; l < lanes; ++l) {
+            const uint8_t* in = in33[i0 + l];
+            if (in[0] != 0x02 && in[0] != 0x03) return false;
+            FieldElement& x = out[i0 + l].x;
+            if (!FieldElement::parse_strict(in + 1, x)) return false;
+            c[l] = x.sqr() * x + kB;
+        }
+        for (size_t l = lanes; l < 4; ++l) c[l] = c[0];
+        FieldElement::sqrt_candidate_x4(c, y);
+        for (size_t l = 0; l < lanes; ++l) {
+            if (!fe_eq(y[l].sqr(), c[l])) return false;
+            const bool odd = (in33[i0 + l][0] & 1) != 0;
+            out[i0 + l].y = y[l].is_odd() != odd ? y[l].negate() : y[l];
+        }
+    }
+    return true;
 }
 
 ParseResult Point::parse_uncompressed(const uint8_t in65[65], Point& out) {

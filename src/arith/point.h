@@ -68,6 +68,10 @@ struct Point {
     static Point from_x(const FieldElement& x, bool odd_y);
     // Prefix 02/03, x < p, x^3 + 7 a square; otherwise the infinity form.
     static Point decompress(const uint8_t in33[33]);
+    // decompress for n encodings in33[i] at once, into out[i] (affine), with
+    // the square roots taken four at a time (sqrt_candidate_x4). False when
+    // any encoding is not a point; out is then unspecified. Variable time.
+    static bool decompress_batch(const uint8_t* const* in33, size_t n, AffinePoint* out);
     // Prefix 04, both coordinates < p, on the curve.
     static ParseResult parse_uncompressed(const uint8_t in65[65], Point& out);
 

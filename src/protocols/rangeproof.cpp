@@ -415,11 +415,11 @@ ParseStatus parse(const uint8_t proof[kProofSize], ParsedProof& out) {
         pts[4 + kRounds + k] = &out.r[k];
         offs[4 + kRounds + k] = kOffR + 33 * k;
     }
-    for (size_t i = 0; i < 4 + 2 * kRounds; ++i) {
-        const Point p = Point::decompress(proof + offs[i]);
-        if (p.infinity) return ParseStatus::bad_point;
-        *pts[i] = AffinePoint{p.X, p.Y};
-    }
+    const uint8_t* enc[4 + 2 * kRounds];
+    AffinePoint parsed[4 + 2 * kRounds];
+    for (size_t i = 0; i < 4 + 2 * kRounds; ++i) enc[i] = proof + offs[i];
+    if (!Point::decompress_batch(enc, 4 + 2 * kRounds, parsed)) return ParseStatus::bad_point;
+    for (size_t i = 0; i < 4 + 2 * kRounds; ++i) *pts[i] = parsed[i];
     Scalar* scalars[5] = {&out.tau_x, &out.mu, &out.t_hat, &out.a_final, &out.b_final};
     const size_t soffs[5] = {kOffTaux, kOffMu, kOffThat, kOffA_, kOffB_};
     for (size_t i = 0; i < 5; ++i) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -199,6 +200,12 @@ TEST(PointEncoding, Decompress) {
         {"x = 1 (odd)", compressed(0x03, BigUint(1)), true},
         {"all zero", std::vector<uint8_t>(33, 0), false},
     };
+    // The batch form, with the case in the first lane of the first group of
+    // four and in the second lane of the second, among valid points of both
+    // parities.
+    Rng rng(181);
+    std::vector<std::array<uint8_t, 33>> valid(6);
+    for (auto& v : valid) jacobian_multiple(rng).to_compressed(v.data());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Point p = Point::decompress(c.in.data());
@@ -206,6 +213,17 @@ TEST(PointEncoding, Decompress) {
         if (c.ok) {
             EXPECT_EQ(c.in[0] == 0x03, p.Y.is_odd());
             EXPECT_TRUE(p.z_is_one);
+        }
+        for (const size_t at : {size_t{0}, size_t{5}}) {
+            const uint8_t* in[6];
+            for (size_t i = 0; i < 6; ++i) in[i] = i == at ? c.in.data() : valid[i].data();
+            AffinePoint out[6];
+            ASSERT_EQ(c.ok, Point::decompress_batch(in, 6, out));
+            if (!c.ok) continue;
+            for (size_t i = 0; i < 6; ++i) {
+                const Point one = Point::decompress(in[i]);
+                EXPECT_TRUE(one.X.equal(out[i].x) && one.Y.equal(out[i].y)) << i;
+            }
         }
     }
     EXPECT_TRUE(Point::decompress(compressed(0x02, BigUint(1)).data())
