@@ -168,6 +168,16 @@ void pair_round(BucketScratch& s, uint32_t stride) {
 
     // Back down the chains, each pair's sum as soon as its inverse is known:
     // the sum's dependent products then overlap the next step of the chains.
+#if QORVEX_HAVE_POINT_ADX
+    const bool adx = field_detail::point_adx_enabled();
+    AffinePairStep pending[2];
+    size_t held = 0;
+    auto flush_pending = [&] {
+        for (size_t i = 0; i < held; ++i)
+            qorvex_affine_pair_step_adx(pending[i].a, pending[i].b, pending[i].chain, pending[i].pre, pending[i].den);
+        held = 0;
+    };
+#endif
     for (size_t gi = s.active.size(); gi-- > 0;) {
         const uint32_t g = s.active[gi];
         const uint32_t st = s.bstart[g], l = s.blen[g];
@@ -175,6 +185,21 @@ void pair_round(BucketScratch& s, uint32_t stride) {
             --p;
             const uint32_t a = st + (k - 2) * stride, b = a + stride;
             FieldElement& chain = inv[p % kLanes];
+#if QORVEX_HAVE_POINT_ADX
+            if (p >= kLanes && s.kind[p] == PairKind::add && adx) {
+                const AffinePairStep step{s.work[a].x.limb, s.work[b].x.limb, chain.limb, s.pre[p - kLanes].limb,
+                                          s.den[p].limb};
+                // Pairs p and p - 1 are in different chains; two in a row
+                // go down together.
+                pending[held++] = step;
+                if (held == 2) {
+                    qorvex_affine_pair_step2_adx(pending);
+                    held = 0;
+                }
+                continue;
+            }
+            flush_pending();
+#endif
             FieldElement di;
             if (p >= kLanes) {
                 field_mul(di.limb, chain.limb, s.pre[p - kLanes].limb);
@@ -219,6 +244,9 @@ void pair_round(BucketScratch& s, uint32_t stride) {
         }
         s.blen[g] = (l + 1) / 2;
     }
+#if QORVEX_HAVE_POINT_ADX
+    flush_pending();
+#endif
     size_t keep = 0;
     for (const uint32_t g : s.active)
         if (s.blen[g] >= 2) s.active[keep++] = g;

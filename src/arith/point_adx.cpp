@@ -516,6 +516,124 @@ qorvex_affine_add_adx:
     qvx_leave 136
     .size qorvex_affine_add_adx, .-qorvex_affine_add_adx
 
+# void qorvex_affine_pair_step_adx(uint64_t a[8], const uint64_t b[8],
+#                                  uint64_t chain[4], const uint64_t pre[4],
+#                                  const uint64_t den[4]);
+# rdi = a, rsi = b, rbp = chain (from rdx), rcx = pre, then den (from r8,
+# kept in a slot while r8 is scratch).
+# Slots: dy 0, lambda 32, x3 64, xa - x3 96, inv 128, den pointer 160.
+    .p2align 4
+    .globl qorvex_affine_pair_step_adx
+    .hidden qorvex_affine_pair_step_adx
+    .type qorvex_affine_pair_step_adx, @function
+qorvex_affine_pair_step_adx:
+    qvx_enter 168
+    movq %rdx, %rbp
+    movq %r8, 160(%rsp)
+    qvx_mul 0(%rbp), 0(%rcx)        # inv = chain pre
+    qvx_store 128(%rsp)
+    qvx_load 32(%rsi)               # dy = yb - ya
+    qvx_sub 32(%rdi)
+    qvx_store 0(%rsp)
+    qvx_mul 0(%rsp), 128(%rsp)      # lambda = dy inv
+    qvx_store 32(%rsp)
+    movq 160(%rsp), %rcx            # chain = chain den, off the path of the sum
+    qvx_mul 0(%rbp), 0(%rcx)
+    qvx_store 0(%rbp)
+    qvx_sqr 32(%rsp)                # x3 = lambda^2 - xa - xb
+    qvx_sub 0(%rdi)
+    qvx_sub 0(%rsi)
+    qvx_store 64(%rsp)
+    qvx_load 0(%rdi)
+    qvx_sub 64(%rsp)
+    qvx_store 96(%rsp)
+    qvx_mul 32(%rsp), 96(%rsp)      # y3 = lambda (xa - x3) - ya
+    qvx_sub 32(%rdi)
+    qvx_store 32(%rdi)
+    qvx_load 64(%rsp)
+    qvx_store 0(%rdi)
+    qvx_leave 168
+    .size qorvex_affine_pair_step_adx, .-qorvex_affine_pair_step_adx
+
+# void qorvex_affine_pair_step2_adx(const AffinePairStep s[2]);
+# Two pair steps of qorvex_affine_pair_step_adx, their formulas interleaved
+# step by step: the two are independent, so each one's products fill the
+# waits of the other's (measured: 11 % faster than one at a time; four at a
+# time gained nothing more). rdi = s; a step's pointers a, b, chain, pre,
+# den at 0, 8, 16, 24, 32 of its 40 bytes, loaded into rsi, rcx and rbp as
+# needed. Slots per step k at 160 k: dy 0, lambda 32, x3 64, xa - x3 96,
+# inv 128.
+    .p2align 4
+    .globl qorvex_affine_pair_step2_adx
+    .hidden qorvex_affine_pair_step2_adx
+    .type qorvex_affine_pair_step2_adx, @function
+qorvex_affine_pair_step2_adx:
+    qvx_enter 328
+    movq 16(%rdi), %rbp             # inv_k = chain_k pre_k
+    movq 24(%rdi), %rcx
+    qvx_mul 0(%rbp), 0(%rcx)
+    qvx_store 128(%rsp)
+    movq 56(%rdi), %rbp
+    movq 64(%rdi), %rcx
+    qvx_mul 0(%rbp), 0(%rcx)
+    qvx_store 288(%rsp)
+    movq 8(%rdi), %rsi              # dy_k = yb_k - ya_k
+    movq 0(%rdi), %rcx
+    qvx_load 32(%rsi)
+    qvx_sub 32(%rcx)
+    qvx_store 0(%rsp)
+    movq 48(%rdi), %rsi
+    movq 40(%rdi), %rcx
+    qvx_load 32(%rsi)
+    qvx_sub 32(%rcx)
+    qvx_store 160(%rsp)
+    qvx_mul 0(%rsp), 128(%rsp)      # lambda_k = dy_k inv_k
+    qvx_store 32(%rsp)
+    qvx_mul 160(%rsp), 288(%rsp)
+    qvx_store 192(%rsp)
+    movq 16(%rdi), %rbp             # chain_k = chain_k den_k
+    movq 32(%rdi), %rcx
+    qvx_mul 0(%rbp), 0(%rcx)
+    qvx_store 0(%rbp)
+    movq 56(%rdi), %rbp
+    movq 72(%rdi), %rcx
+    qvx_mul 0(%rbp), 0(%rcx)
+    qvx_store 0(%rbp)
+    movq 0(%rdi), %rcx              # x3_k = lambda_k^2 - xa_k - xb_k
+    movq 8(%rdi), %rsi
+    qvx_sqr 32(%rsp)
+    qvx_sub 0(%rcx)
+    qvx_sub 0(%rsi)
+    qvx_store 64(%rsp)
+    movq 40(%rdi), %rcx
+    movq 48(%rdi), %rsi
+    qvx_sqr 192(%rsp)
+    qvx_sub 0(%rcx)
+    qvx_sub 0(%rsi)
+    qvx_store 224(%rsp)
+    movq 0(%rdi), %rcx              # xa_k - x3_k
+    qvx_load 0(%rcx)
+    qvx_sub 64(%rsp)
+    qvx_store 96(%rsp)
+    movq 40(%rdi), %rcx
+    qvx_load 0(%rcx)
+    qvx_sub 224(%rsp)
+    qvx_store 256(%rsp)
+    movq 0(%rdi), %rcx              # y_k = lambda_k (xa_k - x3_k) - ya_k, x_k = x3_k
+    qvx_mul 32(%rsp), 96(%rsp)
+    qvx_sub 32(%rcx)
+    qvx_store 32(%rcx)
+    qvx_load 64(%rsp)
+    qvx_store 0(%rcx)
+    movq 40(%rdi), %rcx
+    qvx_mul 192(%rsp), 256(%rsp)
+    qvx_sub 32(%rcx)
+    qvx_store 32(%rcx)
+    qvx_load 224(%rsp)
+    qvx_store 0(%rcx)
+    qvx_leave 328
+    .size qorvex_affine_pair_step2_adx, .-qorvex_affine_pair_step2_adx
+
     .purgem qvx_reduce
     .purgem qvx_reduce_tail
     .purgem qvx_sqr_r

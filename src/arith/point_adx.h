@@ -50,6 +50,27 @@ __attribute__((visibility("hidden"))) void qorvex_fe_sqr_n_adx(uint64_t r[4], co
 __attribute__((visibility("hidden"))) void qorvex_affine_add_adx(uint64_t a[8], const uint64_t b[8],
                                                                 const uint64_t inv[4]);
 
+// One step back down a chain of Montgomery's trick fused with the affine
+// sum it pays for: inv = chain pre (the inverse of this pair's
+// denominator xb - xa), chain = chain den (the chain's inverse for the
+// pair before), then a = a + b as qorvex_affine_add_adx with inv. The
+// products of the chain overlap the sum's dependent ones. chain, pre and
+// den must not overlap a or b.
+__attribute__((visibility("hidden"))) void qorvex_affine_pair_step_adx(uint64_t a[8], const uint64_t b[8],
+                                                                      uint64_t chain[4], const uint64_t pre[4],
+                                                                      const uint64_t den[4]);
+
+// Two independent steps of qorvex_affine_pair_step_adx at once (no pointer
+// of one may overlap the other's a, b or chain).
+struct AffinePairStep {
+    uint64_t* a;
+    const uint64_t* b;
+    uint64_t* chain;
+    const uint64_t* pre;
+    const uint64_t* den;
+};
+__attribute__((visibility("hidden"))) void qorvex_affine_pair_step2_adx(const AffinePairStep s[2]);
+
 // r[4 k .. 4 k + 3] = a[4 k .. 4 k + 3]^(2^n) for k = 0..3 and n >= 1 (r may
 // be a): four runs at once.
 __attribute__((visibility("hidden"))) void qorvex_fe_sqr_n4_adx(uint64_t r[16], const uint64_t a[16], uint64_t n);

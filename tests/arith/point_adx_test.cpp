@@ -229,6 +229,42 @@ TEST(PointAdx, AffineAdditionMatchesTheFormulaOnEdgeOperands) {
     }
 }
 
+// The fused chain steps of the affine rounds, one and two at a time: the
+// chain's next value and the sum, against the portable formula.
+TEST(PointAdx, AffinePairStepsMatchTheFormulaOnEdgeOperands) {
+    if (!adx_routines_run()) GTEST_SKIP() << "processor lacks BMI2/ADX";
+    Rng rng(46);
+    const std::vector<F> ops = operands(rng, 19);
+    auto pick = [&] { return ops[rng.u64() % ops.size()]; };
+    struct Case {
+        F a[2], b[2], chain, pre, den;
+        F want_a[2], want_chain;
+    };
+    auto make = [&] {
+        Case c{{pick(), pick()}, {pick(), pick()}, pick(), pick(), pick(), {}, {}};
+        const F inv = pmul(c.chain, c.pre);
+        const F lambda = pmul(c.b[1] - c.a[1], inv);
+        c.want_a[0] = psqr(lambda) - c.a[0] - c.b[0];
+        c.want_a[1] = pmul(lambda, c.a[0] - c.want_a[0]) - c.a[1];
+        c.want_chain = pmul(c.chain, c.den);
+        return c;
+    };
+    auto check = [](const Case& c) {
+        return same(c.a[0], c.want_a[0]) && same(c.a[1], c.want_a[1]) && same(c.chain, c.want_chain);
+    };
+    for (int i = 0; i < 10000; ++i) {
+        Case one = make();
+        qorvex_affine_pair_step_adx(one.a[0].limb, one.b[0].limb, one.chain.limb, one.pre.limb, one.den.limb);
+        ASSERT_TRUE(check(one)) << i;
+        Case two[2] = {make(), make()};
+        const AffinePairStep steps[2] = {
+            {two[0].a[0].limb, two[0].b[0].limb, two[0].chain.limb, two[0].pre.limb, two[0].den.limb},
+            {two[1].a[0].limb, two[1].b[0].limb, two[1].chain.limb, two[1].pre.limb, two[1].den.limb}};
+        qorvex_affine_pair_step2_adx(steps);
+        ASSERT_TRUE(check(two[0]) && check(two[1])) << i;
+    }
+}
+
 #endif  // QORVEX_HAVE_POINT_ADX
 
 // The formulas of the loops, whichever back end runs them, on arbitrary
