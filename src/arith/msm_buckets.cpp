@@ -40,9 +40,9 @@ namespace {
 constexpr size_t kPassEntries = size_t{1} << 20;
 
 // Entries summed together: consecutive buckets are taken until their
-// entries would pass this, so that the block's points (128 KB) and the
+// entries would pass this, so that the block's points (256 KB) and the
 // round's denominators stay in the core's cache through all its rounds.
-constexpr size_t kBlockEntries = 2048;
+constexpr size_t kBlockEntries = 4096;
 
 // Marks an entry that stands for the bucket a previous pass of the same
 // window left, rather than for a half point.

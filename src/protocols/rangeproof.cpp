@@ -143,6 +143,10 @@ Scalar delta(const Scalar& y, const Scalar& z) {
         sum_y = sum_y + yi;
         yi = yi * y;
     }
+    return delta_of_sum(sum_y, z);
+}
+
+Scalar delta_of_sum(const Scalar& sum_y, const Scalar& z) {
     const Scalar z2 = z * z;
     const Scalar two64_minus_1 = Scalar::from_u64(~uint64_t{0});
     return (z - z2) * sum_y - z2 * z * two64_minus_1;
@@ -491,7 +495,6 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
     // 17 points of the proof and the commitment to the multi-scalar engine.
     Scalar kf[kBaseCount];
     kf[kBaseG] = c * pf.tau_x - pf.mu;
-    kf[kBaseH] = c * (pf.t_hat - delta(y, z)) + (pf.t_hat - pf.a_final * pf.b_final) * w;
     constexpr size_t kTerms = 5 + 2 * kRounds;
     Scalar k[kTerms];
     AffinePoint pts[kTerms];
@@ -526,13 +529,19 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
         s[i] = s[i - (size_t{1} << bit)] * u2[5 - bit];
     }
     const Scalar minus_z = z.negate();
-    Scalar y_inv_i = Scalar::one(), z2_two_i = z2;
+    Scalar y_inv_i = Scalar::one(), z2_two_i = z2, sum_y_inv = Scalar::zero();
     for (size_t i = 0; i < kBits; ++i) {
         kf[i] = minus_z - pf.a_final * s[i];
         kf[kBits + i] = z + (z2_two_i - pf.b_final * s[kBits - 1 - i]) * y_inv_i;
+        sum_y_inv = sum_y_inv + y_inv_i;
         y_inv_i = y_inv_i * y_inv;
         z2_two_i = z2_two_i + z2_two_i;
     }
+    // sum y^i = y^63 sum y^-i.
+    Scalar y64 = y;
+    for (int sq = 0; sq < 6; ++sq) y64 = y64 * y64;
+    const Scalar sum_y = y64 * y_inv * sum_y_inv;
+    kf[kBaseH] = c * (pf.t_hat - delta_of_sum(sum_y, z)) + (pf.t_hat - pf.a_final * pf.b_final) * w;
     Point sum = fixed_generator_sum(kf);
     sum.add_assign(msm(std::span<const Scalar>(k, n), std::span<const AffinePoint>(pts, n)));
     return sum.infinity;

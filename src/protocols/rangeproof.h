@@ -50,8 +50,10 @@ Scalar challenge_x(const uint8_t t1_33[33], const uint8_t t2_33[33], const Scala
 Scalar challenge_w(const Scalar& x, const Scalar& tau_x, const Scalar& mu, const Scalar& t_hat);
 Scalar challenge_u(const Scalar& prev, const uint8_t l33[33], const uint8_t r33[33]);
 
-// delta(y, z) = (z - z^2) sum y^i - z^3 (2^64 - 1).
+// delta(y, z) = (z - z^2) sum y^i - z^3 (2^64 - 1), the sum over i < 64;
+// delta_of_sum takes that sum ready made.
 Scalar delta(const Scalar& y, const Scalar& z);
+Scalar delta_of_sum(const Scalar& sum_y, const Scalar& z);
 
 // --- Proving. ---
 

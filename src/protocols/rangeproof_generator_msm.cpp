@@ -1,17 +1,20 @@
 // The verifier's sum over the fixed bases: the 128 vector generators, G and
-// H. They never change, so each keeps its multiples 2^(10t) P for
-// t = 0 .. 25 (affine, made once per process): a scalar read in 26 signed
-// base-1024 digits is then a sum of digit times a stored point, with no
-// doublings at all (and no use for the endomorphism, whose split would only
-// add work here).
-// The digit-times-point terms of all 130 scalars go into 512 buckets by the
-// digit's size, each bucket is summed by the affine rounds of the
+// H. They never change, so each keeps its multiples 2^(10t) P and
+// 2^(10t + 1) P for t = 0 .. 25 (affine, made once per process, 432 KB): a
+// scalar read in 26 signed base-1024 digits is then a sum of digit times a
+// stored point, with no doublings at all (and no use for the endomorphism,
+// whose split would only add work here).
+// The digit-times-point terms of all 130 scalars go into buckets by the
+// digit's size m: an odd m into bucket m with 2^(10t) P, an even one into
+// bucket m / 2 with 2^(10t + 1) P, so only odd buckets and those up to 256
+// fill (384 of 512). Each bucket is summed by the affine rounds of the
 // multi-scalar engine (pairwise additions sharing one field inversion per
 // round), and the buckets are combined by the engine's weighted sum, made
-// of the same affine rounds: about 3,400 term additions and 1,100 for the
-// buckets. Width 10 measured fastest (BM_RangeProofGeneratorSum_Tables,
-// fastest of 3 runs: 384, 351, 343 and 367 us at widths 8 to 11; the 8 of
-// earlier code, with Jacobian bucket sums, 394).
+// of the same affine rounds: about 3,400 term additions and 850 for the
+// buckets. Measured (BM_RangeProofGeneratorSum_Tables, fastest of 3 runs,
+// one table per digit): widths 8 to 11 took 384, 351, 343 and 367 us
+// against the 394 of the width-8 code with Jacobian bucket sums; the second
+// table per digit took 3 % off width 10.
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -32,23 +35,26 @@ constexpr size_t kBuckets = size_t{1} << (kWidth - 1);
 constexpr size_t kMaxTerms = kGens * kDigits;
 
 struct Shifted {
-    AffinePoint at[kGens * kDigits];  // at[i * kDigits + t] = 2^(kWidth t) P_i
+    // at[2 (i kDigits + t) + e] = 2^(kWidth t + e) P_i
+    AffinePoint at[2 * kGens * kDigits];
 };
 
 const Shifted& shifted() {
     static const Shifted* made = [] {
         auto t = std::make_unique<Shifted>();
         const Generators& gens = generators();
-        std::vector<Point> pts(kGens * kDigits);
-        std::vector<FieldElement> zs(kGens * kDigits);
+        std::vector<Point> pts(2 * kGens * kDigits);
+        std::vector<FieldElement> zs(2 * kGens * kDigits);
         for (size_t i = 0; i < kGens; ++i) {
             Point p = i < kBits       ? Point::from_affine(gens.g[i])
                       : i < 2 * kBits ? Point::from_affine(gens.h[i - kBits])
                       : i == kBaseG   ? Point::generator()
                                       : pedersen::generator_h();
             for (size_t d = 0; d < kDigits; ++d) {
-                pts[i * kDigits + d] = p;
-                for (unsigned k = 0; k < kWidth; ++k) p.dbl_assign();
+                pts[2 * (i * kDigits + d)] = p;
+                p.dbl_assign();
+                pts[2 * (i * kDigits + d) + 1] = p;
+                for (unsigned k = 1; k < kWidth; ++k) p.dbl_assign();
             }
         }
         for (size_t i = 0; i < pts.size(); ++i) zs[i] = pts[i].Z;
@@ -99,7 +105,10 @@ Point fixed_generator_sum(const Scalar* k) {
             carry = d > kHalf ? 1 : 0;
             d -= carry << kWidth;
             s.digit[i][t] = static_cast<int16_t>(d);
-            if (d != 0) ++count[(d < 0 ? -d : d) - 1];
+            if (d != 0) {
+                const int m = d < 0 ? -d : d;
+                ++count[(m >> ((m & 1) ^ 1)) - 1];
+            }
         }
     }
     s.start[0] = 0;
@@ -110,7 +119,10 @@ Point fixed_generator_sum(const Scalar* k) {
         for (size_t t = 0; t < kDigits; ++t) {
             const int d = s.digit[i][t];
             if (d == 0) continue;
-            s.order[fill[(d < 0 ? -d : d) - 1]++] = static_cast<uint32_t>((i * kDigits + t) << 1) | (d < 0 ? 1u : 0u);
+            const int m = d < 0 ? -d : d;
+            const unsigned e = (m & 1) ^ 1;
+            s.order[fill[(m >> e) - 1]++] =
+                static_cast<uint32_t>((2 * (i * kDigits + t) + e) << 1) | (d < 0 ? 1u : 0u);
         }
     }
     // Equal x within a bucket (a doubling or a cancellation) would need a
