@@ -26,6 +26,8 @@
 // sums (see Reduction), which the same affine rounds add, and one run of
 // doublings over every window and bit finishes the sum.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -328,14 +330,23 @@ Reduction reduction_for(unsigned c) {
     return r;
 }
 
-// The entries the reduction of one window adds (all buckets present).
+// The entries the reduction of one window adds (all buckets present), for
+// 2 <= c <= 16. The width model asks for every width on every call, so the
+// counts are made once.
 size_t reduction_entries(unsigned c) {
-    const Reduction r = reduction_for(c);
-    const size_t m = size_t{1} << (c - 1);
-    size_t e = m + (m - r.cols);
-    for (size_t hi = 1; hi < r.rows; ++hi) e += static_cast<size_t>(__builtin_popcountll(hi));
-    for (size_t lo = 0; lo < r.cols; ++lo) e += static_cast<size_t>(__builtin_popcountll(lo + 1));
-    return e;
+    static const std::array<size_t, 17> counts = [] {
+        std::array<size_t, 17> out{};
+        for (unsigned w = 2; w <= 16; ++w) {
+            const Reduction r = reduction_for(w);
+            const size_t m = size_t{1} << (w - 1);
+            size_t e = m + (m - r.cols);
+            for (size_t hi = 1; hi < r.rows; ++hi) e += static_cast<size_t>(std::popcount(hi));
+            for (size_t lo = 0; lo < r.cols; ++lo) e += static_cast<size_t>(std::popcount(lo + 1));
+            out[w] = e;
+        }
+        return out;
+    }();
+    return counts[c];
 }
 
 // The weighted bucket sums of jn windows of width c (bucket[t * 2^(c-1) + b]
