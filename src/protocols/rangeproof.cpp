@@ -519,20 +519,26 @@ bool verify(const ParsedProof& pf, const Point& commitment) {
     }
     // s_i = prod u_k^(+-1), + where bit 5 - k of i is set; built up one bit
     // at a time from s_0 = prod u_k^-1. Complementing i flips every sign,
-    // so 1 / s_i is s_(63 - i).
-    Scalar s[kBits];
-    s[0] = Scalar::one();
-    for (size_t r = 0; r < kRounds; ++r) s[0] = s[0] * u_inv[r];
+    // so 1 / s_i is s_(63 - i). Only a s_i and b s_i are wanted, so each is
+    // built up the same way from a s_0 and b s_0.
+    Scalar as[kBits], bs[kBits];
+    {
+        Scalar s0 = Scalar::one();
+        for (size_t r = 0; r < kRounds; ++r) s0 = s0 * u_inv[r];
+        as[0] = pf.a_final * s0;
+        bs[0] = pf.b_final * s0;
+    }
     for (size_t i = 1; i < kBits; ++i) {
         size_t bit = 5;
         while (!((i >> bit) & 1)) --bit;
-        s[i] = s[i - (size_t{1} << bit)] * u2[5 - bit];
+        as[i] = as[i - (size_t{1} << bit)] * u2[5 - bit];
+        bs[i] = bs[i - (size_t{1} << bit)] * u2[5 - bit];
     }
     const Scalar minus_z = z.negate();
     Scalar y_inv_i = Scalar::one(), z2_two_i = z2, sum_y_inv = Scalar::zero();
     for (size_t i = 0; i < kBits; ++i) {
-        kf[i] = minus_z - pf.a_final * s[i];
-        kf[kBits + i] = z + (z2_two_i - pf.b_final * s[kBits - 1 - i]) * y_inv_i;
+        kf[i] = minus_z - as[i];
+        kf[kBits + i] = z + (z2_two_i - bs[kBits - 1 - i]) * y_inv_i;
         sum_y_inv = sum_y_inv + y_inv_i;
         y_inv_i = y_inv_i * y_inv;
         z2_two_i = z2_two_i + z2_two_i;
