@@ -119,12 +119,12 @@ void pair_round(BucketScratch& s, uint32_t stride) {
     grow(s.pre, npairs);
     grow(s.kind, npairs);
 
-    // Denominators and their running products, in kLanes interleaved chains
-    // (pair p in chain p mod kLanes, pre[p] the product of its chain up to
-    // and including p): each product waits for the one before it in its
-    // chain, so independent chains let the multiplications overlap. The
-    // products go straight to their slots: a copy of a just-written element
-    // through a temporary would stall the chain on store forwarding.
+    // Denominators first, then their running products in kLanes interleaved
+    // chains (pair p in chain p mod kLanes, pre[p] the product of its chain
+    // up to and including p): each product waits for the one before it in
+    // its chain, so independent chains let the multiplications overlap, and
+    // a loop of products alone keeps them back to back. The operands are
+    // canonical, so equal x show as a zero difference.
     size_t p = 0;
     for (const uint32_t g : s.active) {
         const uint32_t st = s.bstart[g], l = s.blen[g];
@@ -133,30 +133,28 @@ void pair_round(BucketScratch& s, uint32_t stride) {
             const AffinePoint& pa = s.work[a];
             const AffinePoint& pb = s.work[b];
             FieldElement& d = s.den[p];
-            PairKind kind;
-            if (s.inf[a]) {
-                kind = PairKind::keep_second;
-                d = FieldElement::one();
-            } else if (s.inf[b]) {
-                kind = PairKind::keep_first;
-                d = FieldElement::one();
-            } else if (!same(pa.x, pb.x)) {
-                kind = PairKind::add;
-                d = pb.x - pa.x;
-            } else if (same(pa.y, pb.y) && !pa.y.is_zero_mask()) {
-                kind = PairKind::dbl;
-                d = pa.y.dbl();
-            } else {
-                kind = PairKind::to_infinity;
-                d = FieldElement::one();
+            d = pb.x - pa.x;
+            PairKind kind = PairKind::add;
+            if ((s.inf[a] | s.inf[b]) != 0 || (d.limb[0] | d.limb[1] | d.limb[2] | d.limb[3]) == 0) {
+                if (s.inf[a]) {
+                    kind = PairKind::keep_second;
+                    d = FieldElement::one();
+                } else if (s.inf[b]) {
+                    kind = PairKind::keep_first;
+                    d = FieldElement::one();
+                } else if (same(pa.y, pb.y) && !pa.y.is_zero_mask()) {
+                    kind = PairKind::dbl;
+                    d = pa.y.dbl();
+                } else {
+                    kind = PairKind::to_infinity;
+                    d = FieldElement::one();
+                }
             }
             s.kind[p] = kind;
-            if (p >= kLanes)
-                field_mul(s.pre[p].limb, s.pre[p - kLanes].limb, d.limb);
-            else
-                s.pre[p] = d;
         }
     }
+    for (size_t q = 0; q < std::min(npairs, kLanes); ++q) s.pre[q] = s.den[q];
+    for (size_t q = kLanes; q < npairs; ++q) field_mul(s.pre[q].limb, s.pre[q - kLanes].limb, s.den[q].limb);
     // One inversion of the product of the chains gives each chain's inverse.
     FieldElement acc[kLanes];
     for (size_t l = 0; l < kLanes; ++l) {
