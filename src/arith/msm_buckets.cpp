@@ -79,6 +79,7 @@ struct BucketScratch {
     std::vector<FieldElement> den;       // per pair
     std::vector<FieldElement> pre;       // per pair: prefix products
     std::vector<PairKind> kind;          // per pair
+    std::vector<uint32_t> pair_a;        // per pair: its first element (the second is a stride on)
 };
 
 BucketScratch& bucket_scratch() {
@@ -118,6 +119,7 @@ void pair_round(BucketScratch& s, uint32_t stride) {
     grow(s.den, npairs);
     grow(s.pre, npairs);
     grow(s.kind, npairs);
+    grow(s.pair_a, npairs);
 
     // Denominators first, then their running products in kLanes interleaved
     // chains (pair p in chain p mod kLanes, pre[p] the product of its chain
@@ -130,6 +132,7 @@ void pair_round(BucketScratch& s, uint32_t stride) {
         const uint32_t st = s.bstart[g], l = s.blen[g];
         for (uint32_t k = 0; k + 1 < l; k += 2, ++p) {
             const uint32_t a = st + k * stride, b = a + stride;
+            s.pair_a[p] = a;
             const AffinePoint& pa = s.work[a];
             const AffinePoint& pb = s.work[b];
             FieldElement& d = s.den[p];
@@ -168,85 +171,77 @@ void pair_round(BucketScratch& s, uint32_t stride) {
 
     // Back down the chains, each pair's sum as soon as its inverse is known:
     // the sum's dependent products then overlap the next step of the chains.
+    // Pairs p and p - 1 are in different chains, so two plain additions in a
+    // row go down together.
 #if QORVEX_HAVE_POINT_ADX
     const bool adx = field_detail::point_adx_enabled();
-    AffinePairStep pending[2];
-    size_t held = 0;
-    auto flush_pending = [&] {
-        for (size_t i = 0; i < held; ++i)
-            qorvex_affine_pair_step_adx(pending[i].a, pending[i].b, pending[i].chain, pending[i].pre, pending[i].den);
-        held = 0;
+    auto step_of = [&](size_t q) {
+        const uint32_t a = s.pair_a[q];
+        return AffinePairStep{s.work[a].x.limb, s.work[a + stride].x.limb, inv[q % kLanes].limb,
+                              s.pre[q - kLanes].limb, s.den[q].limb};
     };
 #endif
-    for (size_t gi = s.active.size(); gi-- > 0;) {
-        const uint32_t g = s.active[gi];
-        const uint32_t st = s.bstart[g], l = s.blen[g];
-        for (uint32_t k = (l & ~1u); k >= 2; k -= 2) {
-            --p;
-            const uint32_t a = st + (k - 2) * stride, b = a + stride;
-            FieldElement& chain = inv[p % kLanes];
+    while (p > 0) {
 #if QORVEX_HAVE_POINT_ADX
-            if (p >= kLanes && s.kind[p] == PairKind::add && adx) {
-                const AffinePairStep step{s.work[a].x.limb, s.work[b].x.limb, chain.limb, s.pre[p - kLanes].limb,
-                                          s.den[p].limb};
-                // Pairs p and p - 1 are in different chains; two in a row
-                // go down together.
-                pending[held++] = step;
-                if (held == 2) {
-                    qorvex_affine_pair_step2_adx(pending);
-                    held = 0;
-                }
-                continue;
-            }
-            flush_pending();
-#endif
-            FieldElement di;
-            if (p >= kLanes) {
-                field_mul(di.limb, chain.limb, s.pre[p - kLanes].limb);
-                field_mul(chain.limb, chain.limb, s.den[p].limb);
-            } else {
-                di = chain;
-            }
-            AffinePoint& pa = s.work[a];
-            const AffinePoint& pb = s.work[b];
-            switch (s.kind[p]) {
-                case PairKind::add: {
-#if QORVEX_HAVE_POINT_ADX
-                    if (field_detail::point_adx_enabled()) {
-                        qorvex_affine_add_adx(pa.x.limb, pb.x.limb, di.limb);
-                        break;
-                    }
-#endif
-                    const FieldElement lambda = (pb.y - pa.y) * di;
-                    const FieldElement x3 = lambda.sqr() - pa.x - pb.x;
-                    pa.y = lambda * (pa.x - x3) - pa.y;
-                    pa.x = x3;
-                    break;
-                }
-                case PairKind::dbl: {
-                    const FieldElement xx = pa.x.sqr();
-                    const FieldElement lambda = (xx + xx + xx) * di;
-                    const FieldElement x3 = lambda.sqr() - pa.x.dbl();
-                    pa.y = lambda * (pa.x - x3) - pa.y;
-                    pa.x = x3;
-                    break;
-                }
-                case PairKind::to_infinity:
-                    s.inf[a] = 1;
-                    break;
-                case PairKind::keep_first:
-                    break;
-                case PairKind::keep_second:
-                    pa = pb;
-                    s.inf[a] = s.inf[b];
-                    break;
-            }
+        if (adx && p >= kLanes + 2 && s.kind[p - 1] == PairKind::add && s.kind[p - 2] == PairKind::add) {
+            const AffinePairStep both[2] = {step_of(p - 1), step_of(p - 2)};
+            qorvex_affine_pair_step2_adx(both);
+            p -= 2;
+            continue;
         }
-        s.blen[g] = (l + 1) / 2;
-    }
-#if QORVEX_HAVE_POINT_ADX
-    flush_pending();
+        if (adx && p >= kLanes + 1 && s.kind[p - 1] == PairKind::add) {
+            const AffinePairStep one = step_of(p - 1);
+            qorvex_affine_pair_step_adx(one.a, one.b, one.chain, one.pre, one.den);
+            --p;
+            continue;
+        }
 #endif
+        --p;
+        const uint32_t a = s.pair_a[p], b = a + stride;
+        FieldElement& chain = inv[p % kLanes];
+        FieldElement di;
+        if (p >= kLanes) {
+            field_mul(di.limb, chain.limb, s.pre[p - kLanes].limb);
+            field_mul(chain.limb, chain.limb, s.den[p].limb);
+        } else {
+            di = chain;
+        }
+        AffinePoint& pa = s.work[a];
+        const AffinePoint& pb = s.work[b];
+        switch (s.kind[p]) {
+            case PairKind::add: {
+#if QORVEX_HAVE_POINT_ADX
+                if (adx) {
+                    qorvex_affine_add_adx(pa.x.limb, pb.x.limb, di.limb);
+                    break;
+                }
+#endif
+                const FieldElement lambda = (pb.y - pa.y) * di;
+                const FieldElement x3 = lambda.sqr() - pa.x - pb.x;
+                pa.y = lambda * (pa.x - x3) - pa.y;
+                pa.x = x3;
+                break;
+            }
+            case PairKind::dbl: {
+                const FieldElement xx = pa.x.sqr();
+                const FieldElement lambda = (xx + xx + xx) * di;
+                const FieldElement x3 = lambda.sqr() - pa.x.dbl();
+                pa.y = lambda * (pa.x - x3) - pa.y;
+                pa.x = x3;
+                break;
+            }
+            case PairKind::to_infinity:
+                s.inf[a] = 1;
+                break;
+            case PairKind::keep_first:
+                break;
+            case PairKind::keep_second:
+                pa = pb;
+                s.inf[a] = s.inf[b];
+                break;
+        }
+    }
+    for (const uint32_t g : s.active) s.blen[g] = (s.blen[g] + 1) / 2;
     size_t keep = 0;
     for (const uint32_t g : s.active)
         if (s.blen[g] >= 2) s.active[keep++] = g;
