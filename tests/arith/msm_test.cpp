@@ -155,6 +155,46 @@ TEST(Msm, AffineEngineAtEveryWidthAndPassSize) {
     }
 }
 
+// The pieces fixed-base callers use on their own: sums of indexed, signed
+// entries per group (an empty group, a group whose entries cancel, one
+// entry repeated) and the weighted sum of a window of buckets with some
+// missing, against sums made one term at a time.
+TEST(Msm, IndexedGroupsAndWeightedBucketSum) {
+    const Terms t = random_terms(12, 21);
+    const auto src = t.affine();
+    // Groups: {0, -3, 5}, {}, {7, -7}, {2, 2, 2}, {11}.
+    const std::vector<uint32_t> order = {0 << 1, 3 << 1 | 1, 5 << 1, 7 << 1, 7 << 1 | 1, 2 << 1, 2 << 1, 2 << 1, 11 << 1};
+    const std::vector<uint32_t> start = {0, 3, 3, 5, 8, 9};
+    AffinePoint out[5];
+    uint8_t present[5];
+    msm_sum_indexed_groups(src.data(), order, start, out, present);
+    const Point want0 = [&] {
+        Point p = t.p[0];
+        p.add_assign(t.p[3].negate());
+        p.add_assign(t.p[5]);
+        return p;
+    }();
+    EXPECT_TRUE(present[0] && Point::from_affine(out[0]).equals(want0));
+    EXPECT_FALSE(present[1]);
+    EXPECT_FALSE(present[2]);
+    EXPECT_TRUE(present[3] && Point::from_affine(out[3]).equals(mul(t.p[2], Scalar::from_u64(3))));
+    EXPECT_TRUE(present[4] && Point::from_affine(out[4]).equals(t.p[11]));
+
+    for (unsigned c = 2; c <= 9; ++c) {
+        SCOPED_TRACE(c);
+        const size_t m = size_t{1} << (c - 1);
+        const Terms b = random_terms(m, 30 + c);
+        const auto bucket = b.affine();
+        std::vector<uint8_t> has(m);
+        Point want = Point::infinity_point();
+        for (size_t i = 0; i < m; ++i) {
+            has[i] = (i % 3) != 1;
+            if (has[i]) want.add_assign(mul(b.p[i], Scalar::from_u64(i + 1)));
+        }
+        EXPECT_TRUE(msm_weighted_bucket_sum(bucket.data(), has.data(), c).equals(want));
+    }
+}
+
 TEST(Msm, ResultsAtInfinity) {
     const Terms t = random_terms(100, 9);
     // All scalars zero.
