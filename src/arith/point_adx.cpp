@@ -485,6 +485,23 @@ qorvex_fe_sqr_n4_adx:
     qvx_leave 136
     .size qorvex_fe_sqr_n4_adx, .-qorvex_fe_sqr_n4_adx
 
+# The end of an affine addition: a = (xa, ya) at rdi, b at rsi, lambda in
+# slot 32; x3 goes through slot 64 and xa - x3 through slot 96.
+    .macro qvx_affine_tail
+    qvx_sqr 32(%rsp)                # x3 = lambda^2 - xa - xb
+    qvx_sub 0(%rdi)
+    qvx_sub 0(%rsi)
+    qvx_store 64(%rsp)
+    qvx_load 0(%rdi)
+    qvx_sub 64(%rsp)
+    qvx_store 96(%rsp)
+    qvx_mul 32(%rsp), 96(%rsp)      # y3 = lambda (xa - x3) - ya
+    qvx_sub 32(%rdi)
+    qvx_store 32(%rdi)
+    qvx_load 64(%rsp)
+    qvx_store 0(%rdi)
+    .endm
+
 # void qorvex_affine_add_adx(uint64_t a[8], const uint64_t b[8],
 #                            const uint64_t inv[4]);
 # rdi = a (x at 0, y at 32), rsi = b, rcx = inv (moved from rdx).
@@ -501,18 +518,7 @@ qorvex_affine_add_adx:
     qvx_store 0(%rsp)
     qvx_mul 0(%rsp), 0(%rcx)        # lambda = dy inv
     qvx_store 32(%rsp)
-    qvx_sqr 32(%rsp)                # x3 = lambda^2 - xa - xb
-    qvx_sub 0(%rdi)
-    qvx_sub 0(%rsi)
-    qvx_store 64(%rsp)
-    qvx_load 0(%rdi)
-    qvx_sub 64(%rsp)
-    qvx_store 96(%rsp)
-    qvx_mul 32(%rsp), 96(%rsp)      # y3 = lambda (xa - x3) - ya
-    qvx_sub 32(%rdi)
-    qvx_store 32(%rdi)
-    qvx_load 64(%rsp)
-    qvx_store 0(%rdi)
+    qvx_affine_tail
     qvx_leave 136
     .size qorvex_affine_add_adx, .-qorvex_affine_add_adx
 
@@ -540,18 +546,7 @@ qorvex_affine_pair_step_adx:
     movq 160(%rsp), %rcx            # chain = chain den, off the path of the sum
     qvx_mul 0(%rbp), 0(%rcx)
     qvx_store 0(%rbp)
-    qvx_sqr 32(%rsp)                # x3 = lambda^2 - xa - xb
-    qvx_sub 0(%rdi)
-    qvx_sub 0(%rsi)
-    qvx_store 64(%rsp)
-    qvx_load 0(%rdi)
-    qvx_sub 64(%rsp)
-    qvx_store 96(%rsp)
-    qvx_mul 32(%rsp), 96(%rsp)      # y3 = lambda (xa - x3) - ya
-    qvx_sub 32(%rdi)
-    qvx_store 32(%rdi)
-    qvx_load 64(%rsp)
-    qvx_store 0(%rdi)
+    qvx_affine_tail
     qvx_leave 168
     .size qorvex_affine_pair_step_adx, .-qorvex_affine_pair_step_adx
 
@@ -634,6 +629,7 @@ qorvex_affine_pair_step2_adx:
     qvx_leave 328
     .size qorvex_affine_pair_step2_adx, .-qorvex_affine_pair_step2_adx
 
+    .purgem qvx_affine_tail
     .purgem qvx_reduce
     .purgem qvx_reduce_tail
     .purgem qvx_sqr_r
