@@ -264,7 +264,7 @@ bool Point::decompress_batch(const uint8_t* const* in33, size_t n, AffinePoint* 
         const size_t lanes = std::min<size_t>(4, n - i0);
         // Unused lanes repeat the first, so the four-lane routine always has
         // four operands.
-        FieldElement c[4], y[4];
+        FieldElement c[4]{}, y[4]{};
         for (size_t l = 0; l < lanes; ++l) {
             const uint8_t* in = in33[i0 + l];
             if (in[0] != 0x02 && in[0] != 0x03) return false;
